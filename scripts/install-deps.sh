@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need, from Debian's packages,
+# and creates the 32-bit Wine prefix once. Safe to run again: it only does
+# what is missing, so a machine that has everything passes through in a second.
+set -euo pipefail
+
+PKGS=(g++-mingw-w64-i686-posix mingw-w64-i686-dev cmake ninja-build
+      wine wine32:i386 xvfb xauth
+      libgl1-mesa-dri:i386 libgl1:i386 libglx-mesa0:i386
+      googletest python3 python3-pil imagemagick binutils ffmpeg zip unzip)
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# The posix thread model is what the build expects; make it the default
+# alternative so plain i686-w64-mingw32-g++ means the posix compiler too.
+for tool in gcc g++; do
+  if [ -x "/usr/bin/i686-w64-mingw32-$tool-posix" ]; then
+    cur=$(readlink -f "/usr/bin/i686-w64-mingw32-$tool" 2>/dev/null || true)
+    if [ "$cur" != "$(readlink -f /usr/bin/i686-w64-mingw32-$tool-posix)" ]; then
+      $SUDO update-alternatives --set "i686-w64-mingw32-$tool" "/usr/bin/i686-w64-mingw32-$tool-posix" >/dev/null 2>&1 || true
+    fi
+  fi
+done
+
+# One 32-bit Wine prefix for builds, tests and the demo.
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=wine-env.sh
+. "$here/wine-env.sh"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "install-deps: creating the 32-bit Wine prefix in $WINEPREFIX"
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >/dev/null 2>&1 || true
+  wineserver -w || true
+fi
+echo "install-deps: ready"

@@ -1,0 +1,115 @@
+#include "panels/HostState.h"
+
+#include <windows.h>
+
+namespace ostrel::host {
+namespace {
+
+// True when [address, address + size) is committed, readable memory. Used for
+// the one-time start-up reads, so a host of another build (or a host that is
+// not the racing simulation at all) is not read blindly.
+bool readable(std::uintptr_t address, std::size_t size) {
+  MEMORY_BASIC_INFORMATION info{};
+  if (address == 0 || VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof info) == 0)
+    return false;
+  if (info.State != MEM_COMMIT || (info.Protect & (PAGE_GUARD | PAGE_NOACCESS))) return false;
+  constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                              PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  if (!(info.Protect & kReadable)) return false;
+  const std::uintptr_t regionEnd = reinterpret_cast<std::uintptr_t>(info.BaseAddress) + info.RegionSize;
+  return address + size <= regionEnd || readable(regionEnd, address + size - regionEnd);
+}
+
+template <typename T>
+T* readPointerAt(std::uintptr_t address) {
+  if (!readable(address, sizeof(std::uint32_t))) return nullptr;
+  std::uint32_t value;
+  __builtin_memcpy(&value, reinterpret_cast<const void*>(address), sizeof value);
+  return reinterpret_cast<T*>(static_cast<std::uintptr_t>(value));
+}
+
+bool carObjectSlotReadable = false;
+
+}  // namespace
+
+HostPointers& pointers() {
+  static HostPointers p;
+  return p;
+}
+
+bool findHostPointers(std::uintptr_t base) {
+  HostPointers& p = pointers();
+  if (base == 0) return false;
+  p.base = base;
+  if (!p.gameStateBlock) p.gameStateBlock = readPointerAt<std::uint8_t>(base + kGameStateBlockSlot);
+  if (!p.pauseBlock) p.pauseBlock = readPointerAt<std::uint8_t>(base + kPauseBlockSlot);
+  if (!p.carStateBlock) p.carStateBlock = readPointerAt<std::uint8_t>(base + kCarStateBlockSlot);
+  p.gaugeValueBlock = reinterpret_cast<std::uint8_t*>(base + kGaugeValueBlock);
+  if (!p.device) {
+    auto* first = readPointerAt<std::uint8_t>(base + kDeviceChainSlot);
+    auto* second = first ? readPointerAt<std::uint8_t>(reinterpret_cast<std::uintptr_t>(first) + 0x28) : nullptr;
+    p.device = second ? readPointerAt<IDirect3DDevice9>(reinterpret_cast<std::uintptr_t>(second) + 0xF4) : nullptr;
+  }
+  carObjectSlotReadable = readable(base + kCarObjectSlot, sizeof(std::uint32_t));
+  return true;
+}
+
+void refreshCarObject() {
+  HostPointers& p = pointers();
+  if (!carObjectSlotReadable) {
+    p.carObject = nullptr;
+    return;
+  }
+  p.carObject = field<std::uint8_t*>(reinterpret_cast<const std::uint8_t*>(p.base), kCarObjectSlot);
+}
+
+std::int32_t gameMode() {
+  const auto* g = pointers().gameStateBlock;
+  return g ? field<std::int32_t>(g, kGameModeOffset) : 0;
+}
+
+float preStartTimer() {
+  const auto* c = pointers().carStateBlock;
+  return c ? field<float>(c, 0x244) : 0.0f;
+}
+
+std::int32_t finishedFlag() {
+  const auto* c = pointers().carStateBlock;
+  return c ? field<std::int32_t>(c, 0x144) : 0;
+}
+
+float hostClock() {
+  const auto* c = pointers().carStateBlock;
+  return c ? field<float>(c, 0x15C) : 0.0f;
+}
+
+std::int32_t eventFlag() {
+  const auto* c = pointers().carStateBlock;
+  return c ? field<std::int32_t>(c, 0x274) : 0;
+}
+
+std::int32_t eventCode() {
+  const auto* c = pointers().carStateBlock;
+  if (!c) return 0;
+  const auto* a = field<const std::uint8_t*>(c, 0x758);
+  if (!a) return 0;
+  const auto* code = field<const std::uint8_t*>(a, 0x10);
+  return code ? field<std::int32_t>(code, 0) : 0;
+}
+
+std::int32_t pauseWord() {
+  const auto* p = pointers().pauseBlock;
+  return p ? field<std::int32_t>(p, kPauseWordOffset) : 0;
+}
+
+const std::uint8_t* damageBlock() {
+  const auto* car = pointers().carObject;
+  return car ? field<const std::uint8_t*>(car, kDamageBlockOffset) : nullptr;
+}
+
+const std::uint8_t* engineRecord() {
+  const auto* car = pointers().carObject;
+  return car ? field<const std::uint8_t*>(car, kEngineRecordOffset) : nullptr;
+}
+
+}  // namespace ostrel::host

@@ -1,0 +1,73 @@
+#pragma once
+// The host's game state, read straight from its memory. The locations are
+// those of the one host build this plug-in serves; they are found once at
+// start-up (CarObject every frame) and trusted from then on, except that
+// nothing here reads through a null pointer: no car loaded means no values.
+#include <cstdint>
+
+struct IDirect3DDevice9;
+
+namespace ostrel::host {
+
+// Offsets from the host executable's base.
+inline constexpr std::uint32_t kGameStateBlockSlot = 0x3EAC48;
+inline constexpr std::uint32_t kPauseBlockSlot = 0x493634;
+inline constexpr std::uint32_t kCarStateBlockSlot = 0x125FC68;
+inline constexpr std::uint32_t kGaugeValueBlock = 0x1260800;
+inline constexpr std::uint32_t kDeviceChainSlot = 0x3EA990;
+inline constexpr std::uint32_t kCarObjectSlot = 0x4EF660;
+// Absolute host addresses of the two functions the frame driver detours.
+inline constexpr std::uint32_t kFrameFunction = 0x40E890;
+inline constexpr std::uint32_t kGaugePointFunction = 0x4BF720;
+
+// Field offsets.
+inline constexpr std::uint32_t kGameModeOffset = 0x728;
+inline constexpr std::uint32_t kScreenBlockOffset = 0x5C;      // in GameStateBlock
+inline constexpr std::uint32_t kScreenWidthWordA = 0x14;        // in the screen block
+inline constexpr std::uint32_t kScreenWidthWordB = 0xB8;
+inline constexpr std::uint32_t kPauseWordOffset = 0x10;
+inline constexpr std::uint32_t kDamageBlockOffset = 0x620;      // in CarObject
+inline constexpr std::uint32_t kEngineRecordOffset = 0x698;     // in CarObject
+
+// The host pointers, filled by start-up (all null at load).
+struct HostPointers {
+  std::uintptr_t base = 0;             // host executable's module handle
+  std::uint8_t* gameStateBlock = nullptr;
+  std::uint8_t* carStateBlock = nullptr;
+  std::uint8_t* pauseBlock = nullptr;
+  std::uint8_t* gaugeValueBlock = nullptr;
+  IDirect3DDevice9* device = nullptr;
+  std::uint8_t* carObject = nullptr;   // re-read every frame
+};
+
+HostPointers& pointers();
+
+// Fills the start-up pointers that are still null from host memory at `base`
+// (unreadable locations are left null); returns false when base is 0.
+bool findHostPointers(std::uintptr_t base);
+// Re-reads CarObject (every frame, by the frame driver).
+void refreshCarObject();
+
+// Typed reads at a byte offset; the block must be non-null.
+template <typename T>
+inline T field(const std::uint8_t* block, std::uint32_t offset) {
+  T v;
+  __builtin_memcpy(&v, block + offset, sizeof v);
+  return v;
+}
+
+// Game state with safe defaults when a block is missing.
+std::int32_t gameMode();          // 0 without GameStateBlock
+float preStartTimer();            // CarStateBlock +0x244
+std::int32_t finishedFlag();      // +0x144
+float hostClock();                // +0x15C
+std::int32_t eventFlag();         // +0x274
+std::int32_t eventCode();         // via +0x758 -> +0x10 -> int; 0 when a link is null
+std::int32_t pauseWord();         // PauseBlock +0x10
+
+// The car's damage record, or null when no car (or no record) is loaded.
+const std::uint8_t* damageBlock();
+// The engine record behind CarObject +0x698, or null.
+const std::uint8_t* engineRecord();
+
+}  // namespace ostrel::host

@@ -1,0 +1,20 @@
+// The library's entry points: the loader notification and KVX_CreatePlugin.
+#include <windows.h>
+
+#include "plugin/Log.h"
+
+struct IHostGame;
+struct IPlugin;
+
+namespace ostrel {
+IPlugin* createPlugin(IHostGame* host);
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) ostrel::openLog();
+  return TRUE;
+}
+
+extern "C" __declspec(dllexport) IPlugin* KVX_CreatePlugin(IHostGame* host) {
+  return ostrel::createPlugin(host);
+}

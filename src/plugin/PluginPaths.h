@@ -1,0 +1,15 @@
+#pragma once
+// Where the plug-in keeps its files: ".\Plugins\OSTREL", relative to the
+// host's working directory.
+#include <string>
+
+namespace ostrel {
+
+const char* pluginName();                 // "OSTREL"
+const std::string& pluginFolder();        // ".\Plugins\OSTREL"
+// pluginFolder + "\" + feature + ".ini": the settings file of one feature or panel.
+std::string settingsFilePath(const std::string& feature);
+// Makes the plug-in folder (and .\Plugins) when missing; true when it exists afterwards.
+bool ensurePluginFolder();
+
+}  // namespace ostrel
