@@ -1,0 +1,36 @@
+#pragma once
+// Process-wide hook state shared by start-up, the frame driver and the
+// texture creation hook. Empty or null at load; filled by start-up.
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace ostrel {
+
+class CarDamageHUD;
+class TireHUD;
+class DamagedPartTableHUD;
+class TextureHandler;
+
+struct HookState {
+  void* frameTrampoline = nullptr;        // not null also means start-up has run
+  void* gaugeTrampoline = nullptr;
+  void* textureLoadTrampoline = nullptr;
+  CarDamageHUD* carDamagePanel = nullptr;
+  TireHUD* tirePanel = nullptr;
+  DamagedPartTableHUD* damagedPartTablePanel = nullptr;
+  std::vector<TextureHandler*> gaugeRenderers;
+  // normalised host texture path -> normalised gauge definition file path
+  std::unordered_map<std::string, std::string> gaugeTextureMap;
+  std::int32_t gaugeReloadKeyEnabled = 0;
+};
+
+HookState& hookState();
+
+// Settings switches: the Gauges switch and the refresh-rate cap (0 = none).
+// Written by the settings save and by the frame driver on entering mode 5.
+extern bool gaugesEnabled;
+extern std::int32_t refreshRate;
+
+}  // namespace ostrel
