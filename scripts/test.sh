@@ -17,7 +17,9 @@ start_xvfb
 # with no pipes of CTest's, so a lingering service never holds a test's output.
 wineserver -p </dev/null >/dev/null 2>&1 || true
 wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
-trap 'wineserver -k >/dev/null 2>&1 || true; stop_xvfb' EXIT
+# The wineserver stays up: other runs may share the prefix, and a server
+# restarted mid-run would inherit CTest's pipes.
+trap stop_xvfb EXIT
 
 cd "$build"
 ctest --output-on-failure -j2 "$@"
