@@ -14,7 +14,10 @@ class DamagedPartTableHUD;
 class TextureHandler;
 
 struct HookState {
-  void* frameTrampoline = nullptr;        // not null also means start-up has run
+  // Set by the first name query: start-up runs once, also when a detour
+  // could not be installed and so left its trampoline entry empty.
+  bool startupDone = false;
+  void* frameTrampoline = nullptr;
   void* gaugeTrampoline = nullptr;
   void* textureLoadTrampoline = nullptr;
   CarDamageHUD* carDamagePanel = nullptr;

@@ -1,0 +1,182 @@
+#include "hooks/FrameDriver.h"
+
+#include <windows.h>
+
+#include <chrono>
+
+#include "TextureHandler.h"
+#include "hooks/HookState.h"
+#include "panels/CarDamageHUD.h"
+#include "panels/DamagedPartTableHUD.h"
+#include "panels/HostState.h"
+#include "panels/TireHUD.h"
+#include "plugin/FixedText.h"
+#include "plugin/Log.h"
+#include "plugin/Plugin.h"
+#include "plugin/PluginPaths.h"
+#include "plugin/Settings.h"
+
+namespace ostrel {
+
+std::int32_t clientWidth = 0;
+
+namespace {
+
+using HostMember = std::uint32_t(__attribute__((thiscall)) *)(void*);
+using clock = std::chrono::steady_clock;
+
+std::int32_t lastGameMode = 0;
+clock::time_point lastFrameTime = clock::now();
+std::uint32_t hostWidthSaved = 0;
+
+// The host block whose two words hold the screen width, or null.
+std::uint8_t* screenBlock() {
+  const std::uint8_t* g = host::pointers().gameStateBlock;
+  return g ? host::field<std::uint8_t*>(g, host::kScreenBlockOffset) : nullptr;
+}
+
+void writeScreenWidth(std::uint8_t* block, std::uint32_t width) {
+  __builtin_memcpy(block + host::kScreenWidthWordA, &width, sizeof width);
+  __builtin_memcpy(block + host::kScreenWidthWordB, &width, sizeof width);
+}
+
+void reloadPanelsAndSettings() {
+  HookState& hs = hookState();
+  if (hs.carDamagePanel) hs.carDamagePanel->reload();
+  if (hs.tirePanel) hs.tirePanel->reload();
+  if (hs.damagedPartTablePanel) hs.damagedPartTablePanel->reload();
+  const std::string file = settingsFilePath(FT("gauges"));
+  gaugesEnabled = readSettingInt(FT("Gauges"), FT("Enabled"), 1, file) != 0;
+  refreshRate = readSettingInt(FT("Gauges"), FT("RefreshRate"), 0, file);
+}
+
+// Rebuilds every renderer from its definition file, in place.
+void rebuildGaugeRenderers() {
+  std::vector<TextureHandler*>& list = hookState().gaugeRenderers;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    TextureHandler* old = list[i];
+    if (!old) continue;
+    const std::string definition = old->definitionPath;
+    const std::string textureFile = old->textureFileName;
+    IDirect3DTexture9* target = old->target;
+    // The old renderer holds a reference on the target; keep the texture
+    // alive across the swap.
+    if (target) target->AddRef();
+    delete old;
+    list[i] = nullptr;
+    list[i] = new TextureHandler(host::pointers().device, target, definition, textureFile);
+    if (target) target->Release();
+  }
+}
+
+// One reload per press: wait for the release, but without spinning a core
+// and without hanging the game on a key that never comes up.
+void waitForHomeRelease() {
+  const DWORD start = GetTickCount();
+  while (GetAsyncKeyState(VK_HOME) & 0x8000) {
+    if (GetTickCount() - start > 10000) {
+      logText(FT("Gauge reload: the Home key is still down after 10 s; going on"));
+      return;
+    }
+    Sleep(5);
+  }
+}
+
+void runPanels(float dt) {
+  HookState& hs = hookState();
+  IHostGame* hostGame = hostGameObject();
+  if (hs.damagedPartTablePanel && hostGame && hs.damagedPartTablePanel->isVisible())
+    hs.damagedPartTablePanel->draw(hostGame);
+  if (hs.tirePanel && hostGame && hs.tirePanel->isVisible()) hs.tirePanel->draw(hostGame);
+  if (CarDamageHUD* car = hs.carDamagePanel) {
+    if (car->isVisible())
+      car->drawDiagram(dt);
+    else if (car->enabled != 0)
+      car->idleReset();
+  }
+}
+
+void frameWork() {
+  HookState& hs = hookState();
+  // 1. Game mode changes.
+  const std::int32_t mode = host::gameMode();
+  if (mode != lastGameMode) {
+    lastGameMode = mode;
+    if (mode == 5 || mode == 3) destroyGaugeRenderers();
+    if (mode == 5) reloadPanelsAndSettings();
+  }
+  // 2, 3. The host's width words hold the client width while panels draw.
+  std::uint8_t* screen = screenBlock();
+  if (screen) {
+    if (hostWidthSaved == 0) hostWidthSaved = host::field<std::uint32_t>(screen, host::kScreenWidthWordA);
+    writeScreenWidth(screen, static_cast<std::uint32_t>(clientWidth));
+  }
+  // 4. The car may change from frame to frame.
+  host::refreshCarObject();
+  // 5. Elapsed time, measured every call.
+  const clock::time_point now = clock::now();
+  const float dt =
+      static_cast<float>(std::chrono::duration_cast<std::chrono::nanoseconds>(now - lastFrameTime).count()) /
+      1000000000.0f;
+  lastFrameTime = now;
+  // 6-8. Panels; 9. width words back as the host had them.
+  try {
+    runPanels(dt);
+  } catch (...) {
+    if (screen) writeScreenWidth(screen, hostWidthSaved);
+    throw;
+  }
+  if (screen) writeScreenWidth(screen, hostWidthSaved);
+  // 10. Home key: rebuild the gauges from their files.
+  if (hs.gaugeReloadKeyEnabled != 0 && !hs.gaugeRenderers.empty() && (GetAsyncKeyState(VK_HOME) & 0x8000)) {
+    logText(FT("Gauge reload: rebuilding the gauge renderers"));
+    rebuildGaugeRenderers();
+    waitForHomeRelease();
+  }
+}
+
+// Said once: a fault that recurs every frame must not fill the log.
+void logFrameFailureOnce(const char* what) {
+  static bool said = false;
+  if (said) return;
+  said = true;
+  logText(std::string(FT("Frame hook failed and skipped the plug-in's work: ")) + what);
+}
+
+}  // namespace
+
+void destroyGaugeRenderers() {
+  std::vector<TextureHandler*>& list = hookState().gaugeRenderers;
+  for (TextureHandler* r : list) delete r;
+  list.clear();
+}
+
+std::uint32_t __attribute__((thiscall)) FrameHook(void* self) {
+  try {
+    frameWork();
+  } catch (const std::exception& e) {
+    logFrameFailureOnce(e.what());
+  } catch (...) {
+    logFrameFailureOnce(FT("unknown error"));
+  }
+  auto original = reinterpret_cast<HostMember>(hookState().frameTrampoline);
+  return original ? original(self) : 0;
+}
+
+std::uint32_t __attribute__((thiscall)) GaugeRenderHook(void* self) {
+  auto original = reinterpret_cast<HostMember>(hookState().gaugeTrampoline);
+  const std::uint32_t result = original ? original(self) : 0;
+  try {
+    const std::int32_t mode = host::gameMode();
+    if (mode == 1 || mode == 8)
+      for (TextureHandler* r : hookState().gaugeRenderers)
+        if (r) r->Render();
+  } catch (...) {
+    static bool said = false;
+    if (!said) logText(FT("Gauge hook failed and skipped the gauges this frame"));
+    said = true;
+  }
+  return result;
+}
+
+}  // namespace ostrel

@@ -1,0 +1,214 @@
+#include "hooks/Startup.h"
+
+#include <windows.h>
+#include <d3d9.h>
+
+#include <filesystem>
+#include <system_error>
+
+#include "hooks/CodeDetour.h"
+#include "hooks/FrameDriver.h"
+#include "hooks/HookState.h"
+#include "hooks/TextureLoadHook.h"
+#include "panels/CarDamageHUD.h"
+#include "panels/DamagedPartTableHUD.h"
+#include "panels/HostState.h"
+#include "panels/TireHUD.h"
+#include "plugin/FixedText.h"
+#include "plugin/Log.h"
+#include "plugin/PluginPaths.h"
+#include "plugin/Settings.h"
+
+namespace fs = std::filesystem;
+
+namespace ostrel {
+namespace {
+
+std::string folderPath(const char* sub) { return pluginFolder() + FT("\\") + sub; }
+
+// Every file-system step of start-up reports its failure with the path and
+// lets start-up go on: a locked or unreadable folder must not stop the game.
+void logFsError(const char* what, const std::string& path, const std::error_code& ec) {
+  logText(std::string(what) + path + FT(" (") + ec.message() + FT(")"));
+}
+
+bool exists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(fs::path(path), ec);
+}
+
+void measureClientWidth() {
+  IDirect3DDevice9* device = host::pointers().device;
+  if (!device) return;
+  D3DDEVICE_CREATION_PARAMETERS params{};
+  if (FAILED(device->GetCreationParameters(&params))) return;
+  RECT rect{};
+  if (GetClientRect(params.hFocusWindow, &rect)) clientWidth = rect.right - rect.left;
+}
+
+void findHost() {
+  HMODULE exe = nullptr;
+  if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, nullptr, &exe) || !exe) {
+    logText(FT("Start-up: the host executable's module handle is not available"));
+    return;
+  }
+  host::findHostPointers(reinterpret_cast<std::uintptr_t>(exe));
+  measureClientWidth();
+}
+
+void* installDetour(std::uintptr_t target, void* replacement, const char* what) {
+  // Detours live for the life of the process.
+  auto* detour = new CodeDetour(target, reinterpret_cast<std::uintptr_t>(replacement));
+  logText(std::string(what) + (detour->installed ? FT(": installed") : FT(": could not be installed")));
+  return detour->trampolineEntry();
+}
+
+}  // namespace
+
+void installDefaultFiles(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    if (exists(path)) continue;
+    const std::string templatePath = path + FT(".default");
+    if (!exists(templatePath)) continue;
+    std::error_code ec;
+    // Folders come with everything in them: the damage texture set lives a
+    // level below its folder.
+    fs::copy(templatePath, path, fs::copy_options::recursive, ec);
+    if (ec)
+      logFsError(FT("Default files: could not install "), path, ec);
+    else
+      logText(std::string(FT("Default files: installed ")) + path);
+  }
+}
+
+void collectGaugeTextures(const std::string& root) {
+  if (!exists(root)) {
+    logText(std::string(FT("Gauges: no gauge folder ")) + root);
+    return;
+  }
+  std::error_code ec;
+  fs::directory_iterator it(root, ec), end;
+  if (ec) {
+    logFsError(FT("Gauges: cannot list "), root, ec);
+    return;
+  }
+  const char* definitionNames[2] = {FT("Gauges.ini"), FT("Gauges2.ini")};
+  for (; it != end; it.increment(ec)) {
+    std::error_code typeError;
+    if (!it->is_directory(typeError)) continue;
+    const std::string folderName = it->path().filename().string();
+    for (const char* fileName : definitionNames) {
+      const std::string definition = (it->path() / fileName).string();
+      if (!exists(definition)) continue;
+      const std::string target = readSettingText(FT("Texture"), FT("Target"), "", definition);
+      if (target.empty()) continue;
+      const std::string key = normalisePath(std::string(FT("cars/")) + folderName + FT("/") + target);
+      hookState().gaugeTextureMap.emplace(key, normalisePath(definition));
+    }
+  }
+  if (ec) logFsError(FT("Gauges: listing stopped early in "), root, ec);
+}
+
+void syncTree(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  fs::directory_iterator it(from, ec), end;
+  if (ec) {
+    logFsError(FT("Gauge templates: cannot list "), from, ec);
+    return;
+  }
+  for (; it != end; it.increment(ec)) {
+    const fs::path dest = fs::path(to) / it->path().filename();
+    std::error_code e;
+    if (it->is_regular_file(e)) {
+      if (!fs::exists(dest, e)) continue;  // files are never added to a target
+      if (dest.extension() == FT(".ini")) {
+        mergeSettingsFile(it->path().string(), dest.string());
+        continue;
+      }
+      const fs::path backup = dest.string() + FT(".bak");
+      if (fs::exists(backup, e)) continue;  // replaced once already
+      fs::rename(dest, backup, e);
+      if (e) {
+        logFsError(FT("Gauge templates: cannot back up "), dest.string(), e);
+        continue;
+      }
+      fs::copy_file(it->path(), dest, fs::copy_options::overwrite_existing, e);
+      if (e) logFsError(FT("Gauge templates: cannot copy to "), dest.string(), e);
+    } else if (it->is_directory(e) && fs::exists(dest, e)) {
+      syncTree(it->path().string(), dest.string());
+    }
+  }
+  if (ec) logFsError(FT("Gauge templates: listing stopped early in "), from, ec);
+}
+
+void syncGaugeFolder(const std::string& name) {
+  const std::string templateTree = folderPath(FT("GaugeTemplates")) + FT("\\") + name;
+  const std::string targetTree = folderPath(FT("Gauges")) + FT("\\") + name;
+  if (exists(targetTree)) syncTree(templateTree, targetTree);
+}
+
+void loadHookConfiguration() {
+  HookState& hs = hookState();
+  const std::string pluginSettings = settingsFilePath(pluginName());
+  hs.gaugeReloadKeyEnabled = readSettingInt(FT("Plugin"), FT("GaugeReloadKey"), 0, pluginSettings);
+
+  // A player's own sets come first: the first definition to claim a texture keeps it.
+  collectGaugeTextures(folderPath(FT("CustomGauges")));
+  collectGaugeTextures(folderPath(FT("Gauges")));
+  logText(FT("Gauge textures:"));
+  for (const auto& [key, value] : hs.gaugeTextureMap)
+    logText(std::string(FT("  texture ")) + key + FT(" -> ") + value);
+
+  HMODULE texUtil = GetModuleHandleA(FT("kvxtexutil.dll"));
+  if (!texUtil) {
+    logText(FT("Texture utility module kvxtexutil.dll is not loaded: gauges are off"));
+  } else {
+    hs.textureLoadTrampoline = installDetour(reinterpret_cast<std::uintptr_t>(texUtil) + 0xAEC15,
+                                             reinterpret_cast<void*>(&TextureLoadHook),
+                                             FT("Texture creation detour"));
+  }
+
+  const std::string syncRoot = folderPath(FT("GaugeTemplates"));
+  if (!exists(syncRoot)) return;
+  std::error_code ec;
+  fs::directory_iterator it(syncRoot, ec), end;
+  if (ec) {
+    logFsError(FT("Gauge templates: cannot list "), syncRoot, ec);
+    return;
+  }
+  for (; it != end; it.increment(ec)) {
+    std::error_code e;
+    if (it->is_directory(e)) syncGaugeFolder(it->path().filename().string());
+  }
+}
+
+void runQueryNameStartup() {
+  logText(FT("Name query"));
+  HookState& hs = hookState();
+  if (hs.startupDone) return;
+  hs.startupDone = true;
+
+  const std::string folder = pluginFolder() + FT("\\");
+  installDefaultFiles({folder + FT("TireHUD.ini"), folder + FT("carDamageHUD.ini"),
+                       folder + FT("DamagedPartTableHUD.ini"), folder + FT("gauges.ini"),
+                       folder + FT("OSTREL.ini"), folder + FT("carDamageHUD"), folder + FT("Gauges")});
+  logText(FT("Start-up: finding the host"));
+  findHost();
+
+  hs.damagedPartTablePanel = new DamagedPartTableHUD();
+  auto* tire = new TireHUD();
+  tire->columnSpacing = 35.0f;
+  tire->rowSpacing = 60.0f;
+  tire->barHeight = 40.0f;
+  tire->segmentWidth = 2;
+  hs.tirePanel = tire;
+  hs.carDamagePanel = new CarDamageHUD();
+
+  hs.frameTrampoline = installDetour(host::kFrameFunction, reinterpret_cast<void*>(&FrameHook),
+                                     FT("Frame detour"));
+  hs.gaugeTrampoline = installDetour(host::kGaugePointFunction, reinterpret_cast<void*>(&GaugeRenderHook),
+                                     FT("Gauge detour"));
+  loadHookConfiguration();
+}
+
+}  // namespace ostrel

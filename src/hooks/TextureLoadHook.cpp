@@ -1,0 +1,89 @@
+#include "hooks/TextureLoadHook.h"
+
+#include <cctype>
+
+#include "TextureHandler.h"
+#include "hooks/HookState.h"
+#include "panels/HostState.h"
+#include "plugin/FixedText.h"
+#include "plugin/Log.h"
+#include "plugin/Settings.h"
+
+namespace ostrel {
+
+namespace {
+using TextureFunction = HRESULT(__stdcall*)(IDirect3DDevice9*, LPCSTR, UINT, UINT, UINT, DWORD, D3DFORMAT,
+                                            D3DPOOL, DWORD, DWORD, D3DCOLOR, D3DXIMAGE_INFO*,
+                                            PALETTEENTRY*, IDirect3DTexture9**);
+}
+
+std::string normalisePath(std::string path) {
+  for (char& c : path) {
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (c == '\\') c = '/';
+  }
+  return path;
+}
+
+std::string replacementTextureFor(const std::string& definitionPath) {
+  const std::string value = readSettingText(FT("Texture"), FT("Replacement"), "", definitionPath);
+  if (value.empty()) return {};
+  const auto slash = definitionPath.find_last_of("/\\");
+  const std::string folder = slash == std::string::npos ? std::string(".") : definitionPath.substr(0, slash);
+  return folder + "/" + value;
+}
+
+HRESULT __stdcall TextureLoadHook(IDirect3DDevice9* device, LPCSTR fileName, UINT width, UINT height,
+                                  UINT mipLevels, DWORD usage, D3DFORMAT format, D3DPOOL pool,
+                                  DWORD filter, DWORD mipFilter, D3DCOLOR colourKey,
+                                  D3DXIMAGE_INFO* sourceInfo, PALETTEENTRY* palette,
+                                  IDirect3DTexture9** texture) {
+  auto original = reinterpret_cast<TextureFunction>(hookState().textureLoadTrampoline);
+  if (!original) return E_FAIL;
+  const std::string* definition = nullptr;
+  std::string passedName;
+  try {
+    const std::string key = normalisePath(fileName ? fileName : "");
+    const auto& map = hookState().gaugeTextureMap;
+    const auto found = map.find(key);
+    logText(std::string(FT("Texture requested: ")) + key);
+    if (gaugesEnabled && found != map.end()) {
+      definition = &found->second;
+      logText(FT("Texture is claimed by a gauge definition"));
+      const std::string replacement = replacementTextureFor(found->second);
+      passedName = replacement.empty() ? std::string(fileName) : replacement;
+      logText(FT("Creating it as a render target from:"));
+      logText(passedName);
+    }
+  } catch (...) {
+    definition = nullptr;
+  }
+  if (!definition)
+    return original(device, fileName, width, height, mipLevels, usage, format, pool, filter, mipFilter,
+                    colourKey, sourceInfo, palette, texture);
+
+  const HRESULT result = original(device, passedName.c_str(), width, height, 1, D3DUSAGE_RENDERTARGET, format,
+                                  pool, filter, mipFilter, colourKey, sourceInfo, palette, texture);
+  try {
+    if (texture && *texture) {
+      logText(std::string(FT("Gauge texture created, levels: ")) + std::to_string((*texture)->GetLevelCount()));
+      // The host's own device, as the renderer draws in the host's frame; the
+      // caller's device only when the host's could not be found.
+      IDirect3DDevice9* hostDevice = host::pointers().device ? host::pointers().device : device;
+      auto* renderer = new TextureHandler(hostDevice, *texture, *definition, passedName);
+      try {
+        hookState().gaugeRenderers.push_back(renderer);
+      } catch (...) {
+        delete renderer;
+        throw;
+      }
+    } else {
+      logText(FT("Gauge texture was not created; no gauges for it"));
+    }
+  } catch (...) {
+    logText(FT("Gauge renderer could not be created"));
+  }
+  return result;
+}
+
+}  // namespace ostrel
