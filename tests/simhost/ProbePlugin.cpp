@@ -207,6 +207,8 @@ struct Probe {
 extern "C" __declspec(dllexport) void* KVX_CreatePlugin(HostGame* h) {
   host = h;
   out = std::fopen("probe.txt", "w");
+  // Unbuffered: a host that hangs or dies still leaves what was seen.
+  if (out) setvbuf(out, nullptr, _IONBF, 0);
   std::fprintf(out, "created host=%s\n", h ? "yes" : "no");
   return new Probe;
 }
