@@ -2,6 +2,7 @@
 // texts as they lie in the built DLL.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 #include "RecordingHost.h"
@@ -77,6 +78,14 @@ TEST(PluginObject, LifeCycleAsTheHostDrivesIt) {
   host.calls.clear();
   for (int i = 0; i < 6; ++i) plugin->Tick(0.25f);
   EXPECT_EQ(host.writesAt(280, 460).size(), 5u);
+
+  // An error inside an entry stays inside the plug-in: one log line, no throw.
+  state->selected = 0;
+  state->items[0].action = [] { throw std::runtime_error("boom"); };
+  const size_t beforeError = logContents().size();
+  EXPECT_NO_THROW(plugin->HandleMenuInput(0, 0, 0, 0, 0, 1));
+  EXPECT_EQ(logContents().substr(beforeError), "Unexpected error in HandleMenuInput\r\n");
+  state->items[0].action = nullptr;
 
   // The host destroys it through slot 1; the kept pointer must not outlive it.
   const size_t beforeDestroy = logContents().size();
