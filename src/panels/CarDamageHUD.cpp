@@ -42,6 +42,7 @@ void CarDamageHUD::reload() {
   const std::string wanted = readSettingText(section, FT("TextureSet"), "", file);
   if (wanted != textureSet) {
     releaseTextures();
+    lastBoundTexture = nullptr;  // a new texture may get a released one's address
     if (wanted.empty()) {
       textureSet.clear();
       logText(std::string(FT("carDamageHUD: no TextureSet configured, the diagram stays empty (")) + file +
@@ -93,6 +94,9 @@ void CarDamageHUD::drawDiagram(float dt) {
   device->SetVertexShader(nullptr);
   device->SetPixelShader(nullptr);
 
+  // The host binds its own textures between our frames, so the record of
+  // the last bound texture is only good within this pass.
+  lastBoundTexture = nullptr;
   for (int i = 0; i < kSlotCount; ++i) {
     TexturedRect& slot = textures[i];
     if (!slot.texture) continue;
