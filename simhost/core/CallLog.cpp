@@ -5,7 +5,7 @@
 namespace simhost {
 
 bool CallLog::open(const std::string& path) {
-  file_ = std::fopen(path.c_str(), "w");
+  file_ = std::fopen(path.c_str(), "wb");
   return file_ != nullptr;
 }
 

@@ -323,7 +323,7 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
   if (!createWindowAndDevice()) return 4;
   if (!loadPlugin()) return 5;
 
-  std::FILE* csv = std::fopen((options_.outputFolder + "\\timing.csv").c_str(), "w");
+  std::FILE* csv = std::fopen((options_.outputFolder + "\\timing.csv").c_str(), "wb");
   if (csv)
     std::fprintf(csv, "frame,frame_call_us,frame_host_us,frame_plugin_us,gauge_call_us,gauge_host_us,"
                       "gauge_plugin_us,menu_us,plugin_total_us\n");

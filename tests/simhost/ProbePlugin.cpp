@@ -11,8 +11,9 @@
 
 #define PROBE_THISCALL __attribute__((thiscall))
 
-namespace {
-
+// The host object's interface has external linkage on purpose: declared in an
+// unnamed namespace with no implementation in this module, the compiler may
+// decide no such object can exist and drop the virtual calls.
 struct HostGame {
   virtual void PROBE_THISCALL r1() = 0;
   virtual void PROBE_THISCALL r2() = 0;
@@ -28,6 +29,9 @@ struct HostGame {
   virtual void PROBE_THISCALL SelectTextMode(int mode) = 0;
   virtual void PROBE_THISCALL SetColor(float r, float g, float b, float a) = 0;
 };
+
+namespace {
+
 
 std::FILE* out = nullptr;
 HostGame* host = nullptr;
@@ -114,17 +118,14 @@ int PROBE_THISCALL frameHook(void* self) {
     do QueryPerformanceCounter(&t);
     while ((t.QuadPart - t0.QuadPart) * 1000 < 20 * f.QuadPart);
   }
-  // Leave the width word changed once: the host must notice.
-  if (frameCalls == 5) {
-    std::uintptr_t screen = ptr(ptr(base + 0x3EAC48) + 0x5C);
-    *reinterpret_cast<std::uint32_t*>(screen + 0x14) = 777;
-  }
+  // Leave the width word changed after the fifth frame only: the host must
+  // notice once, and not again after the sixth frame put it back.
+  std::uintptr_t screen = ptr(ptr(base + 0x3EAC48) + 0x5C);
+  if (frameCalls == 6)
+    *reinterpret_cast<std::uint32_t*>(screen + 0x14) = *reinterpret_cast<std::uint32_t*>(screen + 0xB8);
   int r = frameTrampoline(self);
   std::fprintf(out, "frame-result %d\n", r);
-  if (frameCalls == 5) {
-    std::uintptr_t screen = ptr(ptr(base + 0x3EAC48) + 0x5C);
-    *reinterpret_cast<std::uint32_t*>(screen + 0x14) = *reinterpret_cast<std::uint32_t*>(screen + 0xB8);
-  }
+  if (frameCalls == 5) *reinterpret_cast<std::uint32_t*>(screen + 0x14) = 777;
   return r;
 }
 
@@ -206,7 +207,7 @@ struct Probe {
 
 extern "C" __declspec(dllexport) void* KVX_CreatePlugin(HostGame* h) {
   host = h;
-  out = std::fopen("probe.txt", "w");
+  out = std::fopen("probe.txt", "wb");
   // Unbuffered: a host that hangs or dies still leaves what was seen.
   if (out) setvbuf(out, nullptr, _IONBF, 0);
   std::fprintf(out, "created host=%s\n", h ? "yes" : "no");
