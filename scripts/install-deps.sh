@@ -48,4 +48,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   WINEDLLOVERRIDES="mscoree,mshtml=" wineboot --init >/dev/null 2>&1 || true
   wineserver -w || true
 fi
+# Direct3D's command stream on the calling thread: with it on its own thread,
+# every read-back or state-block capture spin-waits for it, and on a small
+# shared machine that costs far more than the drawing itself.
+if ! grep -q '"csmt"=dword:00000000' "$WINEPREFIX/user.reg" 2>/dev/null; then
+  wine reg add 'HKCU\Software\Wine\Direct3D' /v csmt /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
+fi
 echo "install-deps: ready"

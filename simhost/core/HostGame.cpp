@@ -10,10 +10,6 @@ namespace {
 constexpr D3DCOLOR kHighlight = 0xC02850A0;
 constexpr D3DCOLOR kMenuBackground = 0xD0101418;
 
-struct ColourVertex {
-  float x, y, z, rhw;
-  D3DCOLOR colour;
-};
 
 int component(float v) { return static_cast<int>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); }
 
@@ -83,6 +79,7 @@ ID3DXFont* HostGame::font(int number) {
 }
 
 void HostGame::hostText(int x, int y, const char* text, D3DCOLOR colour) {
+  flushMarkers();
   ID3DXFont* f = font(0);
   if (!f) return;
   RECT r{x, y, x + 1000, y + 100};
@@ -101,6 +98,7 @@ void HostGame::WriteText(float x, float y, const char* text) {
   }
   log_.record("WriteText", "%.2f %.2f font=%d mode=%d colour=%08lX \"%s\"", x, y, font_, textMode_,
               static_cast<unsigned long>(colour_), text);
+  flushMarkers();
   ID3DXFont* f = font(font_);
   if (!f) return;
   int ix = static_cast<int>(x), iy = static_cast<int>(y);
@@ -124,14 +122,24 @@ void HostGame::fillRect(float x, float y, float w, float h, D3DCOLOR c, D3DPRIMI
 
 void HostGame::DrawMarker(int graphic, float x, float y) {
   log_.record("DrawMarker", "%d %.2f %.2f colour=%08lX", graphic, x, y, static_cast<unsigned long>(colour_));
-  // One pixel, covering the pixel whose top-left corner is (x, y).
+  // One pixel, covering the pixel whose top-left corner is (x, y). Points are
+  // queued and drawn together, as a real renderer batches them: a panel made
+  // of thousands of markers must not be charged a draw call for each.
+  markers_.push_back(ColourVertex{static_cast<float>(static_cast<int>(x)), static_cast<float>(static_cast<int>(y)), 0, 1,
+                      colour_});
+}
+
+void HostGame::flushMarkers() {
+  if (markers_.empty()) return;
   SavedDrawState saved(device_);
-  ColourVertex v{static_cast<float>(static_cast<int>(x)), static_cast<float>(static_cast<int>(y)), 0, 1, colour_};
-  device_->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &v, sizeof v);
+  device_->DrawPrimitiveUP(D3DPT_POINTLIST, static_cast<UINT>(markers_.size()), markers_.data(),
+                           sizeof(ColourVertex));
+  markers_.clear();
 }
 
 void HostGame::PrepareMenuPage(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
   log_.record("PrepareMenuPage", "%u %u %u %u", a, b, c, d);
+  flushMarkers();
   D3DVIEWPORT9 vp{};
   device_->GetViewport(&vp);
   fillRect(40.0f, 40.0f, static_cast<float>(vp.Width) - 80.0f, static_cast<float>(vp.Height) - 80.0f,
@@ -140,6 +148,7 @@ void HostGame::PrepareMenuPage(std::uint32_t a, std::uint32_t b, std::uint32_t c
 
 void HostGame::DrawHighlightBox(float x, float y, float w, float h) {
   log_.record("DrawHighlightBox", "%.2f %.2f %.2f %.2f", x, y, w, h);
+  flushMarkers();
   colour_ = kHighlight;
   fillRect(x, y, w, h, kHighlight, D3DPT_TRIANGLESTRIP, 2);
 }
@@ -151,6 +160,7 @@ void HostGame::BeginDrawModes(int mask) {
 
 void HostGame::EndDrawModes(int mask) {
   log_.record("EndDrawModes", "%d", mask);
+  flushMarkers();
   if (modeStack_.empty() || modeStack_.back() != mask) {
     log_.record("fault", "EndDrawModes %d does not close the open bracket %d", mask,
                 modeStack_.empty() ? -1 : modeStack_.back());
@@ -176,6 +186,7 @@ void HostGame::SetColor(float r, float g, float b, float a) {
 }
 
 void HostGame::endFrame() {
+  flushMarkers();
   if (!modeStack_.empty()) {
     log_.record("fault", "%u draw-mode bracket(s) left open at the end of the frame",
                 static_cast<unsigned>(modeStack_.size()));

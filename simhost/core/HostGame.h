@@ -12,6 +12,12 @@
 
 namespace simhost {
 
+// A pre-transformed, coloured vertex of the host's own 2D drawing.
+struct ColourVertex {
+  float x, y, z, rhw;
+  D3DCOLOR colour;
+};
+
 class HostGame final : public HostGameAbi {
  public:
   HostGame(IDirect3DDevice9* device, CallLog& log) : device_(device), log_(log) {}
@@ -39,6 +45,7 @@ class HostGame final : public HostGameAbi {
 
  private:
   ID3DXFont* font(int number);
+  void flushMarkers();
   void fillRect(float x, float y, float w, float h, D3DCOLOR colour, D3DPRIMITIVETYPE type, int count);
 
   IDirect3DDevice9* device_;
@@ -48,6 +55,7 @@ class HostGame final : public HostGameAbi {
   int textMode_ = 0;
   D3DCOLOR colour_ = 0xFFFFFFFF;
   std::vector<int> modeStack_;
+  std::vector<ColourVertex> markers_;
 };
 
 }  // namespace simhost

@@ -84,7 +84,7 @@ void waitForHomeRelease() {
 
 void runPanels(float dt) {
   HookState& hs = hookState();
-  IHostGame* hostGame = hostGameObject();
+  IHostGame* hostGame = pluginHost();
   if (hs.damagedPartTablePanel && hostGame && hs.damagedPartTablePanel->isVisible())
     hs.damagedPartTablePanel->draw(hostGame);
   if (hs.tirePanel && hostGame && hs.tirePanel->isVisible()) hs.tirePanel->draw(hostGame);
@@ -147,6 +147,8 @@ void logFrameFailureOnce(const char* what) {
 
 void destroyGaugeRenderers() {
   std::vector<TextureHandler*>& list = hookState().gaugeRenderers;
+  if (list.empty()) return;
+  logText(std::string(FT("Gauges: dropping ")) + std::to_string(list.size()) + FT(" gauge renderer(s)"));
   for (TextureHandler* r : list) delete r;
   list.clear();
 }

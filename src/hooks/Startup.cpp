@@ -60,7 +60,7 @@ void* installDetour(std::uintptr_t target, void* replacement, const char* what) 
   // Detours live for the life of the process.
   auto* detour = new CodeDetour(target, reinterpret_cast<std::uintptr_t>(replacement));
   logText(std::string(what) + (detour->installed ? FT(": installed") : FT(": could not be installed")));
-  return detour->trampolineEntry();
+  return reinterpret_cast<void*>(detour->trampolineEntry());
 }
 
 }  // namespace
@@ -183,7 +183,7 @@ void loadHookConfiguration() {
 }
 
 void runQueryNameStartup() {
-  logText(FT("Name query"));
+  logText(FT("QueryName called"));
   HookState& hs = hookState();
   if (hs.startupDone) return;
   hs.startupDone = true;
