@@ -67,11 +67,19 @@ def fmt(v, digits=1):
 
 
 def table(headers, rows):
-    widths = [max(len(str(h)), *(len(str(r[i])) for r in rows)) if rows else len(str(h)) for i, h in enumerate(headers)]
-    lines = ["  ".join(str(h).rjust(w) if i else str(h).ljust(w) for i, (h, w) in enumerate(zip(headers, widths)))]
+    """Plain text columns: numbers to the right, words to the left."""
+    def numeric(c):
+        try:
+            float(c)
+            return True
+        except ValueError:
+            return c == "-"
+    widths = [max([len(str(h))] + [len(str(r[i])) for r in rows]) for i, h in enumerate(headers)]
+    just = [all(numeric(str(r[i])) for r in rows) and i > 0 for i in range(len(headers))]
+    cell = lambda c, i: str(c).rjust(widths[i]) if just[i] else str(c).ljust(widths[i])
+    lines = ["  ".join(cell(h, i) for i, h in enumerate(headers)).rstrip()]
     lines.append("  ".join("-" * w for w in widths))
-    for r in rows:
-        lines.append("  ".join(str(c).rjust(w) if i else str(c).ljust(w) for i, (c, w) in enumerate(zip(r, widths))))
+    lines += ["  ".join(cell(c, i) for i, c in enumerate(r)).rstrip() for r in rows]
     return "\n".join(lines)
 
 
