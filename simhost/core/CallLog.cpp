@@ -1,6 +1,7 @@
 #include "CallLog.h"
 
 #include <cstdarg>
+#include <cstring>
 
 namespace simhost {
 
@@ -15,6 +16,7 @@ CallLog::~CallLog() {
 
 void CallLog::record(const char* op, const char* format, ...) {
   ++counts_[op];
+  if (std::strcmp(op, "fault") != 0) ++frameCalls_;
   if (!file_) return;
   std::fprintf(file_, "%d %s ", frame_, op);
   va_list args;

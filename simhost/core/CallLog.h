@@ -11,7 +11,13 @@ class CallLog {
  public:
   bool open(const std::string& path);
   ~CallLog();
-  void setFrame(int frame) { frame_ = frame; }
+  void setFrame(int frame) {
+    frame_ = frame;
+    frameCalls_ = 0;
+  }
+  // Plug-in calls recorded since the last setFrame (the host's own fault
+  // lines are not counted).
+  int frameCalls() const { return frameCalls_; }
   // printf-style line; `op` is counted.
   void record(const char* op, const char* format, ...) __attribute__((format(printf, 3, 4)));
   void note(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -21,6 +27,7 @@ class CallLog {
  private:
   std::FILE* file_ = nullptr;
   int frame_ = -1;
+  int frameCalls_ = 0;
   std::map<std::string, int> counts_;
 };
 

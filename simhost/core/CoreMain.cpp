@@ -36,7 +36,7 @@ std::vector<std::string> splitCommandLine(const char* line) {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: simhost.exe SCENARIO OUTPUT-FOLDER [--plugin PATH] [--no-pace]\n"
+               "usage: simhost.exe SCENARIO OUTPUT-FOLDER [--plugin PATH | --no-plugin] [--no-pace] [--count-device]\n"
                "  runs from the game folder; loads .\\Plugins\\OSTREL.dll by default\n");
   return 2;
 }
@@ -48,6 +48,8 @@ int run(const char* commandLine, void* begin, void* end) {
   for (std::size_t i = 1; i < args.size(); ++i) {
     if (args[i] == "--plugin" && i + 1 < args.size()) options.pluginPath = args[++i];
     else if (args[i] == "--no-pace") options.pace = false;
+    else if (args[i] == "--no-plugin") options.noPlugin = true;
+    else if (args[i] == "--count-device") options.countDevice = true;
     else if (args[i].rfind("--", 0) == 0) return usage();
     else positional.push_back(args[i]);
   }

@@ -135,4 +135,22 @@ std::uint32_t HostMemory::screenWord(std::uint32_t offset) const {
   return v;
 }
 
+std::int32_t HostMemory::gameMode() const {
+  std::int32_t v;
+  std::memcpy(&v, game_ + 0x728, 4);
+  return v;
+}
+
+float HostMemory::preStartTimer() const {
+  float v;
+  std::memcpy(&v, carState_ + 0x244, 4);
+  return v;
+}
+
+std::int32_t HostMemory::finishedFlag() const {
+  std::int32_t v;
+  std::memcpy(&v, carState_ + 0x144, 4);
+  return v;
+}
+
 }  // namespace simhost

@@ -42,6 +42,10 @@ class HostMemory {
 
   std::uintptr_t base() const { return base_; }
   std::uint32_t screenWord(std::uint32_t offset) const;
+  // The game state the phase of a frame is told from.
+  std::int32_t gameMode() const;
+  float preStartTimer() const;
+  std::int32_t finishedFlag() const;
 
  private:
   std::uint8_t* record(Block b) const;

@@ -8,6 +8,8 @@
 #include <map>
 #include <sstream>
 
+#include "DeviceMethods.h"
+
 namespace simhost {
 namespace {
 
@@ -148,6 +150,20 @@ std::vector<std::string> splitWords(const std::string& line) {
   return words;
 }
 
+DeviceFault parseFault(const LineParser& p) {
+  p.expectCount(4);
+  std::optional<DeviceMethod> m = findDeviceMethod(p.word(1));
+  if (!m) p.fail("unknown device method '" + p.word(1) + "' for 'fail'");
+  if (!deviceMethodCanFail(*m)) p.fail("'" + p.word(1) + "' returns no result code and cannot fail");
+  DeviceFault f;
+  f.method = static_cast<int>(*m);
+  f.nth = p.integerIn(2, 1, 100000000);
+  std::optional<std::uint32_t> r = parseResultCode(p.word(3));
+  if (!r) p.fail("bad result code '" + p.word(3) + "' for 'fail'");
+  f.result = *r;
+  return f;
+}
+
 void parseBlockLine(const LineParser& p, FrameBlock& block) {
   const std::string& key = p.word(0);
   if (auto f = namedFields().find(key); f != namedFields().end()) {
@@ -235,6 +251,8 @@ void parseBlockLine(const LineParser& p, FrameBlock& block) {
       else if (k == "select") block.keys.select = true;
       else p.fail("unknown menu key '" + k + "'");
     }
+  } else if (key == "fail") {
+    block.faults.push_back(parseFault(p));
   } else if (key == "home") {
     p.expectCount(2);
     block.homeMs = p.integerIn(1, 1, 10000);
@@ -282,18 +300,27 @@ Scenario parseScenario(const std::string& text, const std::string& fileName) {
         p.expectCount(2);
         s.fps = p.number(1);
         if (s.fps < 0.0) p.fail("bad number '" + words[1] + "' for 'fps'");
+      } else if (key == "count-device") {
+        p.expectCount(1);
+        s.countDevice = true;
+      } else if (key == "fail") {
+        s.faults.push_back(parseFault(p));
+        s.countDevice = true;
       } else if (namedFields().count(key) || key == "poke" || key == "event") {
         p.fail("'" + key + "' must be inside a 'frame' block");
       } else {
         p.fail("unknown key '" + key + "'");
       }
     } else {
-      if (key == "frames" || key == "window" || key == "fps")
+      if (key == "frames" || key == "window" || key == "fps" || key == "count-device")
         p.fail("'" + key + "' belongs before the first 'frame'");
       parseBlockLine(p, s.blocks.back());
     }
   }
   if (!framesGiven) throw ScenarioError(fileName, lineNo, "no 'frames' line");
+  // Failures can only be injected through the proxy.
+  for (const FrameBlock& b : s.blocks)
+    if (!b.faults.empty()) s.countDevice = true;
   return s;
 }
 

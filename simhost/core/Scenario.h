@@ -29,6 +29,15 @@ struct MenuKeys {
   bool any() const { return ignored || up || down || decrease || increase || select; }
 };
 
+// "fail <Method> <n> <HRESULT>": the n-th call of the method (counted from the
+// start of the run, or from the frame of the block that holds the line) returns
+// the result without reaching the real device.
+struct DeviceFault {
+  int method = 0;  // a DeviceMethod
+  int nth = 1;
+  std::uint32_t result = 0;
+};
+
 struct FrameBlock {
   int frame = 0;
   int line = 0;
@@ -40,6 +49,7 @@ struct FrameBlock {
   int homeMs = 0;                        // Home key held this long from this frame on
   std::optional<bool> carPresent;
   std::optional<bool> damageExtraPresent;
+  std::vector<DeviceFault> faults;
 };
 
 struct Scenario {
@@ -47,6 +57,8 @@ struct Scenario {
   int width = 640;
   int height = 480;
   double fps = 60.0;
+  bool countDevice = false;          // the plug-in finds the counting proxy
+  std::vector<DeviceFault> faults;   // armed before the plug-in loads
   std::vector<FrameBlock> blocks;  // strictly increasing frame numbers
 };
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "CallLog.h"
+#include "CountingDevice.h"
 #include "HostAbi.h"
 #include "HostGame.h"
 #include "HostMemory.h"
@@ -23,6 +24,8 @@ using TextureFunction = HRESULT(WINAPI*)(IDirect3DDevice9*, const char*, UINT, U
                                          D3DPOOL, DWORD, DWORD, D3DCOLOR, D3DXIMAGE_INFO*, PALETTEENTRY*,
                                          IDirect3DTexture9**);
 using FrameEntry = int(SIMHOST_THISCALL*)(void*);
+// Exported by the allocation-counting build of the plug-in only.
+using AllocationCountFn = unsigned long long (*)();
 
 struct ColourVertex {
   float x, y, z, rhw;
@@ -96,6 +99,13 @@ DWORD WINAPI releaseHomeLater(void* ms) {
   return 0;
 }
 
+// The phase of the stage a frame belongs to, told from the game state.
+std::string phaseName(std::int32_t mode, float preStart, std::int32_t finished) {
+  if (mode == 1) return preStart > 0.0f ? "pre-start" : finished != 0 ? "finish" : "driving";
+  if (mode == 5) return "menu";
+  return "mode" + std::to_string(mode);
+}
+
 bool endsWithNoCase(const std::string& s, const char* tail) {
   std::size_t n = std::strlen(tail);
   return s.size() >= n && _stricmp(s.c_str() + s.size() - n, tail) == 0;
@@ -120,6 +130,9 @@ class Stage {
   void createTexture(const std::string& path);
   void drawWorld();
   void screenshot(const std::string& name);
+  void openDeviceCalls();
+  void writeDeviceCalls(int frame);
+  unsigned long long allocationsSinceLastQuery();
 
   const Scenario& scenario_;
   const StageOptions& options_;
@@ -128,6 +141,10 @@ class Stage {
   HWND window_ = nullptr;
   IDirect3D9* d3d_ = nullptr;
   IDirect3DDevice9* device_ = nullptr;
+  CountingDevice* counting_ = nullptr;  // what the plug-in finds, when counting
+  std::FILE* deviceCalls_ = nullptr;
+  AllocationCountFn allocationCount_ = nullptr;
+  unsigned long long allocationsSeen_ = 0;
   HostGame* game_ = nullptr;
   HMODULE pluginModule_ = nullptr;
   PluginAbi* plugin_ = nullptr;
@@ -140,10 +157,17 @@ class Stage {
 };
 
 Stage::~Stage() {
+  if (deviceCalls_) std::fclose(deviceCalls_);
   for (auto& [name, t] : textures_)
     if (t) t->Release();
   delete game_;
-  if (device_) device_->Release();
+  if (counting_) {
+    ULONG held = counting_->releaseByHost();
+    if (held) log_.note("device proxy still referenced %lu times by the plug-in", static_cast<unsigned long>(held));
+  }
+  // Everything of the host's is gone: what is left is held by the plug-in
+  // (textures and other objects made on the device keep it alive).
+  if (device_) log_.note("device references left %lu", static_cast<unsigned long>(device_->Release()));
   if (d3d_) d3d_->Release();
   if (window_) DestroyWindow(window_);
 }
@@ -175,13 +199,57 @@ bool Stage::createWindowAndDevice() {
     device_ = nullptr;
     return fail("cannot create the Direct3D 9 device (is an X display up?)");
   }
-  memory_.setDevice(device_);
+  const bool counting = options_.countDevice || scenario_.countDevice;
+  if (counting) {
+    counting_ = new CountingDevice(device_, &log_);
+    for (const DeviceFault& f : scenario_.faults)
+      counting_->addFault(static_cast<DeviceMethod>(f.method), f.nth, static_cast<HRESULT>(f.result));
+    openDeviceCalls();
+    log_.note("counting device in the device chain");
+  }
+  // The plug-in draws through what it finds here; the host keeps the real one.
+  memory_.setDevice(counting ? static_cast<IDirect3DDevice9*>(counting_) : device_);
   game_ = new HostGame(device_, log_);
   frameObject.game = game_;
   return true;
 }
 
+void Stage::openDeviceCalls() {
+  deviceCalls_ = std::fopen((options_.outputFolder + "\\device-calls.csv").c_str(), "wb");
+  if (!deviceCalls_) return;
+  std::fprintf(deviceCalls_, "frame");
+  for (int k = 0; k < kDeviceCallKinds; ++k) std::fprintf(deviceCalls_, ",%s", deviceCallKindName(static_cast<DeviceCallKind>(k)));
+  std::fprintf(deviceCalls_, ",total");
+  for (int m = 0; m < kDeviceMethods; ++m) std::fprintf(deviceCalls_, ",%s", deviceMethodName(static_cast<DeviceMethod>(m)));
+  std::fputc('\n', deviceCalls_);
+}
+
+// One row per frame; frame -1 is start-up, frame `frames` the plug-in's end.
+void Stage::writeDeviceCalls(int frame) {
+  if (!counting_) return;
+  if (deviceCalls_) {
+    std::fprintf(deviceCalls_, "%d", frame);
+    for (int k = 0; k < kDeviceCallKinds; ++k)
+      std::fprintf(deviceCalls_, ",%u", counting_->frameKindCount(static_cast<DeviceCallKind>(k)));
+    std::fprintf(deviceCalls_, ",%u", counting_->frameTotal());
+    for (int m = 0; m < kDeviceMethods; ++m) std::fprintf(deviceCalls_, ",%u", counting_->frameCount(static_cast<DeviceMethod>(m)));
+    std::fputc('\n', deviceCalls_);
+  }
+  counting_->startFrame();
+}
+
+unsigned long long Stage::allocationsSinceLastQuery() {
+  unsigned long long now = allocationCount_();
+  unsigned long long delta = now - allocationsSeen_;
+  allocationsSeen_ = now;
+  return delta;
+}
+
 bool Stage::loadPlugin() {
+  if (options_.noPlugin) {
+    log_.note("no plug-in loaded");
+    return true;
+  }
   pluginModule_ = LoadLibraryA(options_.pluginPath.c_str());
   if (!pluginModule_) {
     char text[64];
@@ -191,6 +259,9 @@ bool Stage::loadPlugin() {
   auto create = reinterpret_cast<CreatePluginFn>(reinterpret_cast<void*>(GetProcAddress(pluginModule_, "KVX_CreatePlugin")));
   if (!create) return fail("the plug-in " + options_.pluginPath + " does not export KVX_CreatePlugin");
   log_.note("plug-in loaded %s", options_.pluginPath.c_str());
+  allocationCount_ = reinterpret_cast<AllocationCountFn>(
+      reinterpret_cast<void*>(GetProcAddress(pluginModule_, "OSTREL_AllocationCount")));
+  if (allocationCount_) log_.note("plug-in counts its allocations");
   plugin_ = create(game_);
   if (!plugin_) {
     // Nothing to drive, but the stage still runs: a plug-in that is still
@@ -201,6 +272,7 @@ bool Stage::loadPlugin() {
   }
   const char* name = plugin_->QueryName();
   log_.note("QueryName \"%s\"", name ? name : "(null)");
+  if (allocationCount_) log_.note("allocations at start-up %llu", allocationsSinceLastQuery());
   return true;
 }
 
@@ -214,6 +286,9 @@ void Stage::applyBlock(const FrameBlock& b) {
   if (b.carPresent) memory_.setCarPresent(*b.carPresent);
   if (b.damageExtraPresent) memory_.setDamageExtraPresent(*b.damageExtraPresent);
   for (const std::string& t : b.textures) createTexture(t);
+  if (counting_)
+    for (const DeviceFault& f : b.faults)
+      counting_->addFault(static_cast<DeviceMethod>(f.method), f.nth, static_cast<HRESULT>(f.result));
   if (b.menuOpen) {
     menuOpen_ = *b.menuOpen;
     log_.note("menu %s", menuOpen_ ? "open" : "close");
@@ -322,17 +397,19 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
     return fail(error), 4;
   if (!createWindowAndDevice()) return 4;
   if (!loadPlugin()) return 5;
+  writeDeviceCalls(-1);
 
   std::FILE* csv = std::fopen((options_.outputFolder + "\\timing.csv").c_str(), "wb");
   if (csv)
     std::fprintf(csv, "frame,frame_call_us,frame_host_us,frame_plugin_us,gauge_call_us,gauge_host_us,"
-                      "gauge_plugin_us,menu_us,plugin_total_us\n");
+                      "gauge_plugin_us,menu_us,plugin_total_us,frame_total_us,allocations,host_calls,game_mode,phase\n");
   auto frameEntry = reinterpret_cast<FrameEntry>(kFrameFunctionAddress);
   auto gaugeEntry = reinterpret_cast<FrameEntry>(kGaugePointFunctionAddress);
   std::size_t nextBlock = 0;
   int widthFaults = 0, resultFaults = 0;
   double lastTick = nowSeconds(), frameStart = nowSeconds();
   for (frame_ = 0; frame_ < scenario_.frames; ++frame_) {
+    const double f0 = nowSeconds();
     log_.setFrame(frame_);
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -344,6 +421,8 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
     if (nextBlock < scenario_.blocks.size() && scenario_.blocks[nextBlock].frame == frame_)
       block = &scenario_.blocks[nextBlock++];
     if (block) applyBlock(*block);
+    const std::int32_t mode = memory_.gameMode();
+    const std::string phase = phaseName(mode, memory_.preStartTimer(), memory_.finishedFlag());
 
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     device_->BeginScene();
@@ -381,14 +460,20 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
     if (block)
       for (const std::string& s : block->screenshots) screenshot(s);
     device_->Present(nullptr, nullptr, nullptr, nullptr);
+    const double f1 = nowSeconds();
+    writeDeviceCalls(frame_);
 
     double frameUs = (t1 - t0) * 1e6, frameHostUs = frameObject.bodySeconds * 1e6;
     double gaugeUs = (g1 - g0) * 1e6, gaugeHostUs = gaugePoint.bodySeconds * 1e6;
     double menuUs = menuOpen_ ? (m1 - m0) * 1e6 : 0.0;
-    if (csv)
-      std::fprintf(csv, "%d,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f\n", frame_, frameUs, frameHostUs,
+    if (csv) {
+      std::fprintf(csv, "%d,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,", frame_, frameUs, frameHostUs,
                    frameUs - frameHostUs, gaugeUs, gaugeHostUs, gaugeUs - gaugeHostUs, menuUs,
-                   frameUs - frameHostUs + gaugeUs - gaugeHostUs + menuUs);
+                   frameUs - frameHostUs + gaugeUs - gaugeHostUs + menuUs, (f1 - f0) * 1e6);
+      // No allocation figure from a plug-in that does not count.
+      if (allocationCount_) std::fprintf(csv, "%llu", allocationsSinceLastQuery());
+      std::fprintf(csv, ",%d,%d,%s\n", log_.frameCalls(), static_cast<int>(mode), phase.c_str());
+    }
     if (options_.pace && scenario_.fps > 0.0) {
       double next = frameStart + 1.0 / scenario_.fps;
       double wait = next - nowSeconds();
@@ -404,6 +489,10 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
     plugin_->destroy(1);
     log_.note("plug-in destroyed");
   }
+  writeDeviceCalls(scenario_.frames);
+  if (counting_)
+    log_.note("device proxy references=%ld over-releases=%d faults-injected=%d", counting_->references(),
+              counting_->overReleases(), counting_->faultsInjected());
   log_.writeSummary();
   return 0;
 }

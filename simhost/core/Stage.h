@@ -11,6 +11,8 @@ struct StageOptions {
   std::string outputFolder;
   std::string pluginPath = ".\\Plugins\\OSTREL.dll";
   bool pace = true;
+  bool countDevice = false;  // the plug-in finds the counting proxy (also from the scenario)
+  bool noPlugin = false;     // the host alone, for the baseline
 };
 
 // Returns the process exit code; messages go to stderr.

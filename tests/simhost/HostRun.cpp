@@ -6,6 +6,10 @@
 #include <fstream>
 #include <sstream>
 
+#include <d3d9.h>
+#include <d3dx9.h>
+
+#include "D3DTestDevice.h"
 #include "TestPaths.h"
 
 namespace fs = std::filesystem;
@@ -60,6 +64,52 @@ std::string readFile(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+Image loadPng(const std::string& path) {
+  Image image;
+  testing_support::D3DTestDevice dev(64, 64);
+  D3DXIMAGE_INFO info{};
+  if (!dev.ok() || FAILED(D3DXGetImageInfoFromFileA(path.c_str(), &info))) return image;
+  IDirect3DSurface9* surface = nullptr;
+  if (FAILED(dev.device()->CreateOffscreenPlainSurface(info.Width, info.Height, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH,
+                                                       &surface, nullptr)))
+    return image;
+  if (SUCCEEDED(D3DXLoadSurfaceFromFileA(surface, nullptr, nullptr, path.c_str(), nullptr, D3DX_FILTER_NONE, 0,
+                                         nullptr))) {
+    D3DLOCKED_RECT lr{};
+    if (SUCCEEDED(surface->LockRect(&lr, nullptr, D3DLOCK_READONLY))) {
+      image.width = info.Width;
+      image.height = info.Height;
+      image.pixels.resize(static_cast<size_t>(info.Width) * info.Height);
+      for (UINT y = 0; y < info.Height; ++y)
+        memcpy(&image.pixels[static_cast<size_t>(y) * info.Width], static_cast<char*>(lr.pBits) + y * lr.Pitch,
+               info.Width * 4);
+      surface->UnlockRect();
+    }
+  }
+  surface->Release();
+  return image;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  std::string l;
+  while (std::getline(in, l)) {
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+    out.push_back(l);
+  }
+  return out;
+}
+
+std::vector<std::string> cells(const std::string& row) {
+  std::vector<std::string> out;
+  std::istringstream in(row);
+  std::string cell;
+  while (std::getline(in, cell, ',')) out.push_back(cell);
+  if (!row.empty() && row.back() == ',') out.push_back("");
+  return out;
 }
 
 bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }

@@ -1,7 +1,10 @@
 // Test equipment: a plug-in that reads the simulated host exactly where the
 // real plug-in will, detours the host's three functions with plain 5-byte
-// jumps, draws a few known marks through the host object and writes what it
-// found to probe.txt in the game folder.
+// jumps, draws a few known marks through the host object, makes a known set
+// of device calls each frame and writes what it found to probe.txt in the
+// game folder. Words in probe-options.txt turn on deliberate faults:
+// "leak-texture" keeps one texture made on the device, "over-release"
+// releases the device once more than it took.
 #include <windows.h>
 #include <d3d9.h>
 
@@ -37,6 +40,11 @@ std::FILE* out = nullptr;
 HostGame* host = nullptr;
 std::uintptr_t base = 0;
 int frameCalls = 0, gaugeCalls = 0;
+IDirect3DDevice9* device = nullptr;
+bool leakTexture = false, overRelease = false;
+IDirect3DTexture9* leaked = nullptr;
+// What the host reads through OSTREL_AllocationCount: a known pattern.
+unsigned long long allocations = 0;
 void* firstThis = nullptr;
 int thisChanges = 0;
 
@@ -98,6 +106,49 @@ void dumpState() {
                (GetAsyncKeyState(VK_HOME) & 0x8000) ? 1 : 0);
 }
 
+struct ColourVertex {
+  float x, y, z, rhw;
+  D3DCOLOR colour;
+};
+
+// Per frame: 5 state changes, 1 texture bind, 1 draw, 1 render-target fetch
+// (other), 1 render-target switch, 2 creations, 1 surface copy; each result
+// goes to probe.txt.
+void deviceWork() {
+  if (!device) return;
+  device->SetRenderState(D3DRS_LIGHTING, FALSE);
+  device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+  device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+  device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+  device->SetTexture(0, nullptr);
+  // A magenta block on the grass at (600, 300), 10 x 10 pixels.
+  const D3DCOLOR m = 0xFFFF00FF;
+  ColourVertex quad[4] = {{600, 300, 0, 1, m}, {610, 300, 0, 1, m}, {600, 310, 0, 1, m}, {610, 310, 0, 1, m}};
+  HRESULT draw = device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(ColourVertex));
+  IDirect3DSurface9* rt = reinterpret_cast<IDirect3DSurface9*>(1);  // must come back null on failure
+  HRESULT getRt = device->GetRenderTarget(0, &rt);
+  HRESULT setRt = 1;
+  if (SUCCEEDED(getRt) && rt) setRt = device->SetRenderTarget(0, rt);
+  if (SUCCEEDED(getRt) && rt) rt->Release();
+  IDirect3DTexture9* t = reinterpret_cast<IDirect3DTexture9*>(1);
+  HRESULT create = device->CreateTexture(8, 8, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &t, nullptr);
+  IDirect3DSurface9* plain = nullptr;
+  HRESULT createPlain = device->CreateOffscreenPlainSurface(8, 8, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &plain, nullptr);
+  HRESULT fill = plain ? device->ColorFill(plain, nullptr, 0xFF00FF00) : 1;
+  if (plain) plain->Release();
+  std::fprintf(out, "device %d draw=%08lX getrt=%08lX rt=%s setrt=%08lX create=%08lX tex=%s plain=%08lX fill=%08lX\n",
+               frameCalls, static_cast<unsigned long>(draw), static_cast<unsigned long>(getRt),
+               rt ? (rt == reinterpret_cast<IDirect3DSurface9*>(1) ? "untouched" : "yes") : "null",
+               static_cast<unsigned long>(setRt), static_cast<unsigned long>(create),
+               t ? (t == reinterpret_cast<IDirect3DTexture9*>(1) ? "untouched" : "yes") : "null",
+               static_cast<unsigned long>(createPlain), static_cast<unsigned long>(fill));
+  if (SUCCEEDED(create) && t) {
+    if (leakTexture && !leaked) leaked = t;
+    else t->Release();
+  }
+}
+
 int PROBE_THISCALL frameHook(void* self) {
   ++frameCalls;
   if (!firstThis) firstThis = self;
@@ -110,6 +161,8 @@ int PROBE_THISCALL frameHook(void* self) {
   host->SetColor(0.0f, 1.0f, 0.0f, 1.0f);
   host->WriteText(300.0f, 200.0f, "PROBE");
   host->EndDrawModes(67);
+  deviceWork();
+  allocations += frameCalls == 3 ? 7 : 2;
   // A known cost on the third frame, for the timing columns.
   if (frameCalls == 3) {
     LARGE_INTEGER f, t0, t;
@@ -131,6 +184,7 @@ int PROBE_THISCALL frameHook(void* self) {
 
 int PROBE_THISCALL gaugeHook(void* self) {
   ++gaugeCalls;
+  ++allocations;
   int r = gaugeTrampoline(self);
   std::fprintf(out, "gauge-result %d\n", r);
   return r;
@@ -152,7 +206,14 @@ void startUp() {
   GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, nullptr, &self);
   base = reinterpret_cast<std::uintptr_t>(self);
   std::fprintf(out, "base %08lX\n", static_cast<unsigned long>(base));
-  auto* device = reinterpret_cast<IDirect3DDevice9*>(ptr(ptr(ptr(base + 0x3EA990) + 0x28) + 0xF4));
+  device = reinterpret_cast<IDirect3DDevice9*>(ptr(ptr(ptr(base + 0x3EA990) + 0x28) + 0xF4));
+  if (device) {
+    // A balanced pair, then the deliberate fault when asked for.
+    ULONG up = device->AddRef();
+    ULONG down = device->Release();
+    std::fprintf(out, "device refs %lu %lu\n", up, down);
+    if (overRelease) std::fprintf(out, "over-release %lu\n", device->Release());
+  }
   D3DDEVICE_CREATION_PARAMETERS cp{};
   RECT client{};
   if (device && SUCCEEDED(device->GetCreationParameters(&cp))) GetClientRect(cp.hFocusWindow, &client);
@@ -210,6 +271,17 @@ extern "C" __declspec(dllexport) void* KVX_CreatePlugin(HostGame* h) {
   out = std::fopen("probe.txt", "wb");
   // Unbuffered: a host that hangs or dies still leaves what was seen.
   if (out) setvbuf(out, nullptr, _IONBF, 0);
+  if (std::FILE* options = std::fopen("probe-options.txt", "rb")) {
+    char word[64];
+    while (std::fscanf(options, "%63s", word) == 1) {
+      if (!std::strcmp(word, "leak-texture")) leakTexture = true;
+      if (!std::strcmp(word, "over-release")) overRelease = true;
+    }
+    std::fclose(options);
+  }
+  allocations = 4;
   std::fprintf(out, "created host=%s\n", h ? "yes" : "no");
   return new Probe;
 }
+
+extern "C" __declspec(dllexport) unsigned long long OSTREL_AllocationCount() { return allocations; }

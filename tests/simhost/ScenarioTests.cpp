@@ -2,6 +2,7 @@
 // line is refused with the file, the line and the problem.
 #include <gtest/gtest.h>
 
+#include "DeviceMethods.h"
 #include "Scenario.h"
 
 using simhost::Block;
@@ -79,6 +80,46 @@ TEST(Scenario, IntegerWordsAcceptHexAndNegative) {
   EXPECT_EQ(s.blocks[0].pokes[1].i, -1);
 }
 
+TEST(Scenario, DeviceFaultLinesNameMethodCallAndResult) {
+  simhost::Scenario s = parseScenario(
+      "frames 9\nfail SetRenderTarget 2 D3DERR_INVALIDCALL\nfail UpdateSurface 1 0x8876017C\n"
+      "frame 4\nfail CreateStateBlock 3 E_OUTOFMEMORY\n",
+      "s.txt");
+  EXPECT_TRUE(s.countDevice);
+  ASSERT_EQ(s.faults.size(), 2u);
+  EXPECT_EQ(s.faults[0].method, static_cast<int>(simhost::DeviceMethod::SetRenderTarget));
+  EXPECT_EQ(s.faults[0].nth, 2);
+  EXPECT_EQ(s.faults[0].result, 0x8876086Cu);
+  EXPECT_EQ(s.faults[1].method, static_cast<int>(simhost::DeviceMethod::UpdateSurface));
+  EXPECT_EQ(s.faults[1].result, 0x8876017Cu);
+  ASSERT_EQ(s.blocks.at(0).faults.size(), 1u);
+  EXPECT_EQ(s.blocks[0].faults[0].method, static_cast<int>(simhost::DeviceMethod::CreateStateBlock));
+  EXPECT_EQ(s.blocks[0].faults[0].result, 0x8007000Eu);
+
+  // A block fault alone needs the proxy as well; plain scenarios do not get it.
+  EXPECT_TRUE(parseScenario("frames 3\nframe 1\nfail SetTexture 1 E_FAIL\n", "s.txt").countDevice);
+  EXPECT_TRUE(parseScenario("frames 3\ncount-device\n", "s.txt").countDevice);
+  EXPECT_FALSE(parseScenario("frames 3\nframe 1\nmode 1\n", "s.txt").countDevice);
+}
+
+TEST(Scenario, DeviceMethodTableFollowsTheInterface) {
+  using simhost::DeviceMethod;
+  // Vtable order: spot checks at both ends and in the middle.
+  EXPECT_STREQ(simhost::deviceMethodName(static_cast<DeviceMethod>(0)), "QueryInterface");
+  EXPECT_STREQ(simhost::deviceMethodName(static_cast<DeviceMethod>(3)), "TestCooperativeLevel");
+  EXPECT_STREQ(simhost::deviceMethodName(static_cast<DeviceMethod>(57)), "SetRenderState");
+  EXPECT_STREQ(simhost::deviceMethodName(static_cast<DeviceMethod>(65)), "SetTexture");
+  EXPECT_STREQ(simhost::deviceMethodName(static_cast<DeviceMethod>(83)), "DrawPrimitiveUP");
+  EXPECT_STREQ(simhost::deviceMethodName(static_cast<DeviceMethod>(118)), "CreateQuery");
+  EXPECT_EQ(simhost::deviceMethodKind(DeviceMethod::SetTexture), simhost::DeviceCallKind::Texture);
+  EXPECT_EQ(simhost::deviceMethodKind(DeviceMethod::SetRenderTarget), simhost::DeviceCallKind::Target);
+  EXPECT_EQ(simhost::deviceMethodKind(DeviceMethod::UpdateSurface), simhost::DeviceCallKind::Copy);
+  EXPECT_EQ(simhost::deviceMethodKind(DeviceMethod::CreateStateBlock), simhost::DeviceCallKind::Create);
+  EXPECT_EQ(simhost::deviceMethodKind(DeviceMethod::DrawPrimitiveUP), simhost::DeviceCallKind::Draw);
+  EXPECT_EQ(simhost::deviceMethodKind(DeviceMethod::SetTextureStageState), simhost::DeviceCallKind::State);
+  EXPECT_EQ(simhost::deviceMethodKind(DeviceMethod::GetRenderTarget), simhost::DeviceCallKind::Other);
+}
+
 struct BadCase {
   const char* text;
   int line;
@@ -127,4 +168,11 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{"frames 5\nframe 0\nwindow 640 480\n", 3, "belongs before the first 'frame'"},
                     BadCase{"frames 5\nmode 1\n", 2, "must be inside a 'frame' block"},
                     BadCase{"frames 5\nframe 0\nhome 0\n", 3, "out of range"},
-                    BadCase{"frames 0\n", 1, "out of range"}));
+                    BadCase{"frames 0\n", 1, "out of range"},
+                    BadCase{"frames 5\nfail SetRenderStat 1 E_FAIL\n", 2, "unknown device method 'SetRenderStat'"},
+                    BadCase{"frames 5\nfail AddRef 1 E_FAIL\n", 2, "cannot fail"},
+                    BadCase{"frames 5\nfail GetAvailableTextureMem 1 E_FAIL\n", 2, "cannot fail"},
+                    BadCase{"frames 5\nfail SetTexture 0 E_FAIL\n", 2, "out of range"},
+                    BadCase{"frames 5\nfail SetTexture 1 D3DERR_NOPE\n", 2, "bad result code 'D3DERR_NOPE'"},
+                    BadCase{"frames 5\nfail SetTexture 1\n", 2, "needs more values"},
+                    BadCase{"frames 5\nframe 1\ncount-device\n", 3, "belongs before the first 'frame'"}));

@@ -19,55 +19,12 @@ using namespace simhost_test;
 
 namespace {
 
-struct Image {
-  UINT width = 0, height = 0;
-  std::vector<std::uint32_t> pixels;
-  std::uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & 0x00FFFFFF; }
-};
-
-Image loadPng(const std::string& path) {
-  Image image;
-  testing_support::D3DTestDevice dev(64, 64);
-  D3DXIMAGE_INFO info{};
-  if (!dev.ok() || FAILED(D3DXGetImageInfoFromFileA(path.c_str(), &info))) return image;
-  IDirect3DSurface9* surface = nullptr;
-  if (FAILED(dev.device()->CreateOffscreenPlainSurface(info.Width, info.Height, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH,
-                                                       &surface, nullptr)))
-    return image;
-  if (SUCCEEDED(D3DXLoadSurfaceFromFileA(surface, nullptr, nullptr, path.c_str(), nullptr, D3DX_FILTER_NONE, 0,
-                                         nullptr))) {
-    D3DLOCKED_RECT lr{};
-    if (SUCCEEDED(surface->LockRect(&lr, nullptr, D3DLOCK_READONLY))) {
-      image.width = info.Width;
-      image.height = info.Height;
-      image.pixels.resize(static_cast<size_t>(info.Width) * info.Height);
-      for (UINT y = 0; y < info.Height; ++y)
-        memcpy(&image.pixels[static_cast<size_t>(y) * info.Width], static_cast<char*>(lr.pBits) + y * lr.Pitch,
-               info.Width * 4);
-      surface->UnlockRect();
-    }
-  }
-  surface->Release();
-  return image;
-}
-
 bool closeTo(std::uint32_t rgb, std::uint32_t expected, int tolerance = 6) {
   for (int shift : {0, 8, 16}) {
     int a = static_cast<int>((rgb >> shift) & 0xFF), b = static_cast<int>((expected >> shift) & 0xFF);
     if (a - b > tolerance || b - a > tolerance) return false;
   }
   return true;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  std::string l;
-  while (std::getline(in, l)) {
-    if (!l.empty() && l.back() == '\r') l.pop_back();
-    out.push_back(l);
-  }
-  return out;
 }
 
 int countLines(const std::string& text, const std::string& start) {

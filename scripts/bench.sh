@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# The benchmark: the full stage and the long drive, each once with the
+# plug-in (its allocation-counting build, drawing through the counting device)
+# and once with the host alone, all in one run; then the gauge renderer on a
+# 1024 x 1024 texture with and without refresh rectangles. Prints the tables
+# and writes a plot of the plug-in's share of frame time.
+#
+#   bash scripts/bench.sh [OUTPUT-FOLDER]     (default build/bench)
+# BENCH_PACE=1 runs the frames at the scenario's rate instead of flat out.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${OSTREL_BUILD:-$root/build}"
+out="$(mkdir -p "${1:-$build/bench}" && cd "${1:-$build/bench}" && pwd)"
+
+bash "$root/scripts/build.sh"
+. "$root/scripts/wine-env.sh"
+. "$root/scripts/xvfb.sh"
+start_xvfb
+trap stop_xvfb EXIT
+wineserver -p </dev/null >/dev/null 2>&1 || true
+
+pace="--no-pace"
+[ "${BENCH_PACE:-0}" = 1 ] && pace=""
+
+# A game folder as a player has it after installing the plug-in: the
+# packaged files, every panel on, both gauge sets of the benchmark car.
+make_game() {
+  local dir="$1" with_plugin="$2"
+  rm -rf "$dir"
+  cp -r "$build/simhost/stage" "$dir"
+  rm -f "$dir/Plugins/OSTREL.dll"
+  local p="$dir/Plugins/OSTREL"
+  cp -r "$root/assets/plugin/." "$p/"
+  for t in "$p"/*.ini.default; do [ -e "${t%.default}" ] || cp "$t" "${t%.default}"; done
+  [ -e "$p/carDamageHUD" ] || cp -r "$p/carDamageHUD.default" "$p/carDamageHUD"
+  cp -r "$root/assets/plugin/Gauges.default/Car1/." "$p/Gauges/Car1/"
+  printf '[Gauges]\r\nEnabled=1\r\nRefreshRate=0\r\n' >"$p/gauges.ini"
+  cp -r "$root/simhost/bench/overlay/." "$dir/"
+  if [ "$with_plugin" = yes ]; then cp "$build/src/OSTREL_counting.dll" "$dir/Plugins/OSTREL.dll"; fi
+}
+
+runs=()
+for scenario in full-stage long-drive; do
+  for config in plugin host; do
+    dir="$out/$scenario-$config"
+    if [ "$config" = plugin ]; then make_game "$dir" yes; args=""; else make_game "$dir" no; args="--no-plugin"; fi
+    cp "$root/simhost/scenarios/$scenario.txt" "$dir/scenario.txt"
+    echo "bench: $scenario, $config" >&2
+    (cd "$dir" && wine simhost.exe scenario.txt out $pace --count-device $args </dev/null >"$dir/host-output.txt" 2>&1) \
+      || { echo "bench: the host failed on $scenario ($config):" >&2; cat "$dir/host-output.txt" >&2; exit 1; }
+    runs+=("$scenario:$config:$dir/out")
+  done
+done
+
+echo "bench: gauge renderer, 1024 x 1024" >&2
+mkdir -p "$out/gauge"
+(cd "$out/gauge" && wine "$build/simhost/gauge_bench.exe" "$(winepath -w "$root/assets/plugin/Gauges.default/Car1")" \
+   "$(winepath -w "$out/gauge/work")" 600 </dev/null >"$out/gauge/gauge.csv" 2>"$out/gauge/stderr.txt") \
+  || { echo "bench: the gauge renderer bench failed:" >&2; cat "$out/gauge/stderr.txt" >&2; exit 1; }
+
+/usr/bin/python3 "$root/scripts/bench_summary.py" --gauge "$out/gauge/gauge.csv" --plot "$out/plugin-share.png" \
+  "${runs[@]}" | tee "$out/summary.txt"
