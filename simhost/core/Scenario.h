@@ -40,6 +40,8 @@ struct FrameBlock {
   int homeMs = 0;                        // Home key held this long from this frame on
   std::optional<bool> carPresent;
   std::optional<bool> damageExtraPresent;
+  std::optional<bool> damageRecordPresent;  // CarObject +0x620
+  std::optional<bool> engineRecordPresent;  // CarObject +0x698
 };
 
 struct Scenario {

@@ -11,6 +11,11 @@ struct StageOptions {
   std::string outputFolder;
   std::string pluginPath = ".\\Plugins\\OSTREL.dll";
   bool pace = true;
+  // Host faults (see README): no texture utility module, a broken device
+  // chain, host functions a detour cannot be installed over.
+  bool noTexUtil = false;
+  std::string deviceChain = "present";
+  bool badFramePrologue = false, badGaugePrologue = false, badTexturePrologue = false;
 };
 
 // Returns the process exit code; messages go to stderr.

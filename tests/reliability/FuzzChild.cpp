@@ -70,19 +70,23 @@ std::string normalised(std::string path) {
 }
 
 // A fresh game folder: the shipped default files, the damage images, the
-// sample gauge set and the host's car files.
-bool prepareFolder() {
+// sample gauge set and the host's car files. Empty on success, else what
+// failed.
+std::string prepareFolder() {
   std::error_code ec;
   fs::remove_all("Plugins", ec);
   fs::remove_all("Cars", ec);
   fs::create_directories(kPluginFolder, ec);
   const fs::copy_options deep = fs::copy_options::recursive | fs::copy_options::overwrite_existing;
-  fs::copy(sourcePath("assets\\plugin\\carDamageHUD.default"), std::string(kPluginFolder) + "\\carDamageHUD", deep, ec);
-  if (ec) return false;
-  fs::copy(sourcePath("assets\\plugin\\Gauges.default"), std::string(kPluginFolder) + "\\Gauges", deep, ec);
-  if (ec) return false;
-  fs::copy(sourcePath("simhost\\game\\Cars"), "Cars", deep, ec);
-  return !ec;
+  const std::pair<std::string, std::string> copies[] = {
+      {sourcePath("assets\\plugin\\carDamageHUD.default"), std::string(kPluginFolder) + "\\carDamageHUD"},
+      {sourcePath("assets\\plugin\\Gauges.default"), std::string(kPluginFolder) + "\\Gauges"},
+      {sourcePath("simhost\\game\\Cars"), "Cars"}};
+  for (const auto& [from, to] : copies) {
+    fs::copy(from, to, deep, ec);
+    if (ec) return from + " -> " + to + ": " + ec.message();
+  }
+  return {};
 }
 
 // BMP, JPEG and DDS files made from a small texture, to be renamed .png.
@@ -302,8 +306,13 @@ void injectedFault(const std::string& spec, std::uint64_t index) {
 
 int runChild(const ChildOptions& options) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-  if (!prepareFolder()) {
-    say("! cannot prepare the game folder from " + testing_support::sourceDir());
+  std::string problem = prepareFolder();
+  for (int attempt = 0; !problem.empty() && attempt < 5; ++attempt) {
+    Sleep(500);  // a child killed a moment ago may still hold its files
+    problem = prepareFolder();
+  }
+  if (!problem.empty()) {
+    say("! cannot prepare the game folder: " + problem);
     return 3;
   }
   testing_support::D3DTestDevice dev(640, 480);

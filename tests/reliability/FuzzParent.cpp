@@ -163,9 +163,11 @@ int runParent(const ParentOptions& o) {
     bool open = false, quit = false;
     std::uint64_t current = 0;
     std::string currentKind, currentWhat;
-    Clock::time_point caseStart = Clock::now();
+    Clock::time_point caseStart = Clock::now(), lastLine = Clock::now();
     for (;;) {
+      const std::size_t before = buffer.size();
       const bool alive = child.poll(buffer);
+      if (buffer.size() != before) lastLine = Clock::now();
       std::size_t nl;
       while ((nl = buffer.find('\n')) != std::string::npos) {
         std::string line = buffer.substr(0, nl);
@@ -204,6 +206,14 @@ int runParent(const ParentOptions& o) {
         child.kill();
         keep(current, "hang", currentKind + currentWhat + " (over " + std::to_string(o.caseTimeoutMs) + " ms)", currentKind);
         next = current + 1;
+        break;
+      }
+      // Outside a case the child only starts up or moves on: silence there
+      // is the equipment's fault, not a case's.
+      if (!open && Clock::now() - lastLine > std::chrono::milliseconds(2 * o.caseTimeoutMs)) {
+        child.kill();
+        std::fprintf(stderr, "fuzz: the child said nothing for %u ms outside a case\n", 2 * o.caseTimeoutMs);
+        equipmentFailed = true;
         break;
       }
       if (!alive || !child.running()) {

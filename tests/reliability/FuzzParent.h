@@ -10,7 +10,7 @@ struct ParentOptions {
   std::uint64_t seed = 1;
   std::uint64_t count = 1000000;
   double seconds = 20.0;
-  std::uint32_t caseTimeoutMs = 15000;
+  std::uint32_t caseTimeoutMs = 30000;  // a loaded machine makes the 88-image panel slow
   std::string casesDir;   // where reproducers go (and come from, on replay)
   bool replay = false;    // run every reproducer in casesDir instead of new cases
   bool verbose = false;   // print every case with its time
