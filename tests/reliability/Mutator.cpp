@@ -151,6 +151,26 @@ void nonAscii(Bytes& b, Rng& rng, std::string& log) {
   }
 }
 
+// Values that are not numbers: file names the system treats specially,
+// paths out of the folder, wildcards, names too long for a path.
+const char* const kHostileValues[] = {"CON", "NUL", "COM1", "AUX.png", "LPT1.png", "..\\..\\..\\..\\windows\\win.ini",
+                                      "C:", "\\\\?\\C:\\", "*", "?.png", "needle.png\tx", " ", "/", "\\",
+                                      "needle.png:stream", "..", "."};
+
+void hostileValue(Bytes& b, Rng& rng, std::string& log) {
+  auto at = positionsOf(b, '=');
+  if (at.empty()) return;
+  const std::size_t from = at[rng.below(static_cast<std::uint32_t>(at.size()))] + 1;
+  std::size_t to = from;
+  while (to < b.size() && b[to] != '\r' && b[to] != '\n') ++to;
+  b.erase(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(to));
+  std::string value;
+  if (rng.chance(20)) value = std::string(250 + rng.below(300), 'n') + ".png";
+  else value = kHostileValues[rng.below(sizeof kHostileValues / sizeof kHostileValues[0])];
+  insertText(b, from, value);
+  log += " value=" + value.substr(0, 20);
+}
+
 void flipBytes(Bytes& b, Rng& rng, std::string& log) {
   if (b.empty()) return;
   const std::uint32_t n = 1 + rng.below(8);
@@ -175,8 +195,9 @@ Bytes mutateText(const Bytes& seed, Rng& rng, std::string& log) {
   }
   const std::uint32_t rounds = 1 + rng.below(4);
   for (std::uint32_t r = 0; r < rounds; ++r) {
-    switch (rng.below(8)) {
+    switch (rng.below(9)) {
       case 0: flipBytes(b, rng, log); break;
+      case 8: hostileValue(b, rng, log); break;
       case 1: truncate(b, rng, log); break;
       case 2: longLine(b, rng, log); break;
       case 3:
