@@ -138,6 +138,8 @@ class CaseRunner {
  public:
   explicit CaseRunner(testing_support::D3DTestDevice& dev) : dev_(dev) {}
   void run(Kind kind);
+  // Empty when the unmutated files load fully, else what did not.
+  std::string checkIntactFiles();
 
  private:
   void settingsPanels(Kind kind);
@@ -225,6 +227,31 @@ void CaseRunner::image() {
   }
   // The same file as a gauge texture's base image (the host's own loader).
   gaugeRenderer(normalised(kGaugeDefinition), kImageFile);
+}
+
+std::string CaseRunner::checkIntactFiles() {
+  freshState();
+  {
+    ostrel::TextureHandler handler(dev_.device(), gaugeTarget(), normalised(kGaugeDefinition), kHostTexture);
+    if (!handler.active() || handler.elements.size() < 5 || handler.effects.empty())
+      return "the sample gauge set loads " + std::to_string(handler.elements.size()) + " elements";
+  }
+  {
+    ostrel::CarDamageHUD car;
+    int loaded = 0;
+    for (const auto& slot : car.textures) loaded += slot.texture != nullptr;
+    if (loaded < 60 || car.enabled == 0) return "the car damage panel loads " + std::to_string(loaded) + " images";
+  }
+  {
+    IDirect3DTexture9* texture = nullptr;
+    std::int32_t w = 0, h = 0;
+    if (FAILED(ostrel::loadTextureFromFile(dev_.device(), ostrel::widen(kImageFile), &texture, &w, &h)) || !texture)
+      return "the intact image does not load";
+    texture->Release();
+  }
+  run(Kind::GaugeDefinition);
+  run(Kind::Image);
+  return {};
 }
 
 void CaseRunner::run(Kind kind) {
@@ -326,10 +353,15 @@ int runChild(const ChildOptions& options) {
   CaseRunner runner(dev);
   // The first image decode and gauge set of a process pay for the platform's
   // own start-up; pay it here so that the per-case clock measures the case.
+  // It also proves the cases reach the loaders: the intact files must load
+  // to something, or every mutation would test nothing.
   restoreDefaults(seeds);
   try {
-    runner.run(Kind::GaugeDefinition);
-    runner.run(Kind::Image);
+    const std::string problem = runner.checkIntactFiles();
+    if (!problem.empty()) {
+      say("! " + problem);
+      return 3;
+    }
   } catch (...) {
     say("! the intact files fail to load");
     return 3;
