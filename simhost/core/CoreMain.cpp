@@ -37,6 +37,8 @@ std::vector<std::string> splitCommandLine(const char* line) {
 int usage() {
   std::fprintf(stderr,
                "usage: simhost.exe SCENARIO OUTPUT-FOLDER [--plugin PATH | --no-plugin] [--no-pace] [--count-device]\n"
+               "       [--no-texutil] [--device-chain present|null-outer|null-inner|null-device]\n"
+               "       [--bad-prologue frame|gauge|texture|all]\n"
                "  runs from the game folder; loads .\\Plugins\\OSTREL.dll by default\n");
   return 2;
 }
@@ -50,6 +52,15 @@ int run(const char* commandLine, void* begin, void* end) {
     else if (args[i] == "--no-pace") options.pace = false;
     else if (args[i] == "--no-plugin") options.noPlugin = true;
     else if (args[i] == "--count-device") options.countDevice = true;
+    else if (args[i] == "--no-texutil") options.noTexUtil = true;
+    else if (args[i] == "--device-chain" && i + 1 < args.size()) options.deviceChain = args[++i];
+    else if (args[i] == "--bad-prologue" && i + 1 < args.size()) {
+      const std::string& which = args[++i];
+      if (which == "frame" || which == "all") options.badFramePrologue = true;
+      if (which == "gauge" || which == "all") options.badGaugePrologue = true;
+      if (which == "texture" || which == "all") options.badTexturePrologue = true;
+      if (which != "frame" && which != "gauge" && which != "texture" && which != "all") return usage();
+    }
     else if (args[i].rfind("--", 0) == 0) return usage();
     else positional.push_back(args[i]);
   }

@@ -82,6 +82,30 @@ bool HostMemory::create(void* sectionBegin, void* sectionEnd, std::string& error
 
 void HostMemory::setDevice(IDirect3DDevice9* device) { writePointer(deviceInner_ + 0xF4, device); }
 
+bool HostMemory::writeUndetourableStub(std::uintptr_t address, void* function, std::string& error) {
+  auto* at = reinterpret_cast<std::uint8_t*>(address);
+  DWORD old = 0;
+  if (!VirtualProtect(at, 16, PAGE_EXECUTE_READWRITE, &old)) {
+    error = "cannot make the host function stub executable";
+    return false;
+  }
+  // jmp short +0; push imm32; ret
+  const std::uint8_t start[] = {0xEB, 0x00, 0x68};
+  std::memcpy(at, start, sizeof start);
+  writePointer(at + 3, function);
+  at[7] = 0xC3;
+  FlushInstructionCache(GetCurrentProcess(), at, 16);
+  return true;
+}
+
+void* HostMemory::stubTarget(std::uintptr_t address) {
+  const auto* at = reinterpret_cast<const std::uint8_t*>(address);
+  std::uint32_t v = 0;
+  if (at[0] == 0x55 && at[5] == 0x68) std::memcpy(&v, at + 6, 4);
+  else if (at[0] == 0xEB && at[2] == 0x68) std::memcpy(&v, at + 3, 4);
+  return reinterpret_cast<void*>(static_cast<std::uintptr_t>(v));
+}
+
 bool HostMemory::writeStub(std::uintptr_t address, void* function, std::string& error) {
   auto* at = reinterpret_cast<std::uint8_t*>(address);
   DWORD old = 0;
@@ -127,6 +151,27 @@ void HostMemory::setCarPresent(bool present) {
 
 void HostMemory::setDamageExtraPresent(bool present) {
   writePointer(damage_ + 290 * 4, present ? damageExtra_ : nullptr);
+}
+
+void HostMemory::setDamageRecordPresent(bool present) {
+  writePointer(carObject_ + 0x620, present ? damage_ : nullptr);
+}
+
+void HostMemory::setEngineRecordPresent(bool present) {
+  writePointer(carObject_ + 0x698, present ? engine_ : nullptr);
+}
+
+bool HostMemory::setDeviceChain(const std::string& form, IDirect3DDevice9* device) {
+  auto* b = reinterpret_cast<std::uint8_t*>(base_);
+  writePointer(b + kDeviceChainSlot, deviceOuter_);
+  writePointer(deviceOuter_ + 0x28, deviceInner_);
+  writePointer(deviceInner_ + 0xF4, device);
+  if (form == "present") return true;
+  if (form == "null-outer") writePointer(b + kDeviceChainSlot, nullptr);
+  else if (form == "null-inner") writePointer(deviceOuter_ + 0x28, nullptr);
+  else if (form == "null-device") writePointer(deviceInner_ + 0xF4, nullptr);
+  else return false;
+  return true;
 }
 
 std::uint32_t HostMemory::screenWord(std::uint32_t offset) const {

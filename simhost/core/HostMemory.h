@@ -35,10 +35,21 @@ class HostMemory {
   void setDevice(IDirect3DDevice9* device);
   // Writes a stub at `address` that enters `function` (absolute push/ret).
   bool writeStub(std::uintptr_t address, void* function, std::string& error);
+  // The same stub behind a leading short jump: it runs as before, but its
+  // first instruction ends the code before a 5-byte patch is covered, so a
+  // detour cannot be installed over it.
+  bool writeUndetourableStub(std::uintptr_t address, void* function, std::string& error);
+  // The entry a stub written here (or by the texture utility module) enters.
+  static void* stubTarget(std::uintptr_t address);
 
   void apply(const Poke& poke);
   void setCarPresent(bool present);
   void setDamageExtraPresent(bool present);
+  void setDamageRecordPresent(bool present);
+  void setEngineRecordPresent(bool present);
+  // Breaks the chain to the device at one link: "null-outer" (the slot),
+  // "null-inner" (+0x28) or "null-device" (+0xF4); "present" keeps it whole.
+  bool setDeviceChain(const std::string& form, IDirect3DDevice9* device);
 
   std::uintptr_t base() const { return base_; }
   std::uint32_t screenWord(std::uint32_t offset) const;

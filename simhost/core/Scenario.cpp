@@ -225,6 +225,12 @@ void parseBlockLine(const LineParser& p, FrameBlock& block) {
     if (p.word(1) == "present") block.carPresent = true;
     else if (p.word(1) == "none") block.carPresent = false;
     else p.fail("bad value '" + p.word(1) + "' for 'car' (present or none)");
+  } else if (key == "damage-record" || key == "engine-record") {
+    p.expectCount(2);
+    std::optional<bool>& slot = key == "damage-record" ? block.damageRecordPresent : block.engineRecordPresent;
+    if (p.word(1) == "present") slot = true;
+    else if (p.word(1) == "none") slot = false;
+    else p.fail("bad value '" + p.word(1) + "' for '" + key + "' (present or none)");
   } else if (key == "texture") {
     p.expectCount(2);
     block.textures.push_back(p.word(1));

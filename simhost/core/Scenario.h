@@ -50,6 +50,8 @@ struct FrameBlock {
   std::optional<bool> carPresent;
   std::optional<bool> damageExtraPresent;
   std::vector<DeviceFault> faults;
+  std::optional<bool> damageRecordPresent;  // CarObject +0x620
+  std::optional<bool> engineRecordPresent;  // CarObject +0x698
 };
 
 struct Scenario {

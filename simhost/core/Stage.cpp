@@ -208,7 +208,10 @@ bool Stage::createWindowAndDevice() {
     log_.note("counting device in the device chain");
   }
   // The plug-in draws through what it finds here; the host keeps the real one.
-  memory_.setDevice(counting ? static_cast<IDirect3DDevice9*>(counting_) : device_);
+  IDirect3DDevice9* pluginDevice = counting ? static_cast<IDirect3DDevice9*>(counting_) : device_;
+  memory_.setDevice(pluginDevice);
+  if (!memory_.setDeviceChain(options_.deviceChain, pluginDevice)) return fail("bad --device-chain " + options_.deviceChain);
+  if (options_.deviceChain != "present") log_.note("device chain %s", options_.deviceChain.c_str());
   game_ = new HostGame(device_, log_);
   frameObject.game = game_;
   return true;
@@ -285,6 +288,8 @@ void Stage::applyBlock(const FrameBlock& b) {
   }
   if (b.carPresent) memory_.setCarPresent(*b.carPresent);
   if (b.damageExtraPresent) memory_.setDamageExtraPresent(*b.damageExtraPresent);
+  if (b.damageRecordPresent) memory_.setDamageRecordPresent(*b.damageRecordPresent);
+  if (b.engineRecordPresent) memory_.setEngineRecordPresent(*b.engineRecordPresent);
   for (const std::string& t : b.textures) createTexture(t);
   if (counting_)
     for (const DeviceFault& f : b.faults)
@@ -388,12 +393,26 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
   }
   std::string error;
   if (!memory_.create(sectionBegin, sectionEnd, error)) return fail(error), 4;
-  // The host's texture utility module is loaded with the host, before any plug-in.
-  HMODULE texUtil = LoadLibraryA("kvxtexutil.dll");
-  if (!texUtil) return fail("cannot load kvxtexutil.dll"), 4;
-  textureFunction_ = reinterpret_cast<TextureFunction>(reinterpret_cast<std::uint8_t*>(texUtil) + kTextureFunctionOffset);
-  if (!memory_.writeStub(kFrameFunctionAddress, reinterpret_cast<void*>(&hostFrameFunction), error) ||
-      !memory_.writeStub(kGaugePointFunctionAddress, reinterpret_cast<void*>(&hostGaugePointFunction), error))
+  // The host's texture utility module is loaded with the host, before any
+  // plug-in; without it the host creates its textures with D3DX itself.
+  if (options_.noTexUtil) {
+    textureFunction_ = &D3DXCreateTextureFromFileExA;
+    log_.note("texture utility module not loaded");
+  } else {
+    HMODULE texUtil = LoadLibraryA("kvxtexutil.dll");
+    if (!texUtil) return fail("cannot load kvxtexutil.dll"), 4;
+    const auto entry = reinterpret_cast<std::uintptr_t>(texUtil) + kTextureFunctionOffset;
+    textureFunction_ = reinterpret_cast<TextureFunction>(entry);
+    if (options_.badTexturePrologue) {
+      void* real = HostMemory::stubTarget(entry);
+      if (!real || !memory_.writeUndetourableStub(entry, real, error)) return fail("texture stub: " + error), 4;
+    }
+  }
+  auto stub = [&](std::uintptr_t at, void* function, bool undetourable) {
+    return undetourable ? memory_.writeUndetourableStub(at, function, error) : memory_.writeStub(at, function, error);
+  };
+  if (!stub(kFrameFunctionAddress, reinterpret_cast<void*>(&hostFrameFunction), options_.badFramePrologue) ||
+      !stub(kGaugePointFunctionAddress, reinterpret_cast<void*>(&hostGaugePointFunction), options_.badGaugePrologue))
     return fail(error), 4;
   if (!createWindowAndDevice()) return 4;
   if (!loadPlugin()) return 5;

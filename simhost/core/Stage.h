@@ -13,6 +13,11 @@ struct StageOptions {
   bool pace = true;
   bool countDevice = false;  // the plug-in finds the counting proxy (also from the scenario)
   bool noPlugin = false;     // the host alone, for the baseline
+  // Host faults (see README): no texture utility module, a broken device
+  // chain, host functions a detour cannot be installed over.
+  bool noTexUtil = false;
+  std::string deviceChain = "present";
+  bool badFramePrologue = false, badGaugePrologue = false, badTexturePrologue = false;
 };
 
 // Returns the process exit code; messages go to stderr.
