@@ -40,6 +40,7 @@ TEST_F(SampleSet, LoadsEveryElementAndDrawsTheCarsValues) {
   const std::string log = logSince(before);
   ASSERT_TRUE(h->active());
   EXPECT_EQ(countOf(log, "could not be loaded"), 0) << log;
+  EXPECT_EQ(countOf(log, "Gauges.ini:"), 0) << log;  // the lint finds nothing
   EXPECT_EQ(h->elements.size(), 15u);
   EXPECT_EQ(h->effects.size(), 3u);
   EXPECT_EQ(h->fonts.size(), 1u);  // four number elements share one font

@@ -384,8 +384,10 @@ TEST_F(Renderer, UnparsableNumberTakesItsDefaultWithOneLogLine) {
   const std::size_t before = logSize();
   auto h = make();
   const std::string log = logSince(before);
-  EXPECT_EQ(countOf(log, "\"abc\""), 1) << log;
-  const std::size_t line = log.find("\"abc\"");
+  // One line from the settings reader, one from the definition check.
+  EXPECT_EQ(countOf(log, "\"abc\""), 2) << log;
+  EXPECT_NE(log.find("Gauges.ini:Lamp:PosX: not a number"), std::string::npos) << log;
+  const std::size_t line = log.find("Settings: value \"abc\"");
   const std::string l = log.substr(line, log.find('\n', line) - line);
   EXPECT_NE(l.find("PosX"), std::string::npos) << l;
   EXPECT_NE(l.find("lamp"), std::string::npos) << l;
