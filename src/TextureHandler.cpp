@@ -2,6 +2,8 @@
 
 #include <d3dx9.h>
 
+#include <algorithm>
+
 #include "KVX/D3D9Helpers.h"
 #include "gauges/GaugeEffect.h"
 #include "gauges/GaugeElements.h"
@@ -123,9 +125,14 @@ void TextureHandler::restoreBaseImage(IDirect3DSurface9* targetSurface) {
   if (refreshRects.empty()) {
     copy(nullptr, nullptr);
   } else {
+    // Clipped to the image: an empty or outside rectangle has nothing to copy,
+    // and handing it to the device would only fail (and log) every frame.
+    const LONG w = static_cast<LONG>(baseWidth), h = static_cast<LONG>(baseHeight);
     for (const RefreshRect& r : refreshRects) {
-      const RECT from{r.left, r.top, r.right, r.bottom};
-      const POINT to{r.left, r.top};
+      const RECT from{std::max<LONG>(r.left, 0), std::max<LONG>(r.top, 0), std::min<LONG>(r.right, w),
+                      std::min<LONG>(r.bottom, h)};
+      if (from.left >= from.right || from.top >= from.bottom) continue;
+      const POINT to{from.left, from.top};
       copy(&from, &to);
     }
   }

@@ -8,7 +8,7 @@ namespace ostrel::gauges {
 ColourObject::ColourObject(IDirect3DDevice9* device, const std::string& section,
                            const std::string& file, const EffectList& effects)
     : TextureObject(section, file) {
-  loadImage(device, readSettingText(section, keys::image(), "", file), rect);
+  loadImage(device, keys::image(), rect);
   min = readSettingFloat(section, keys::min(), 0.0f, file);
   max = readSettingFloat(section, keys::max(), 0.0f, file);
   colourFrom = readSettingHex(section, keys::colourFrom(), 0xFFFFFFFFu, file);

@@ -54,6 +54,9 @@ class NumberObject : public TextureObject {
   std::int32_t format = 1;
   std::int32_t alignment = 0;  // 0 left, 1 right, 2 centre
   float angle = 0.0f;
+
+ private:
+  bool formatReported_ = false;
 };
 
 // A bar: the image cropped to the value's fraction from one edge.

@@ -5,6 +5,7 @@
 #include "gauges/GaugeEffectReader.h"
 #include "gauges/GaugeElements.h"
 #include "gauges/GaugeKeywords.h"
+#include "gauges/GaugeLint.h"
 #include "plugin/FixedText.h"
 #include "plugin/Log.h"
 #include "plugin/Settings.h"
@@ -17,6 +18,11 @@ namespace ostrel {
 void TextureHandler::loadGaugeSet() {
   using namespace gauges;
   const std::string& file = definitionPath;
+  // The author's mistakes first, in the words of the lint tool; images are
+  // reported as they load.
+  LintOptions lint;
+  lint.otherDefinitions = siblingDefinitions(file);
+  for (const LintMessage& m : lintGaugeDefinition(file, lint)) logText(m.line());
   for (std::string section : listSettingSections(file)) {
     if (section.empty()) continue;
     for (char& c : section) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));

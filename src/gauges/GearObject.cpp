@@ -9,7 +9,7 @@ GearObject::GearObject(IDirect3DDevice9* device, const std::string& section, con
                        const EffectList& effects)
     : TextureObject(section, file) {
   for (int i = 0; i < 8; ++i)
-    loadImage(device, readSettingText(section, keys::gearImage() + std::to_string(i), "", file), gears[i]);
+    loadImage(device, keys::gearImage() + std::to_string(i), gears[i]);
   bindEffect(effects);
 }
 

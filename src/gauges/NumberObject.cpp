@@ -35,7 +35,11 @@ void NumberObject::Draw(IDirect3DDevice9* device, GaugeValueContext& context, fl
   const float v = readValue(context, valueId);
   bool invalid = false;
   const std::string text = formatNumber(format, v, &invalid);
-  if (invalid) logText(std::string(FT("Gauges: no number format for ")) + section_);
+  // Once per element, not once per frame: the log must not grow by the frame.
+  if (invalid && !formatReported_) {
+    formatReported_ = true;
+    logText(std::string(FT("Gauges: no number format for ")) + section_);
+  }
   std::uint32_t c = colour;
   if (!passEffect(c)) return;
   if (!font->loaded()) return;

@@ -12,7 +12,7 @@ PieObject::PieObject(IDirect3DDevice9* device, const std::string& section, const
                      const EffectList& effects)
     : TextureObject(section, file) {
   TexturedRect image;
-  if (!loadImage(device, readSettingText(section, keys::image(), "", file), image)) return;
+  if (!loadImage(device, keys::image(), image)) return;
   texture = image.texture;
   image.texture = nullptr;  // the pie keeps the reference
   width = image.width;

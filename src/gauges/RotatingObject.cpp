@@ -10,7 +10,7 @@ namespace ostrel::gauges {
 RotatingObject::RotatingObject(IDirect3DDevice9* device, const std::string& section,
                                const std::string& file, const EffectList&)
     : TextureObject(section, file) {
-  loadImage(device, readSettingText(section, keys::image(), "", file), rect);
+  loadImage(device, keys::image(), rect);
   pivotX = readSettingFloat(section, keys::pivotX(), 0.0f, file);
   pivotY = readSettingFloat(section, keys::pivotY(), 0.0f, file);
   instant = readSettingInt(section, keys::instant(), 0, file);

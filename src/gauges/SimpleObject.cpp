@@ -8,7 +8,7 @@ namespace ostrel::gauges {
 SimpleObject::SimpleObject(IDirect3DDevice9* device, const std::string& section,
                            const std::string& file, const EffectList& effects)
     : TextureObject(section, file) {
-  loadImage(device, readSettingText(section, keys::image(), "", file), rect);
+  loadImage(device, keys::image(), rect);
   threshold = readSettingFloat(section, keys::threshold(), 0.0f, file);
   bindEffect(effects);
 }

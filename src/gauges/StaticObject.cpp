@@ -7,7 +7,7 @@ namespace ostrel::gauges {
 StaticObject::StaticObject(IDirect3DDevice9* device, const std::string& section,
                            const std::string& file, const EffectList& effects)
     : TextureObject(section, file) {
-  loadImage(device, readSettingText(section, keys::image(), "", file), rect);
+  loadImage(device, keys::image(), rect);
   bindEffect(effects);
 }
 

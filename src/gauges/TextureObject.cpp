@@ -1,6 +1,9 @@
 #include "gauges/TextureObject.h"
 
+#include <windows.h>
+
 #include "gauges/GaugeKeywords.h"
+#include "gauges/GaugeLint.h"
 #include "plugin/FixedText.h"
 #include "plugin/Log.h"
 #include "plugin/Settings.h"
@@ -40,11 +43,16 @@ void TextureObject::bindEffect(const EffectList& effects) {
   }
 }
 
-bool TextureObject::loadImage(IDirect3DDevice9* device, const std::string& name, TexturedRect& rect) {
+bool TextureObject::loadImage(IDirect3DDevice9* device, const std::string& key, TexturedRect& rect) {
+  const std::string name = readSettingText(section_, key, "", definitionFile);
   if (name.empty()) return false;
   const std::string path = folder + name;
   if (FAILED(loadTexturedRect(device, widen(path), 0.0f, 0.0f, 0.0f, 0.0f, &rect))) {
-    logText(std::string(FT("Gauges: image could not be loaded: ")) + path);
+    // The same words the lint tool uses for this problem.
+    const bool exists = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const LintMessage m{true, definitionFile, section_, key,
+                        imageProblemText(name, exists ? ImageState::Undecodable : ImageState::Missing)};
+    logText(m.line());
     rect.release();
     return false;
   }

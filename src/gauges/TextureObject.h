@@ -41,8 +41,9 @@ class TextureObject {
   std::string section_;
   // Looks up EffectName among the effects read so far.
   void bindEffect(const EffectList& effects);
-  // Loads folder + name into rect; logs the path when it fails.
-  bool loadImage(IDirect3DDevice9* device, const std::string& name, TexturedRect& rect);
+  // Loads the image named by `key` (relative to the folder) into rect; logs
+  // the problem when it fails.
+  bool loadImage(IDirect3DDevice9* device, const std::string& key, TexturedRect& rect);
   // Asks the effect (if any); false when the element is hidden this frame.
   bool passEffect(std::uint32_t& drawColour);
   // Effect check, rectangle at (x, y) in image size, one strip draw.

@@ -1,0 +1,122 @@
+// The shipped sample set on a real device, and what many renderer lifetimes
+// leave behind.
+#include "GaugeScene.h"
+
+#include <psapi.h>
+
+#include <cmath>
+
+#include "TestPaths.h"
+#include "gauges/GaugeValueContext.h"
+
+using namespace gauge_tests;
+
+namespace {
+
+std::string sampleFolder() {
+  return testing_support::sourceDir() + "\\assets\\plugin\\Gauges.default\\Car1";
+}
+
+SIZE_T privateBytes() {
+  PROCESS_MEMORY_COUNTERS_EX pmc{};
+  pmc.cb = sizeof pmc;
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc);
+  return pmc.PrivateUsage;
+}
+
+}  // namespace
+
+class SampleSet : public GaugeScene {
+ protected:
+  std::unique_ptr<ostrel::TextureHandler> makeSample() {
+    return std::make_unique<ostrel::TextureHandler>(device, target, sampleFolder() + "\\Gauges.ini",
+                                                    sampleFolder() + "\\dash_base.png");
+  }
+};
+
+TEST_F(SampleSet, LoadsEveryElementAndDrawsTheCarsValues) {
+  const std::size_t before = logSize();
+  auto h = makeSample();
+  const std::string log = logSince(before);
+  ASSERT_TRUE(h->active());
+  EXPECT_EQ(countOf(log, "could not be loaded"), 0) << log;
+  EXPECT_EQ(countOf(log, "Gauges.ini:"), 0) << log;  // the lint finds nothing
+  EXPECT_EQ(h->elements.size(), 15u);
+  EXPECT_EQ(h->effects.size(), 3u);
+  EXPECT_EQ(h->fonts.size(), 1u);  // four number elements share one font
+  ASSERT_EQ(h->refreshRects.size(), 1u);
+
+  // Standing still in neutral: the reference picture.
+  host.gear(0);
+  render(*h);
+  const std::vector<std::uint32_t> idle = pixels;
+
+  host.rpm(4000.0f);
+  host.speed(125.0f);
+  host.gear(3);
+  host.waterKelvin(273.15f + 150.0f);  // overheating: the lamp lights
+  host.batteryCharge(1.0f);
+  render(*h, 5.0);  // long enough for the needle's spring to settle
+  render(*h, 0.1);  // and early in the overheat lamp's blink period
+  savePng("sample-4000rpm.png");
+  auto changed = [&](int x, int y) { return pixels.at(y * 512 + x) != idle.at(y * 512 + x); };
+  // The tacho needle points from its pivot (100, 128) 135 degrees clockwise
+  // from pointing left: up and to the right.
+  EXPECT_TRUE(changed(100 + 35, 128 - 35));
+  EXPECT_TRUE(changed(100 - 60, 128));  // no longer at rest pointing left
+  bool gearChanged = false;
+  for (int y = 24; y < 60 && !gearChanged; ++y)
+    for (int x = 240; x < 272; ++x) gearChanged |= changed(x, y);
+  EXPECT_TRUE(gearChanged);
+  EXPECT_TRUE(changed(412 - 75, 128 + 10));  // the speed pie's ring, lower left
+  EXPECT_FALSE(changed(412 + 75, 128 + 10));  // not yet on the right
+  EXPECT_TRUE(changed(250, 150));            // overheat lamp
+}
+
+TEST_F(GaugeScene, ThousandLifetimesLeaveCountsAndMemoryFlat) {
+  // One of every image-holding kind, a shared font and an effect.
+  ASSERT_TRUE(writeSolid(path("img.png"), 32, 32, 0xFFFFFFFFu));
+  ASSERT_TRUE(writeSolid(path("font.png"), 13 * 4, 8, 0xFFFFFFFFu));
+  definition(
+      "[E]\nType=effect\nMode=blink once colour\nTrigger=rpm\n"
+      "[Needle]\nType=needle\nImage=img.png\nValueSource=rpm\nAngle0=0\nValue0=0\nAngle1=90\nValue1=100\n"
+      "[Pie]\nType=pie\nImage=img.png\nPosX=100\nPosY=100\nValueSource=rpm\nAngle0=0\nValue0=0\n"
+      "Angle1=90\nValue1=100\nEffectName=E\n"
+      "[Bar]\nType=bar\nImage=img.png\nValueSource=rpm\nMax=100\n"
+      "[Tint]\nType=colour\nImage=img.png\nValueSource=rpm\nMax=100\n"
+      "[Lamp]\nType=light\nImage=img.png\nValueSource=rpm\n"
+      "[Gear]\nType=gear\nGearImage0=img.png\nGearImage1=img.png\n"
+      "[Digits]\nType=number\nFont=font.png\nValueSource=rpm\n"
+      "[Digits2]\nType=number\nFont=font.png\nValueSource=rpm\n"
+      "[R]\nType=refresh\nRight=64\nBottom=64\n");
+  host.rpm(50.0f);
+  auto cycle = [&] {
+    auto h = make();
+    device->BeginScene();
+    h->Render();
+    device->EndScene();
+  };
+  for (int i = 0; i < 20; ++i) cycle();  // caches and heaps warm up first
+  const ULONG deviceRefs = refCount(device);
+  const ULONG targetRefs = refCount(target);
+  const SIZE_T memory = privateBytes();
+  for (int i = 0; i < 1000; ++i) cycle();
+  EXPECT_EQ(refCount(device), deviceRefs);
+  EXPECT_EQ(refCount(target), targetRefs);
+  // Eight textures per lifetime: a leak of any of them would be megabytes.
+  EXPECT_LT(privateBytes(), memory + 3 * 1024 * 1024) << "grew from " << memory;
+  // And the cycles really drew: the set is not inert.
+  pixels = read();
+  EXPECT_NE(at(10, 10), kBase);
+}
+
+TEST_F(SampleSet, RendererHoldsOneTargetReferenceWhileAlive) {
+  const ULONG refs = refCount(target);
+  {
+    auto h = makeSample();
+    EXPECT_EQ(refCount(target), refs + 1);
+    render(*h);
+    EXPECT_EQ(refCount(target), refs + 1);
+  }
+  EXPECT_EQ(refCount(target), refs);
+}
