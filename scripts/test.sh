@@ -5,20 +5,15 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${OSTREL_BUILD:-$root/build}"
 
-bash "$root/scripts/install-deps.sh"
+bash "$root/scripts/build.sh"
 . "$root/scripts/wine-env.sh"
-
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" >/dev/null
-cmake --build "$build" -j"$(nproc)"
-
 . "$root/scripts/xvfb.sh"
 start_xvfb
 # One wineserver and its service processes for the whole run, started here
 # with no pipes of CTest's, so a lingering service never holds a test's output.
+# The server stays up afterwards: other runs may share the prefix.
 wineserver -p </dev/null >/dev/null 2>&1 || true
 wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
-# The wineserver stays up: other runs may share the prefix, and a server
-# restarted mid-run would inherit CTest's pipes.
 trap stop_xvfb EXIT
 
 cd "$build"

@@ -12,6 +12,7 @@ IPlugin* createPlugin(IHostGame* host);
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) ostrel::openLog();
+  if (reason == DLL_PROCESS_DETACH) ostrel::closeLog();
   return TRUE;
 }
 

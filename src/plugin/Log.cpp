@@ -52,6 +52,13 @@ void openLog() {
                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
+void closeLog() {
+  LogFile& f = logFile();
+  f.opened = true;
+  if (f.handle != INVALID_HANDLE_VALUE) CloseHandle(f.handle);
+  f.handle = INVALID_HANDLE_VALUE;
+}
+
 void logText(std::string_view utf8) {
   try {
     LogFile& f = logFile();

@@ -10,6 +10,9 @@ namespace ostrel {
 // Opens (truncates) the log file. Called once when the library loads; later
 // calls do nothing. Logging before it opens the file on first use.
 void openLog();
+// Closes the log when the library unloads; later lines are dropped, and the
+// file is not opened (emptied) again.
+void closeLog();
 void logText(std::string_view utf8);
 void logCText(const char* text);
 

@@ -1,0 +1,49 @@
+#include "CallLog.h"
+
+#include <cstdarg>
+
+namespace simhost {
+
+bool CallLog::open(const std::string& path) {
+  file_ = std::fopen(path.c_str(), "wb");
+  return file_ != nullptr;
+}
+
+CallLog::~CallLog() {
+  if (file_) std::fclose(file_);
+}
+
+void CallLog::record(const char* op, const char* format, ...) {
+  ++counts_[op];
+  if (!file_) return;
+  std::fprintf(file_, "%d %s ", frame_, op);
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(file_, format, args);
+  va_end(args);
+  std::fputc('\n', file_);
+}
+
+void CallLog::note(const char* format, ...) {
+  if (!file_) return;
+  std::fprintf(file_, "%d note ", frame_);
+  va_list args;
+  va_start(args, format);
+  std::vfprintf(file_, format, args);
+  va_end(args);
+  std::fputc('\n', file_);
+  std::fflush(file_);
+}
+
+void CallLog::writeSummary() {
+  if (!file_) return;
+  for (const auto& [op, n] : counts_) std::fprintf(file_, "summary %s %d\n", op.c_str(), n);
+  std::fflush(file_);
+}
+
+int CallLog::count(const std::string& op) const {
+  auto it = counts_.find(op);
+  return it == counts_.end() ? 0 : it->second;
+}
+
+}  // namespace simhost

@@ -1,0 +1,86 @@
+// The host's logic, entered from the tiny host executable.
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "Scenario.h"
+#include "Stage.h"
+
+namespace {
+
+// The host's command line: program name first, quotes group words.
+std::vector<std::string> splitCommandLine(const char* line) {
+  std::vector<std::string> words;
+  std::string w;
+  bool quoted = false, any = false;
+  for (const char* p = line; *p; ++p) {
+    if (*p == '"') {
+      quoted = !quoted;
+      any = true;
+    } else if ((*p == ' ' || *p == '\t') && !quoted) {
+      if (any) words.push_back(w);
+      w.clear();
+      any = false;
+    } else {
+      w += *p;
+      any = true;
+    }
+  }
+  if (any) words.push_back(w);
+  return words;
+}
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: simhost.exe SCENARIO OUTPUT-FOLDER [--plugin PATH] [--no-pace]\n"
+               "  runs from the game folder; loads .\\Plugins\\OSTREL.dll by default\n");
+  return 2;
+}
+
+int run(const char* commandLine, void* begin, void* end) {
+  std::vector<std::string> args = splitCommandLine(commandLine ? commandLine : "");
+  simhost::StageOptions options;
+  std::vector<std::string> positional;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--plugin" && i + 1 < args.size()) options.pluginPath = args[++i];
+    else if (args[i] == "--no-pace") options.pace = false;
+    else if (args[i].rfind("--", 0) == 0) return usage();
+    else positional.push_back(args[i]);
+  }
+  if (positional.size() != 2) return usage();
+  options.scenarioPath = positional[0];
+  options.outputFolder = positional[1];
+  std::ifstream in(options.scenarioPath, std::ios::binary);
+  if (!in) {
+    std::fprintf(stderr, "simhost: cannot read the scenario %s\n", options.scenarioPath.c_str());
+    return 2;
+  }
+  std::stringstream text;
+  text << in.rdbuf();
+  simhost::Scenario scenario;
+  try {
+    scenario = simhost::parseScenario(text.str(), options.scenarioPath);
+  } catch (const simhost::ScenarioError& e) {
+    std::fprintf(stderr, "simhost: %s\n", e.what());
+    return 2;
+  }
+  return simhost::runStage(scenario, options, begin, end);
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) int simhostRun(const char* commandLine, void* begin, void* end) {
+  try {
+    int code = run(commandLine, begin, end);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    return code;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "simhost: %s\n", e.what());
+    return 6;
+  }
+}

@@ -1,0 +1,186 @@
+#include "HostGame.h"
+
+#include <algorithm>
+
+namespace simhost {
+namespace {
+
+// The highlight bar's own colour; it stays current afterwards, as the host's
+// does, so callers must set their colour again.
+constexpr D3DCOLOR kHighlight = 0xC02850A0;
+constexpr D3DCOLOR kMenuBackground = 0xD0101418;
+
+struct ColourVertex {
+  float x, y, z, rhw;
+  D3DCOLOR colour;
+};
+
+int component(float v) { return static_cast<int>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); }
+
+// Leaves the device's state as the plug-in had it: the plug-in caches what it
+// bound last.
+class SavedDrawState {
+ public:
+  explicit SavedDrawState(IDirect3DDevice9* d) : d_(d) {
+    d_->GetTexture(0, &texture_);
+    d_->GetFVF(&fvf_);
+    for (int i = 0; i < kStates; ++i) d_->GetRenderState(kStateIds[i], &states_[i]);
+    d_->GetTextureStageState(0, D3DTSS_COLOROP, &colorOp_);
+    d_->GetTextureStageState(0, D3DTSS_ALPHAOP, &alphaOp_);
+    d_->SetTexture(0, nullptr);
+    d_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+    d_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+    d_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    d_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    d_->SetRenderState(D3DRS_ZENABLE, FALSE);
+    d_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    d_->SetRenderState(D3DRS_LIGHTING, FALSE);
+    d_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+    d_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+  }
+  ~SavedDrawState() {
+    d_->SetTexture(0, texture_);
+    if (texture_) texture_->Release();
+    d_->SetFVF(fvf_);
+    for (int i = 0; i < kStates; ++i) d_->SetRenderState(kStateIds[i], states_[i]);
+    d_->SetTextureStageState(0, D3DTSS_COLOROP, colorOp_);
+    d_->SetTextureStageState(0, D3DTSS_ALPHAOP, alphaOp_);
+  }
+
+ private:
+  static constexpr int kStates = 6;
+  static constexpr D3DRENDERSTATETYPE kStateIds[kStates] = {D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND,
+                                                            D3DRS_DESTBLEND,         D3DRS_ZENABLE,
+                                                            D3DRS_CULLMODE,          D3DRS_LIGHTING};
+  IDirect3DDevice9* d_;
+  IDirect3DBaseTexture9* texture_ = nullptr;
+  DWORD fvf_ = 0;
+  DWORD states_[kStates] = {};
+  DWORD colorOp_ = 0, alphaOp_ = 0;
+};
+
+}  // namespace
+
+HostGame::~HostGame() {
+  for (auto& [n, f] : fonts_)
+    if (f) f->Release();
+}
+
+ID3DXFont* HostGame::font(int number) {
+  auto it = fonts_.find(number);
+  if (it != fonts_.end()) return it->second;
+  // The host's three faces: 0 normal, 1 large bold, 3 small fixed; others normal.
+  int height = 16, weight = FW_NORMAL;
+  const char* face = "Arial";
+  if (number == 1) { height = 22; weight = FW_BOLD; }
+  if (number == 3) { height = 13; face = "Courier New"; }
+  ID3DXFont* f = nullptr;
+  if (FAILED(D3DXCreateFontA(device_, height, 0, weight, 1, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             NONANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face, &f)))
+    f = nullptr;
+  fonts_[number] = f;
+  return f;
+}
+
+void HostGame::hostText(int x, int y, const char* text, D3DCOLOR colour) {
+  ID3DXFont* f = font(0);
+  if (!f) return;
+  RECT r{x, y, x + 1000, y + 100};
+  f->DrawTextA(nullptr, text, -1, &r, DT_LEFT | DT_TOP | DT_NOCLIP, colour);
+}
+
+void HostGame::unused1() { log_.record("unused1", "-"); }
+void HostGame::unused2() { log_.record("unused2", "-"); }
+void HostGame::unused5() { log_.record("unused5", "-"); }
+void HostGame::unused8() { log_.record("unused8", "-"); }
+
+void HostGame::WriteText(float x, float y, const char* text) {
+  if (!text) {
+    log_.record("WriteText", "%.2f %.2f (null)", x, y);
+    return;
+  }
+  log_.record("WriteText", "%.2f %.2f font=%d mode=%d colour=%08lX \"%s\"", x, y, font_, textMode_,
+              static_cast<unsigned long>(colour_), text);
+  ID3DXFont* f = font(font_);
+  if (!f) return;
+  int ix = static_cast<int>(x), iy = static_cast<int>(y);
+  // Mode 4 (menu pages) is drawn with a drop shadow; the others plain.
+  if (textMode_ == 4) {
+    RECT s{ix + 1, iy + 1, ix + 2000, iy + 200};
+    f->DrawTextA(nullptr, text, -1, &s, DT_LEFT | DT_TOP | DT_NOCLIP, colour_ & 0xFF000000);
+  }
+  RECT r{ix, iy, ix + 2000, iy + 200};
+  f->DrawTextA(nullptr, text, -1, &r, DT_LEFT | DT_TOP | DT_NOCLIP, colour_);
+}
+
+void HostGame::fillRect(float x, float y, float w, float h, D3DCOLOR c, D3DPRIMITIVETYPE type, int count) {
+  SavedDrawState saved(device_);
+  ColourVertex v[4] = {{x - 0.5f, y - 0.5f, 0, 1, c},
+                       {x + w - 0.5f, y - 0.5f, 0, 1, c},
+                       {x - 0.5f, y + h - 0.5f, 0, 1, c},
+                       {x + w - 0.5f, y + h - 0.5f, 0, 1, c}};
+  device_->DrawPrimitiveUP(type, count, v, sizeof(ColourVertex));
+}
+
+void HostGame::DrawMarker(int graphic, float x, float y) {
+  log_.record("DrawMarker", "%d %.2f %.2f colour=%08lX", graphic, x, y, static_cast<unsigned long>(colour_));
+  // One pixel, covering the pixel whose top-left corner is (x, y).
+  SavedDrawState saved(device_);
+  ColourVertex v{static_cast<float>(static_cast<int>(x)), static_cast<float>(static_cast<int>(y)), 0, 1, colour_};
+  device_->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &v, sizeof v);
+}
+
+void HostGame::PrepareMenuPage(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
+  log_.record("PrepareMenuPage", "%u %u %u %u", a, b, c, d);
+  D3DVIEWPORT9 vp{};
+  device_->GetViewport(&vp);
+  fillRect(40.0f, 40.0f, static_cast<float>(vp.Width) - 80.0f, static_cast<float>(vp.Height) - 80.0f,
+           kMenuBackground, D3DPT_TRIANGLESTRIP, 2);
+}
+
+void HostGame::DrawHighlightBox(float x, float y, float w, float h) {
+  log_.record("DrawHighlightBox", "%.2f %.2f %.2f %.2f", x, y, w, h);
+  colour_ = kHighlight;
+  fillRect(x, y, w, h, kHighlight, D3DPT_TRIANGLESTRIP, 2);
+}
+
+void HostGame::BeginDrawModes(int mask) {
+  log_.record("BeginDrawModes", "%d", mask);
+  modeStack_.push_back(mask);
+}
+
+void HostGame::EndDrawModes(int mask) {
+  log_.record("EndDrawModes", "%d", mask);
+  if (modeStack_.empty() || modeStack_.back() != mask) {
+    log_.record("fault", "EndDrawModes %d does not close the open bracket %d", mask,
+                modeStack_.empty() ? -1 : modeStack_.back());
+    if (!modeStack_.empty()) modeStack_.pop_back();
+    return;
+  }
+  modeStack_.pop_back();
+}
+
+void HostGame::SelectFont(int number) {
+  log_.record("SelectFont", "%d", number);
+  font_ = number;
+}
+
+void HostGame::SelectTextMode(int mode) {
+  log_.record("SelectTextMode", "%d", mode);
+  textMode_ = mode;
+}
+
+void HostGame::SetColor(float r, float g, float b, float a) {
+  log_.record("SetColor", "%.3f %.3f %.3f %.3f", r, g, b, a);
+  colour_ = D3DCOLOR_ARGB(component(a), component(r), component(g), component(b));
+}
+
+void HostGame::endFrame() {
+  if (!modeStack_.empty()) {
+    log_.record("fault", "%u draw-mode bracket(s) left open at the end of the frame",
+                static_cast<unsigned>(modeStack_.size()));
+    modeStack_.clear();
+  }
+}
+
+}  // namespace simhost

@@ -1,0 +1,53 @@
+#pragma once
+// The host's game-services object: draws for real with the host's device and
+// records every call the plug-in makes.
+#include <d3d9.h>
+#include <d3dx9.h>
+
+#include <map>
+#include <vector>
+
+#include "CallLog.h"
+#include "HostAbi.h"
+
+namespace simhost {
+
+class HostGame final : public HostGameAbi {
+ public:
+  HostGame(IDirect3DDevice9* device, CallLog& log) : device_(device), log_(log) {}
+  ~HostGame();
+
+  void SIMHOST_THISCALL unused1() override;
+  void SIMHOST_THISCALL unused2() override;
+  void SIMHOST_THISCALL WriteText(float x, float y, const char* text) override;
+  void SIMHOST_THISCALL DrawMarker(int graphic, float x, float y) override;
+  void SIMHOST_THISCALL unused5() override;
+  void SIMHOST_THISCALL PrepareMenuPage(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) override;
+  void SIMHOST_THISCALL DrawHighlightBox(float x, float y, float w, float h) override;
+  void SIMHOST_THISCALL unused8() override;
+  void SIMHOST_THISCALL BeginDrawModes(int mask) override;
+  void SIMHOST_THISCALL EndDrawModes(int mask) override;
+  void SIMHOST_THISCALL SelectFont(int font) override;
+  void SIMHOST_THISCALL SelectTextMode(int mode) override;
+  void SIMHOST_THISCALL SetColor(float r, float g, float b, float a) override;
+
+  // The host's own text (its HUD line), not recorded.
+  void hostText(int x, int y, const char* text, D3DCOLOR colour);
+  // Called by the host at the end of each frame: open brackets are a fault.
+  void endFrame();
+  D3DCOLOR colour() const { return colour_; }
+
+ private:
+  ID3DXFont* font(int number);
+  void fillRect(float x, float y, float w, float h, D3DCOLOR colour, D3DPRIMITIVETYPE type, int count);
+
+  IDirect3DDevice9* device_;
+  CallLog& log_;
+  std::map<int, ID3DXFont*> fonts_;
+  int font_ = 0;
+  int textMode_ = 0;
+  D3DCOLOR colour_ = 0xFFFFFFFF;
+  std::vector<int> modeStack_;
+};
+
+}  // namespace simhost

@@ -1,0 +1,300 @@
+#include "Scenario.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <sstream>
+
+namespace simhost {
+namespace {
+
+struct Field {
+  Block block;
+  std::uint32_t offset;
+  bool isFloat;
+};
+
+// Named car values; anything else can be reached with `poke`.
+const std::map<std::string, Field>& namedFields() {
+  static const std::map<std::string, Field> fields = {
+      {"mode", {Block::Game, 0x728, false}},
+      {"prestart", {Block::CarState, 0x244, true}},
+      {"finished", {Block::CarState, 0x144, false}},
+      {"clock", {Block::CarState, 0x15C, true}},
+      {"pause", {Block::Pause, 0x10, false}},
+      {"wheel-speed", {Block::CarState, 0x0C, true}},
+      {"rpm", {Block::CarState, 0x10, true}},
+      {"speed", {Block::CarState, 0x14, true}},
+      {"boost-pa", {Block::CarState, 0x18, true}},
+      {"split1-ms", {Block::CarState, 0x20, true}},
+      {"split2-ms", {Block::CarState, 0x24, true}},
+      {"split3-ms", {Block::CarState, 0x28, true}},
+      {"stage-time", {Block::CarState, 0x140, true}},
+      {"gear", {Block::CarState, 0x170, false}},
+      {"boost-flag", {Block::CarState, 0x2B8, false}},
+      {"gear-index", {Block::CarObject, 0x1100, false}},
+      {"aux1", {Block::CarObject, 0x85C, true}},
+      {"aux2", {Block::CarObject, 0x860, true}},
+      {"aux3", {Block::CarObject, 0x864, true}},
+      {"aux4", {Block::CarObject, 0x868, true}},
+      {"aux5", {Block::CarObject, 0x86C, true}},
+      {"oil-temp-k", {Block::Engine, 0x20, true}},
+      {"water-temp-k", {Block::Engine, 0x23C, true}},
+      {"oil-pressure", {Block::Engine, 0x24C, true}},
+      {"oil-pressure-pa", {Block::Engine, 0x25C, true}},
+      {"car-slot", {Block::GaugeBlock, 8, false}},
+  };
+  return fields;
+}
+
+const std::map<std::string, Block>& blockNames() {
+  static const std::map<std::string, Block> names = {
+      {"game", Block::Game},         {"screen", Block::Screen},   {"carstate", Block::CarState},
+      {"pause", Block::Pause},       {"carobject", Block::CarObject}, {"damage", Block::Damage},
+      {"engine", Block::Engine},     {"gaugeblock", Block::GaugeBlock},
+  };
+  return names;
+}
+
+// Largest byte offset (exclusive) of each record the host allocates.
+std::uint32_t blockSize(Block b) {
+  switch (b) {
+    case Block::Game: return 0x1000;
+    case Block::Screen: return 0x100;
+    case Block::CarState: return 0x1000;
+    case Block::EventCode: return 4;
+    case Block::Pause: return 0x40;
+    case Block::CarObject: return 0x2000;
+    case Block::Damage: return 290 * 4;  // word 290 is the host's own pointer
+    case Block::DamageExtra: return 32 * 4;
+    case Block::Engine: return 0x400;
+    case Block::GaugeBlock: return 0x40;
+  }
+  return 0;
+}
+
+class LineParser {
+ public:
+  LineParser(const std::string& file, int line, std::vector<std::string> words)
+      : file_(file), line_(line), words_(std::move(words)) {}
+
+  [[noreturn]] void fail(const std::string& problem) const { throw ScenarioError(file_, line_, problem); }
+  std::size_t count() const { return words_.size(); }
+  const std::string& word(std::size_t n) const {
+    if (n >= words_.size()) fail("'" + words_[0] + "' needs more values");
+    return words_[n];
+  }
+  void expectCount(std::size_t n) const {
+    if (words_.size() < n) fail("'" + words_[0] + "' needs more values");
+    if (words_.size() > n) fail("unexpected '" + words_[n] + "' after '" + words_[0] + "'");
+  }
+
+  float number(std::size_t n) const {
+    const std::string& w = word(n);
+    errno = 0;
+    char* end = nullptr;
+    float v = std::strtof(w.c_str(), &end);
+    if (w.empty() || *end != '\0' || errno == ERANGE || !std::isfinite(v))
+      fail("bad number '" + w + "' for '" + words_[0] + "'");
+    return v;
+  }
+
+  std::int32_t integer(std::size_t n) const {
+    const std::string& w = word(n);
+    errno = 0;
+    char* end = nullptr;
+    long long v = std::strtoll(w.c_str(), &end, 0);
+    if (w.empty() || *end != '\0' || errno == ERANGE || v < INT32_MIN || v > 0xFFFFFFFFLL)
+      fail("bad number '" + w + "' for '" + words_[0] + "'");
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(v & 0xFFFFFFFFLL));
+  }
+
+  std::int32_t integerIn(std::size_t n, std::int32_t lo, std::int32_t hi) const {
+    std::int32_t v = integer(n);
+    if (v < lo || v > hi)
+      fail("'" + word(n) + "' is out of range " + std::to_string(lo) + ".." + std::to_string(hi) +
+           " for '" + words_[0] + "'");
+    return v;
+  }
+
+  // A float value with an optional "step <delta>" after it.
+  Poke floatPoke(Block b, std::uint32_t offset, std::size_t n) const {
+    Poke p{b, offset, true, number(n), 0, 0.0f};
+    if (count() > n + 1) {
+      if (word(n + 1) != "step") fail("unexpected '" + word(n + 1) + "' after '" + words_[0] + "'");
+      expectCount(n + 3);
+      p.step = number(n + 2);
+    }
+    return p;
+  }
+
+ private:
+  std::string file_;
+  int line_;
+  std::vector<std::string> words_;
+};
+
+std::vector<std::string> splitWords(const std::string& line) {
+  std::vector<std::string> words;
+  std::istringstream in(line);
+  std::string w;
+  while (in >> w) {
+    if (w[0] == '#') break;
+    words.push_back(w);
+  }
+  return words;
+}
+
+void parseBlockLine(const LineParser& p, FrameBlock& block) {
+  const std::string& key = p.word(0);
+  if (auto f = namedFields().find(key); f != namedFields().end()) {
+    const Field& field = f->second;
+    if (field.isFloat) {
+      block.pokes.push_back(p.floatPoke(field.block, field.offset, 1));
+    } else {
+      p.expectCount(2);
+      block.pokes.push_back(Poke{field.block, field.offset, false, 0.0f, p.integer(1), 0.0f});
+    }
+  } else if (key == "event") {
+    p.expectCount(3);
+    block.pokes.push_back(Poke{Block::CarState, 0x274, false, 0.0f, p.integer(1), 0.0f});
+    block.pokes.push_back(Poke{Block::EventCode, 0, false, 0.0f, p.integer(2), 0.0f});
+  } else if (key == "damagef") {
+    std::int32_t w = p.integerIn(1, 0, 289);
+    block.pokes.push_back(p.floatPoke(Block::Damage, static_cast<std::uint32_t>(w) * 4, 2));
+  } else if (key == "damagei") {
+    p.expectCount(3);
+    std::int32_t w = p.integerIn(1, 0, 289);
+    block.pokes.push_back(Poke{Block::Damage, static_cast<std::uint32_t>(w) * 4, false, 0.0f, p.integer(2), 0.0f});
+  } else if (key == "tire") {
+    p.expectCount(10);
+    std::int32_t t = p.integerIn(1, 0, 3);
+    for (int s = 0; s < 8; ++s)
+      block.pokes.push_back(Poke{Block::Damage, static_cast<std::uint32_t>(187 + 8 * t + s) * 4, true,
+                                 p.number(2 + s), 0, 0.0f});
+  } else if (key == "damage-extra") {
+    if (p.count() == 2 && p.word(1) == "none") {
+      block.damageExtraPresent = false;
+    } else {
+      p.expectCount(33);
+      block.damageExtraPresent = true;
+      for (int n = 0; n < 32; ++n)
+        block.pokes.push_back(Poke{Block::DamageExtra, static_cast<std::uint32_t>(n) * 4, true,
+                                   p.number(1 + n), 0, 0.0f});
+    }
+  } else if (key == "velocity") {
+    p.expectCount(3);
+    block.pokes.push_back(Poke{Block::CarObject, 0x1C0, true, p.number(1), 0, 0.0f});
+    block.pokes.push_back(Poke{Block::CarObject, 0x1C4, true, p.number(2), 0, 0.0f});
+  } else if (key == "poke") {
+    auto b = blockNames().find(p.word(1));
+    if (b == blockNames().end()) p.fail("unknown record '" + p.word(1) + "' for 'poke'");
+    std::int32_t offset = p.integer(2);
+    if (offset < 0 || offset % 4 != 0 || static_cast<std::uint32_t>(offset) + 4 > blockSize(b->second))
+      p.fail("offset '" + p.word(2) + "' is outside record '" + p.word(1) + "' or not word aligned");
+    const std::string& type = p.word(3);
+    if (type == "f") {
+      block.pokes.push_back(p.floatPoke(b->second, static_cast<std::uint32_t>(offset), 4));
+    } else if (type == "i") {
+      p.expectCount(5);
+      block.pokes.push_back(Poke{b->second, static_cast<std::uint32_t>(offset), false, 0.0f, p.integer(4), 0.0f});
+    } else {
+      p.fail("bad type '" + type + "' for 'poke' (f or i)");
+    }
+  } else if (key == "car") {
+    p.expectCount(2);
+    if (p.word(1) == "present") block.carPresent = true;
+    else if (p.word(1) == "none") block.carPresent = false;
+    else p.fail("bad value '" + p.word(1) + "' for 'car' (present or none)");
+  } else if (key == "texture") {
+    p.expectCount(2);
+    block.textures.push_back(p.word(1));
+  } else if (key == "screenshot") {
+    p.expectCount(2);
+    for (char c : p.word(1))
+      if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_'))
+        p.fail("bad screenshot name '" + p.word(1) + "' (letters, digits, - and _)");
+    block.screenshots.push_back(p.word(1));
+  } else if (key == "menu") {
+    p.expectCount(2);
+    if (p.word(1) == "open") block.menuOpen = true;
+    else if (p.word(1) == "close") block.menuOpen = false;
+    else p.fail("bad value '" + p.word(1) + "' for 'menu' (open or close)");
+  } else if (key == "key") {
+    if (p.count() < 2) p.fail("'key' needs more values");
+    for (std::size_t n = 1; n < p.count(); ++n) {
+      const std::string& k = p.word(n);
+      if (k == "ignored") block.keys.ignored = true;
+      else if (k == "up") block.keys.up = true;
+      else if (k == "down") block.keys.down = true;
+      else if (k == "decrease") block.keys.decrease = true;
+      else if (k == "increase") block.keys.increase = true;
+      else if (k == "select") block.keys.select = true;
+      else p.fail("unknown menu key '" + k + "'");
+    }
+  } else if (key == "home") {
+    p.expectCount(2);
+    block.homeMs = p.integerIn(1, 1, 10000);
+  } else {
+    p.fail("unknown key '" + key + "'");
+  }
+}
+
+}  // namespace
+
+Scenario parseScenario(const std::string& text, const std::string& fileName) {
+  Scenario s;
+  std::istringstream in(text);
+  std::string raw;
+  int lineNo = 0;
+  bool framesGiven = false;
+  while (std::getline(in, raw)) {
+    ++lineNo;
+    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+    std::vector<std::string> words = splitWords(raw);
+    if (words.empty()) continue;
+    LineParser p(fileName, lineNo, words);
+    const std::string& key = words[0];
+    if (key == "frame") {
+      p.expectCount(2);
+      if (!framesGiven) p.fail("'frames' must come before the first 'frame'");
+      std::int32_t n = p.integer(1);
+      if (n < 0 || n >= s.frames)
+        p.fail("frame " + words[1] + " is outside 0.." + std::to_string(s.frames - 1));
+      if (!s.blocks.empty() && n <= s.blocks.back().frame)
+        p.fail("frame " + std::to_string(n) + " comes after frame " + std::to_string(s.blocks.back().frame));
+      s.blocks.push_back(FrameBlock{});
+      s.blocks.back().frame = n;
+      s.blocks.back().line = lineNo;
+    } else if (s.blocks.empty()) {
+      if (key == "frames") {
+        p.expectCount(2);
+        s.frames = p.integerIn(1, 1, 1000000);
+        framesGiven = true;
+      } else if (key == "window") {
+        p.expectCount(3);
+        s.width = p.integerIn(1, 160, 4096);
+        s.height = p.integerIn(2, 120, 4096);
+      } else if (key == "fps") {
+        p.expectCount(2);
+        s.fps = p.number(1);
+        if (s.fps < 0.0) p.fail("bad number '" + words[1] + "' for 'fps'");
+      } else if (namedFields().count(key) || key == "poke" || key == "event") {
+        p.fail("'" + key + "' must be inside a 'frame' block");
+      } else {
+        p.fail("unknown key '" + key + "'");
+      }
+    } else {
+      if (key == "frames" || key == "window" || key == "fps")
+        p.fail("'" + key + "' belongs before the first 'frame'");
+      parseBlockLine(p, s.blocks.back());
+    }
+  }
+  if (!framesGiven) throw ScenarioError(fileName, lineNo, "no 'frames' line");
+  return s;
+}
+
+}  // namespace simhost

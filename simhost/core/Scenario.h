@@ -1,0 +1,66 @@
+#pragma once
+// A stage scenario: a timeline of frames, each block naming what the host
+// changes at the start of that frame. Parsing is all-or-nothing: a scenario
+// with one bad line is refused before the host starts anything.
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace simhost {
+
+// Host records a scenario line can write into.
+enum class Block { Game, Screen, CarState, EventCode, Pause, CarObject, Damage, DamageExtra, Engine, GaugeBlock };
+
+// One value written into host memory; a float may change by `step` on every
+// later frame until the same location is set again.
+struct Poke {
+  Block block = Block::Game;
+  std::uint32_t offset = 0;
+  bool isFloat = false;
+  float f = 0.0f;
+  std::int32_t i = 0;
+  float step = 0.0f;
+};
+
+struct MenuKeys {
+  bool ignored = false, up = false, down = false, decrease = false, increase = false, select = false;
+  bool any() const { return ignored || up || down || decrease || increase || select; }
+};
+
+struct FrameBlock {
+  int frame = 0;
+  int line = 0;
+  std::vector<Poke> pokes;
+  std::vector<std::string> textures;     // created through the texture utility module
+  std::vector<std::string> screenshots;  // PNG names, taken at the end of the frame
+  std::optional<bool> menuOpen;
+  MenuKeys keys;                         // pressed on this frame only
+  int homeMs = 0;                        // Home key held this long from this frame on
+  std::optional<bool> carPresent;
+  std::optional<bool> damageExtraPresent;
+};
+
+struct Scenario {
+  int frames = 0;
+  int width = 640;
+  int height = 480;
+  double fps = 60.0;
+  std::vector<FrameBlock> blocks;  // strictly increasing frame numbers
+};
+
+class ScenarioError : public std::runtime_error {
+ public:
+  ScenarioError(const std::string& file, int line, const std::string& problem)
+      : std::runtime_error(file + ":" + std::to_string(line) + ": " + problem), line_(line) {}
+  int line() const { return line_; }
+
+ private:
+  int line_;
+};
+
+// Throws ScenarioError naming file, line and problem.
+Scenario parseScenario(const std::string& text, const std::string& fileName);
+
+}  // namespace simhost

@@ -1,0 +1,418 @@
+#include "Stage.h"
+
+#include <windows.h>
+#include <d3d9.h>
+#include <d3dx9.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+#include "CallLog.h"
+#include "HostAbi.h"
+#include "HostGame.h"
+#include "HostMemory.h"
+
+namespace simhost {
+namespace {
+
+using TextureFunction = HRESULT(WINAPI*)(IDirect3DDevice9*, const char*, UINT, UINT, UINT, DWORD, D3DFORMAT,
+                                         D3DPOOL, DWORD, DWORD, D3DCOLOR, D3DXIMAGE_INFO*, PALETTEENTRY*,
+                                         IDirect3DTexture9**);
+using FrameEntry = int(SIMHOST_THISCALL*)(void*);
+
+struct ColourVertex {
+  float x, y, z, rhw;
+  D3DCOLOR colour;
+};
+struct TexturedVertex {
+  float x, y, z, rhw;
+  D3DCOLOR colour;
+  float u, v;
+};
+
+double nowSeconds() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// What the host's own two functions see and do; they run from the stubs.
+struct HostFrameObject {
+  int frame = 0;
+  double bodySeconds = 0.0;
+  int wrongThis = 0;
+  HostGame* game = nullptr;
+  float clock = 0.0f;
+} frameObject;
+
+struct GaugePointState {
+  double bodySeconds = 0.0;
+  int calls = 0;
+} gaugePoint;
+
+constexpr int kGaugePointResult = 0x4BF7;
+
+// The host's per-frame function: light drawing only, a HUD line in a corner.
+__attribute__((thiscall)) int hostFrameFunction(HostFrameObject* self) {
+  double t0 = nowSeconds();
+  if (self != &frameObject) {
+    ++frameObject.wrongThis;
+    return -1;
+  }
+  if (self->game) {
+    char line[64];
+    std::snprintf(line, sizeof line, "HOST %d", self->frame);
+    self->game->hostText(560, 4, line, 0xFFE0E0E0);
+  }
+  int result = self->frame;
+  self->bodySeconds += nowSeconds() - t0;
+  return result;
+}
+
+// The host function after which the plug-in renders its gauges.
+__attribute__((thiscall)) int hostGaugePointFunction(void*) {
+  double t0 = nowSeconds();
+  ++gaugePoint.calls;
+  gaugePoint.bodySeconds += nowSeconds() - t0;
+  return kGaugePointResult;
+}
+
+LRESULT CALLBACK windowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
+
+// Holds the Home key down for a while from another thread: the plug-in's
+// frame waits for the release on the host's thread.
+DWORD WINAPI releaseHomeLater(void* ms) {
+  Sleep(static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(ms)));
+  keybd_event(VK_HOME, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP, 0);
+  return 0;
+}
+
+bool endsWithNoCase(const std::string& s, const char* tail) {
+  std::size_t n = std::strlen(tail);
+  return s.size() >= n && _stricmp(s.c_str() + s.size() - n, tail) == 0;
+}
+
+class Stage {
+ public:
+  Stage(const Scenario& s, const StageOptions& o) : scenario_(s), options_(o) {}
+  ~Stage();
+  int run(void* sectionBegin, void* sectionEnd);
+
+ private:
+  bool fail(const std::string& message) {
+    std::fprintf(stderr, "simhost: %s\n", message.c_str());
+    log_.note("error %s", message.c_str());
+    return false;
+  }
+  bool createWindowAndDevice();
+  bool loadPlugin();
+  void applyBlock(const FrameBlock& b);
+  void stepValues();
+  void createTexture(const std::string& path);
+  void drawWorld();
+  void screenshot(const std::string& name);
+
+  const Scenario& scenario_;
+  const StageOptions& options_;
+  CallLog log_;
+  HostMemory memory_;
+  HWND window_ = nullptr;
+  IDirect3D9* d3d_ = nullptr;
+  IDirect3DDevice9* device_ = nullptr;
+  HostGame* game_ = nullptr;
+  HMODULE pluginModule_ = nullptr;
+  PluginAbi* plugin_ = nullptr;
+  TextureFunction textureFunction_ = nullptr;
+  std::map<std::string, IDirect3DTexture9*> textures_;
+  IDirect3DTexture9* dashboard_ = nullptr;
+  std::map<std::pair<int, std::uint32_t>, Poke> steppers_;
+  bool menuOpen_ = false;
+  int frame_ = 0;
+};
+
+Stage::~Stage() {
+  for (auto& [name, t] : textures_)
+    if (t) t->Release();
+  delete game_;
+  if (device_) device_->Release();
+  if (d3d_) d3d_->Release();
+  if (window_) DestroyWindow(window_);
+}
+
+bool Stage::createWindowAndDevice() {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = windowProc;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.lpszClassName = "SimhostStage";
+  RegisterClassA(&wc);
+  RECT r{0, 0, scenario_.width, scenario_.height};
+  AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
+  window_ = CreateWindowA("SimhostStage", "simhost", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, r.right - r.left,
+                          r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
+  if (!window_) return fail("cannot create the window");
+  d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+  if (!d3d_) return fail("Direct3D 9 is not available");
+  D3DPRESENT_PARAMETERS pp{};
+  pp.Windowed = TRUE;
+  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+  pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+  pp.BackBufferWidth = scenario_.width;
+  pp.BackBufferHeight = scenario_.height;
+  pp.hDeviceWindow = window_;
+  pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  HRESULT hr = d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
+                                  D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE, &pp, &device_);
+  if (FAILED(hr)) {
+    device_ = nullptr;
+    return fail("cannot create the Direct3D 9 device (is an X display up?)");
+  }
+  memory_.setDevice(device_);
+  game_ = new HostGame(device_, log_);
+  frameObject.game = game_;
+  return true;
+}
+
+bool Stage::loadPlugin() {
+  pluginModule_ = LoadLibraryA(options_.pluginPath.c_str());
+  if (!pluginModule_) {
+    char text[64];
+    std::snprintf(text, sizeof text, " (Windows error %lu)", GetLastError());
+    return fail("cannot load the plug-in " + options_.pluginPath + text);
+  }
+  auto create = reinterpret_cast<CreatePluginFn>(reinterpret_cast<void*>(GetProcAddress(pluginModule_, "KVX_CreatePlugin")));
+  if (!create) return fail("the plug-in " + options_.pluginPath + " does not export KVX_CreatePlugin");
+  log_.note("plug-in loaded %s", options_.pluginPath.c_str());
+  plugin_ = create(game_);
+  if (!plugin_) {
+    // Nothing to drive, but the stage still runs: a plug-in that is still
+    // being built must not stop the rest of the equipment.
+    std::fprintf(stderr, "simhost: warning: KVX_CreatePlugin returned no plug-in object; running without it\n");
+    log_.note("KVX_CreatePlugin returned null");
+    return true;
+  }
+  const char* name = plugin_->QueryName();
+  log_.note("QueryName \"%s\"", name ? name : "(null)");
+  return true;
+}
+
+void Stage::applyBlock(const FrameBlock& b) {
+  for (const Poke& p : b.pokes) {
+    memory_.apply(p);
+    auto key = std::make_pair(static_cast<int>(p.block), p.offset);
+    if (p.isFloat && p.step != 0.0f) steppers_[key] = p;
+    else steppers_.erase(key);
+  }
+  if (b.carPresent) memory_.setCarPresent(*b.carPresent);
+  if (b.damageExtraPresent) memory_.setDamageExtraPresent(*b.damageExtraPresent);
+  for (const std::string& t : b.textures) createTexture(t);
+  if (b.menuOpen) {
+    menuOpen_ = *b.menuOpen;
+    log_.note("menu %s", menuOpen_ ? "open" : "close");
+  }
+  if (b.homeMs > 0) {
+    keybd_event(VK_HOME, 0, KEYEVENTF_EXTENDEDKEY, 0);
+    log_.note("home down for %d ms, key state %s", b.homeMs, (GetAsyncKeyState(VK_HOME) & 0x8000) ? "down" : "up");
+    HANDLE t = CreateThread(nullptr, 0, releaseHomeLater, reinterpret_cast<void*>(static_cast<std::uintptr_t>(b.homeMs)), 0, nullptr);
+    if (t) CloseHandle(t);
+  }
+}
+
+void Stage::stepValues() {
+  for (auto& [key, p] : steppers_) {
+    p.f += p.step;
+    memory_.apply(p);
+  }
+}
+
+void Stage::createTexture(const std::string& path) {
+  IDirect3DTexture9* texture = nullptr;
+  D3DXIMAGE_INFO info{};
+  HRESULT hr = textureFunction_(device_, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+                                D3DPOOL_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, &info, nullptr, &texture);
+  if (FAILED(hr) || !texture) {
+    log_.note("texture %s failed hr=%08lX", path.c_str(), static_cast<unsigned long>(hr));
+    return;
+  }
+  D3DSURFACE_DESC desc{};
+  texture->GetLevelDesc(0, &desc);
+  log_.note("texture %s %ux%u levels=%lu usage=%lu", path.c_str(), desc.Width, desc.Height,
+            static_cast<unsigned long>(texture->GetLevelCount()), static_cast<unsigned long>(desc.Usage));
+  IDirect3DTexture9*& slot = textures_[path];
+  if (slot) slot->Release();
+  slot = texture;
+  if (endsWithNoCase(path, "dashboard.png")) dashboard_ = texture;
+}
+
+// The world: sky, ground, a road to the horizon and the car's dashboard.
+void Stage::drawWorld() {
+  const float w = static_cast<float>(scenario_.width), h = static_cast<float>(scenario_.height);
+  const float horizon = h * 0.45f;
+  device_->SetRenderState(D3DRS_ZENABLE, FALSE);
+  device_->SetRenderState(D3DRS_LIGHTING, FALSE);
+  device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  device_->SetTexture(0, nullptr);
+  device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+  device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+  const D3DCOLOR skyTop = 0xFF3070C0, skyLow = 0xFF90C0E8, grass = 0xFF3C7A30, road = 0xFF505050;
+  ColourVertex sky[4] = {{0, 0, 0, 1, skyTop}, {w, 0, 0, 1, skyTop}, {0, horizon, 0, 1, skyLow}, {w, horizon, 0, 1, skyLow}};
+  device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, sky, sizeof(ColourVertex));
+  ColourVertex ground[4] = {{0, horizon, 0, 1, grass}, {w, horizon, 0, 1, grass}, {0, h, 0, 1, grass}, {w, h, 0, 1, grass}};
+  device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, ground, sizeof(ColourVertex));
+  ColourVertex roadStrip[4] = {{w * 0.48f, horizon, 0, 1, road}, {w * 0.52f, horizon, 0, 1, road},
+                               {w * 0.05f, h, 0, 1, road}, {w * 0.95f, h, 0, 1, road}};
+  device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, roadStrip, sizeof(ColourVertex));
+  if (dashboard_) {
+    // The dashboard across the bottom: 512 x 192 screen pixels at 640 wide.
+    const float dw = w * 0.8f, dh = dw * 0.375f, x = (w - dw) * 0.5f - 0.5f, y = h - dh - 0.5f;
+    TexturedVertex q[4] = {{x, y, 0, 1, 0xFFFFFFFF, 0, 0}, {x + dw, y, 0, 1, 0xFFFFFFFF, 1, 0},
+                           {x, y + dh, 0, 1, 0xFFFFFFFF, 0, 1}, {x + dw, y + dh, 0, 1, 0xFFFFFFFF, 1, 1}};
+    device_->SetTexture(0, dashboard_);
+    device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexturedVertex));
+    device_->SetTexture(0, nullptr);
+  }
+}
+
+void Stage::screenshot(const std::string& name) {
+  IDirect3DSurface9* back = nullptr;
+  IDirect3DSurface9* copy = nullptr;
+  std::string path = options_.outputFolder + "\\" + name + ".png";
+  HRESULT hr = device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+  if (SUCCEEDED(hr)) {
+    D3DSURFACE_DESC desc{};
+    back->GetDesc(&desc);
+    hr = device_->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr);
+  }
+  if (SUCCEEDED(hr)) hr = device_->GetRenderTargetData(back, copy);
+  if (SUCCEEDED(hr)) hr = D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_PNG, copy, nullptr, nullptr);
+  log_.note("screenshot %s %s", path.c_str(), SUCCEEDED(hr) ? "saved" : "failed");
+  if (copy) copy->Release();
+  if (back) back->Release();
+}
+
+int Stage::run(void* sectionBegin, void* sectionEnd) {
+  CreateDirectoryA(options_.outputFolder.c_str(), nullptr);
+  if (!log_.open(options_.outputFolder + "\\calls.log")) {
+    std::fprintf(stderr, "simhost: cannot write into the output folder %s\n", options_.outputFolder.c_str());
+    return 2;
+  }
+  std::string error;
+  if (!memory_.create(sectionBegin, sectionEnd, error)) return fail(error), 4;
+  // The host's texture utility module is loaded with the host, before any plug-in.
+  HMODULE texUtil = LoadLibraryA("kvxtexutil.dll");
+  if (!texUtil) return fail("cannot load kvxtexutil.dll"), 4;
+  textureFunction_ = reinterpret_cast<TextureFunction>(reinterpret_cast<std::uint8_t*>(texUtil) + kTextureFunctionOffset);
+  if (!memory_.writeStub(kFrameFunctionAddress, reinterpret_cast<void*>(&hostFrameFunction), error) ||
+      !memory_.writeStub(kGaugePointFunctionAddress, reinterpret_cast<void*>(&hostGaugePointFunction), error))
+    return fail(error), 4;
+  if (!createWindowAndDevice()) return 4;
+  if (!loadPlugin()) return 5;
+
+  std::FILE* csv = std::fopen((options_.outputFolder + "\\timing.csv").c_str(), "wb");
+  if (csv)
+    std::fprintf(csv, "frame,frame_call_us,frame_host_us,frame_plugin_us,gauge_call_us,gauge_host_us,"
+                      "gauge_plugin_us,menu_us,plugin_total_us\n");
+  auto frameEntry = reinterpret_cast<FrameEntry>(kFrameFunctionAddress);
+  auto gaugeEntry = reinterpret_cast<FrameEntry>(kGaugePointFunctionAddress);
+  std::size_t nextBlock = 0;
+  int widthFaults = 0, resultFaults = 0;
+  double lastTick = nowSeconds(), frameStart = nowSeconds();
+  for (frame_ = 0; frame_ < scenario_.frames; ++frame_) {
+    log_.setFrame(frame_);
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    if (frame_ > 0) stepValues();
+    const FrameBlock* block = nullptr;
+    if (nextBlock < scenario_.blocks.size() && scenario_.blocks[nextBlock].frame == frame_)
+      block = &scenario_.blocks[nextBlock++];
+    if (block) applyBlock(*block);
+
+    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    device_->BeginScene();
+    drawWorld();
+    frameObject.frame = frame_;
+    frameObject.bodySeconds = 0.0;
+    double t0 = nowSeconds();
+    int frameResult = frameEntry(&frameObject);
+    double t1 = nowSeconds();
+    if (frameResult != frame_) ++resultFaults, log_.record("fault", "frame function result %d, expected %d", frameResult, frame_);
+    if (memory_.screenWord(0x14) != kHostScreenWidth || memory_.screenWord(0xB8) != kHostScreenWidth) {
+      ++widthFaults;
+      log_.record("fault", "screen-width words %u %u after the frame function", memory_.screenWord(0x14), memory_.screenWord(0xB8));
+    }
+    gaugePoint.bodySeconds = 0.0;
+    double g0 = nowSeconds();
+    int gaugeResult = gaugeEntry(&frameObject);
+    double g1 = nowSeconds();
+    if (gaugeResult != kGaugePointResult) ++resultFaults, log_.record("fault", "gauge point result %d", gaugeResult);
+    double m0 = nowSeconds();
+    if (menuOpen_ && plugin_) {
+      MenuKeys k = block ? block->keys : MenuKeys{};
+      if (k.any()) log_.note("menu keys %d %d %d %d %d %d", k.ignored, k.up, k.down, k.decrease, k.increase, k.select);
+      plugin_->HandleMenuInput(k.ignored, k.up, k.down, k.decrease, k.increase, k.select);
+      plugin_->DrawMenuPage();
+      double now = nowSeconds();
+      plugin_->Tick(static_cast<float>(now - lastTick));
+      lastTick = now;
+    } else {
+      lastTick = nowSeconds();
+    }
+    double m1 = nowSeconds();
+    game_->endFrame();
+    device_->EndScene();
+    if (block)
+      for (const std::string& s : block->screenshots) screenshot(s);
+    device_->Present(nullptr, nullptr, nullptr, nullptr);
+
+    double frameUs = (t1 - t0) * 1e6, frameHostUs = frameObject.bodySeconds * 1e6;
+    double gaugeUs = (g1 - g0) * 1e6, gaugeHostUs = gaugePoint.bodySeconds * 1e6;
+    double menuUs = menuOpen_ ? (m1 - m0) * 1e6 : 0.0;
+    if (csv)
+      std::fprintf(csv, "%d,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f\n", frame_, frameUs, frameHostUs,
+                   frameUs - frameHostUs, gaugeUs, gaugeHostUs, gaugeUs - gaugeHostUs, menuUs,
+                   frameUs - frameHostUs + gaugeUs - gaugeHostUs + menuUs);
+    if (options_.pace && scenario_.fps > 0.0) {
+      double next = frameStart + 1.0 / scenario_.fps;
+      double wait = next - nowSeconds();
+      if (wait > 0.0) Sleep(static_cast<DWORD>(wait * 1000.0));
+      frameStart = std::max(next, nowSeconds() - 1.0 / scenario_.fps);
+    }
+  }
+  if (csv) std::fclose(csv);
+  log_.setFrame(scenario_.frames);
+  log_.note("faults this-pointer=%d width-words=%d results=%d", frameObject.wrongThis, widthFaults, resultFaults);
+  // The host destroys the plug-in at exit (scalar deleting destructor, free).
+  if (plugin_) {
+    plugin_->destroy(1);
+    log_.note("plug-in destroyed");
+  }
+  log_.writeSummary();
+  return 0;
+}
+
+}  // namespace
+
+int runStage(const Scenario& scenario, const StageOptions& options, void* sectionBegin, void* sectionEnd) {
+  Stage stage(scenario, options);
+  return stage.run(sectionBegin, sectionEnd);
+}
+
+}  // namespace simhost

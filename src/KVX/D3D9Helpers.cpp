@@ -1,0 +1,198 @@
+#include "KVX/D3D9Helpers.h"
+
+#include <d3dx9.h>
+#include <wincodec.h>
+
+#include <cmath>
+#include <vector>
+
+#include "plugin/FixedText.h"
+#include "plugin/Log.h"
+
+namespace ostrel {
+
+IDirect3DBaseTexture9* lastBoundTexture = nullptr;
+
+HRESULT D3D9CreateRectangleVertexTex2D(Vertex2D* v, float x, float y, float w, float h,
+                                       std::uint32_t colour) {
+  if (!v) {
+    logText(FT("D3D9CreateRectangleVertexTex2D: Invalid arg"));
+    return E_INVALIDARG;
+  }
+  v[0] = {x, y, 0.0f, 1.0f, colour, 0.0f, 0.0f};
+  v[1] = {x + w, y, 0.0f, 1.0f, colour, 1.0f, 0.0f};
+  v[2] = {x, y + h, 0.0f, 1.0f, colour, 0.0f, 1.0f};
+  v[3] = {x + w, y + h, 0.0f, 1.0f, colour, 1.0f, 1.0f};
+  return S_OK;
+}
+
+HRESULT setRectQuad(TexturedRect& rect, float x, float y, float w, float h) {
+  if (w == 0.0f && h == 0.0f) {
+    w = static_cast<float>(rect.width);
+    h = static_cast<float>(rect.height);
+  }
+  return D3D9CreateRectangleVertexTex2D(rect.vertices, x, y, w, h, 0xFFFFFFFFu);
+}
+
+HRESULT buildRotatedQuad(TexturedRect* rect, std::uint32_t colour, float x, float y, float left,
+                         float top, float right, float bottom, float angle) {
+  if (!rect) return E_INVALIDARG;
+  const float W = right - left;
+  const float H = bottom - top;
+  const float tw = static_cast<float>(rect->width);
+  const float th = static_cast<float>(rect->height);
+  Vertex2D* v = rect->vertices;
+  v[0] = {0.0f, 0.0f, 0.0f, 1.0f, colour, left / tw, top / th};
+  v[1] = {W, 0.0f, 0.0f, 1.0f, colour, right / tw, top / th};
+  v[2] = {0.0f, H, 0.0f, 1.0f, colour, left / tw, bottom / th};
+  v[3] = {W, H, 0.0f, 1.0f, colour, right / tw, bottom / th};
+  D3DXMATRIX t1, r, t2, m;
+  D3DXMatrixTranslation(&t1, -W * 0.5f, -H * 0.5f, 0.0f);
+  D3DXMatrixRotationZ(&r, angle * 0.017453292f);
+  D3DXMatrixTranslation(&t2, W * 0.5f + x, H * 0.5f + y, 0.0f);
+  D3DXMatrixMultiply(&m, &t1, &r);
+  D3DXMatrixMultiply(&m, &m, &t2);
+  for (int i = 0; i < 4; ++i) {
+    D3DXVECTOR4 in(v[i].x, v[i].y, 0.0f, 1.0f), out;
+    D3DXVec4Transform(&out, &in, &m);
+    v[i].x = out.x;
+    v[i].y = out.y;
+  }
+  return S_OK;
+}
+
+namespace {
+
+template <typename T>
+void releaseCom(T*& p) {
+  if (p) p->Release();
+  p = nullptr;
+}
+
+// Both GUIDs are spelled out: the imaging factory class is the newer one and
+// the interface the original, as the platform pairs them.
+const CLSID kWicFactoryClass = {0x317d06e8, 0x5f24, 0x433d, {0xbd, 0xf7, 0x79, 0xce, 0x68, 0xd8, 0xab, 0xc2}};
+const IID kWicFactoryInterface = {0xec5ec8a9, 0xc395, 0x4314, {0x9c, 0x77, 0x54, 0xd7, 0xa9, 0x35, 0xff, 0x70}};
+const GUID kPixelFormat32bppPBGRA = {0x6fddc324, 0x4e03, 0x4bfe, {0xb1, 0x85, 0x3d, 0x77, 0x76, 0x8d, 0xc9, 0x10}};
+
+}  // namespace
+
+HRESULT loadTextureFromFile(IDirect3DDevice9* device, const std::wstring& path,
+                            IDirect3DTexture9** texture, std::int32_t* width, std::int32_t* height) {
+  if (path.empty() || !device || !texture || !width || !height) return E_INVALIDARG;
+  const bool comStarted = CoInitialize(nullptr) == S_OK;
+
+  IWICImagingFactory* factory = nullptr;
+  IWICStream* stream = nullptr;
+  IWICBitmapDecoder* decoder = nullptr;
+  IWICBitmapFrameDecode* frame = nullptr;
+  IWICFormatConverter* converter = nullptr;
+  IDirect3DTexture9* created = nullptr;
+  std::vector<BYTE> pixels;
+  UINT w = 0, h = 0;
+
+  HRESULT hr = CoCreateInstance(kWicFactoryClass, nullptr, CLSCTX_INPROC_SERVER, kWicFactoryInterface,
+                                reinterpret_cast<void**>(&factory));
+  if (SUCCEEDED(hr)) hr = factory->CreateStream(&stream);
+  if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(path.c_str(), GENERIC_READ);
+  if (SUCCEEDED(hr))
+    hr = factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnLoad, &decoder);
+  if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, &frame);
+  if (SUCCEEDED(hr)) hr = factory->CreateFormatConverter(&converter);
+  if (SUCCEEDED(hr))
+    hr = converter->Initialize(frame, kPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
+                               WICBitmapPaletteTypeCustom);
+  if (SUCCEEDED(hr)) hr = frame->GetSize(&w, &h);
+  if (SUCCEEDED(hr)) {
+    // A corrupt header can claim any size; refuse what no texture could hold
+    // rather than trying to allocate it.
+    if (w == 0 || h == 0 || w > 16384 || h > 16384) hr = WINCODEC_ERR_IMAGESIZEOUTOFRANGE;
+  }
+  if (SUCCEEDED(hr)) {
+    *width = static_cast<std::int32_t>(w);
+    *height = static_cast<std::int32_t>(h);
+    try {
+      pixels.resize(static_cast<size_t>(w) * h * 4);
+    } catch (...) {
+      hr = E_OUTOFMEMORY;
+    }
+  }
+  if (SUCCEEDED(hr)) hr = converter->CopyPixels(nullptr, w * 4, static_cast<UINT>(pixels.size()), pixels.data());
+  if (SUCCEEDED(hr))
+    hr = device->CreateTexture(w, h, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &created, nullptr);
+  if (SUCCEEDED(hr)) {
+    D3DLOCKED_RECT locked{};
+    hr = created->LockRect(0, &locked, nullptr, D3DLOCK_DISCARD);
+    if (SUCCEEDED(hr)) {
+      // Rows go at the texture's pitch, which may be wider than the image.
+      for (UINT row = 0; row < h; ++row)
+        memcpy(static_cast<BYTE*>(locked.pBits) + static_cast<size_t>(row) * locked.Pitch,
+               pixels.data() + static_cast<size_t>(row) * w * 4, static_cast<size_t>(w) * 4);
+      hr = created->UnlockRect(0);
+    }
+  }
+  if (SUCCEEDED(hr)) {
+    *texture = created;
+    created = nullptr;
+  }
+
+  releaseCom(created);
+  releaseCom(converter);
+  releaseCom(frame);
+  releaseCom(decoder);
+  releaseCom(stream);
+  releaseCom(factory);
+  if (comStarted) CoUninitialize();
+  return hr;
+}
+
+HRESULT loadTexturedRect(IDirect3DDevice9* device, const std::wstring& path, float x, float y,
+                         float w, float h, TexturedRect* rect) {
+  if (!device || !rect || path.empty()) return E_INVALIDARG;
+  rect->release();
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return E_INVALIDARG;
+  IDirect3DTexture9* texture = nullptr;
+  HRESULT hr = loadTextureFromFile(device, path, &texture, &rect->width, &rect->height);
+  if (FAILED(hr)) {
+    releaseCom(texture);
+    return hr;
+  }
+  hr = setRectQuad(*rect, x, y, w, h);
+  if (FAILED(hr)) {
+    releaseCom(texture);
+    return hr;
+  }
+  rect->texture = texture;
+  return S_OK;
+}
+
+void SetupVertex2DRenderState(IDirect3DDevice9* device) {
+  const char* fn = FT("SetupVertex2DRenderState");
+  const char* file = FT("KVX\\D3D9Helpers");
+  auto check = [&](HRESULT hr, int line) {
+    if (FAILED(hr)) logErrorReport(file, fn, line, hr);
+  };
+  check(device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE), 2003);
+  check(device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE), 2004);
+  check(device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE), 2005);
+  check(device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE), 2007);
+  check(device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE), 2008);
+  check(device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE), 2009);
+  check(device->SetTextureStageState(0, D3DTSS_RESULTARG, D3DTA_CURRENT), 2011);
+  check(device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE), 2012);
+}
+
+void drawTexturedQuad(IDirect3DDevice9* device, IDirect3DTexture9* texture, const Vertex2D* vertices) {
+  if (!texture) {
+    lastBoundTexture = nullptr;
+    return;
+  }
+  if (texture != lastBoundTexture) {
+    device->SetFVF(kVertex2DFvf);
+    device->SetTexture(0, texture);
+    lastBoundTexture = texture;
+  }
+  device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof(Vertex2D));
+}
+
+}  // namespace ostrel

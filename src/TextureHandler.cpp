@@ -1,0 +1,206 @@
+#include "TextureHandler.h"
+
+#include <d3dx9.h>
+
+#include "KVX/D3D9Helpers.h"
+#include "gauges/GaugeEffect.h"
+#include "gauges/GaugeElements.h"
+#include "gauges/GaugeValueContext.h"
+#include "gauges/GaugeValues.h"
+#include "hooks/HookState.h"
+#include "plugin/FixedText.h"
+#include "plugin/Log.h"
+
+namespace ostrel {
+namespace {
+
+template <typename T>
+void releaseCom(T*& p) {
+  if (p) p->Release();
+  p = nullptr;
+}
+
+}  // namespace
+
+TextureHandler::TextureHandler(IDirect3DDevice9* dev, IDirect3DTexture9* targetTexture,
+                               const std::string& definition, const std::string& fileName)
+    : BasicHUD(std::string(), NoLoad{}),
+      textureFileName(fileName),
+      device(dev),
+      lastRenderTime(std::chrono::steady_clock::now()) {
+  try {
+    if (!device || !targetTexture) {
+      logText(std::string(FT("Gauges: no device or target texture for ")) + definition);
+      return;
+    }
+    const HRESULT hr = D3DXCreateTextureFromFileExA(device, textureFileName.c_str(), D3DX_DEFAULT,
+                                                    D3DX_DEFAULT, 1, 0, D3DFMT_A8R8G8B8,
+                                                    D3DPOOL_SYSTEMMEM, D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                                    nullptr, nullptr, &baseImage);
+    if (FAILED(hr)) {
+      baseImage = nullptr;
+      logText(std::string(FT("Gauges: base image could not be loaded (")) + resultName(hr) + FT("): ") +
+              textureFileName);
+      return;
+    }
+    D3DSURFACE_DESC desc{};
+    if (SUCCEEDED(baseImage->GetLevelDesc(0, &desc))) {
+      baseWidth = static_cast<float>(desc.Width);
+      baseHeight = static_cast<float>(desc.Height);
+    }
+    logText(std::string(FT("Gauges: base image loaded: ")) + textureFileName);
+
+    name = FT("GaugeRenderer");
+    loadLayout();
+    target = targetTexture;
+    target->AddRef();
+    logText(std::string(FT("Gauges: loading gauge set ")) + definition);
+    definitionPath = definition;
+    folder = gauges::folderOf(definition);
+    loadGaugeSet();
+    loadShowFlags();
+    frameInterval = refreshRate != 0 ? 1.0f / static_cast<float>(refreshRate) : 0.0f;
+  } catch (...) {
+    // Out of memory while loading: stay inert rather than half-built.
+    logText(FT("Gauges: gauge set could not be loaded"));
+    releaseAll();
+  }
+}
+
+TextureHandler::~TextureHandler() { releaseAll(); }
+
+void TextureHandler::releaseAll() {
+  releaseCom(baseImage);
+  for (auto* e : elements) delete e;
+  elements.clear();
+  delete valueContext;
+  valueContext = nullptr;
+  for (auto* f : fonts) delete f;
+  fonts.clear();
+  for (auto* e : effects) delete e;
+  effects.clear();
+  refreshRects.clear();
+  releaseCom(target);
+}
+
+void TextureHandler::SetUpTransformations() {
+  const char* fn = FT("TextureHandler::SetUpTransformations");
+  D3DXMATRIX projection, identity;
+  D3DXMatrixOrthoLH(&projection, baseWidth, baseHeight, 0.0f, 1.0f);
+  D3DXMatrixIdentity(&identity);
+  OSTREL_CHECK_HR(device->SetTransform(D3DTS_PROJECTION, &projection), fn);
+  OSTREL_CHECK_HR(device->SetTransform(D3DTS_WORLD, &identity), fn);
+  OSTREL_CHECK_HR(device->SetTransform(D3DTS_VIEW, &identity), fn);
+}
+
+void TextureHandler::SetUpRenderStates() {
+  const char* fn = FT("TextureHandler::SetUpRenderStates");
+  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS), fn);
+  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_SPECULARENABLE, FALSE), fn);
+  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ZENABLE, FALSE), fn);
+  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE), fn);
+  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), fn);
+  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE), fn);
+  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ALPHAREF, 0), fn);
+  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_FOGENABLE, FALSE), fn);
+  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_LIGHTING, FALSE), fn);
+  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA), fn);
+  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA), fn);
+}
+
+void TextureHandler::restoreBaseImage(IDirect3DSurface9* targetSurface) {
+  IDirect3DSurface9* source = nullptr;
+  if (!targetSurface || FAILED(baseImage->GetSurfaceLevel(0, &source))) {
+    logText(FT("Gauges: base image surface unavailable; texture not restored"));
+    return;
+  }
+  auto copy = [&](const RECT* from, const POINT* to) {
+    const HRESULT hr = device->UpdateSurface(source, from, targetSurface, to);
+    if (FAILED(hr))
+      logText(std::string(FT("Gauges: base image copy failed: ")) + resultName(hr) + FT(", ") +
+              resultDescription(hr));
+  };
+  if (refreshRects.empty()) {
+    copy(nullptr, nullptr);
+  } else {
+    for (const RefreshRect& r : refreshRects) {
+      const RECT from{r.left, r.top, r.right, r.bottom};
+      const POINT to{r.left, r.top};
+      copy(&from, &to);
+    }
+  }
+  source->Release();
+}
+
+void TextureHandler::drawElements(float frameTime) {
+  for (gauges::TextureObject* e : elements) e->Draw(device, *valueContext, frameTime);
+}
+
+void TextureHandler::Render() {
+  float dt = 0.0f;
+  try {
+    if (!baseImage || !target || !device || !valueContext) return;
+    const auto now = std::chrono::steady_clock::now();
+    dt = static_cast<float>(
+        static_cast<double>(
+            std::chrono::duration_cast<std::chrono::nanoseconds>(now - lastRenderTime).count()) /
+        1000000000.0);
+    if (dt < frameInterval) return;
+    lastRenderTime = now;
+    for (gauges::GaugeEffect* e : effects)
+      e->update(dt, gauges::testCondition(*valueContext, e->trigger, e->threshold));
+  } catch (...) {
+    return;
+  }
+
+  const char* fn = FT("TextureHandler::Render");
+  IDirect3DStateBlock9* saved = nullptr;
+  HRESULT hr = device->CreateStateBlock(D3DSBT_ALL, &saved);
+  OSTREL_CHECK_HR(hr, fn);
+  if (FAILED(hr)) saved = nullptr;
+  if (saved) OSTREL_CHECK_HR(saved->Capture(), fn);
+
+  IDirect3DSurface9* hostTarget = nullptr;
+  IDirect3DSurface9* gaugeSurface = nullptr;
+  hr = device->GetRenderTarget(0, &hostTarget);
+  OSTREL_CHECK_HR(hr, fn);
+  if (FAILED(hr)) hostTarget = nullptr;
+  hr = target->GetSurfaceLevel(0, &gaugeSurface);
+  OSTREL_CHECK_HR(hr, fn);
+  if (FAILED(hr)) gaugeSurface = nullptr;
+  bool onTarget = false;
+  if (gaugeSurface) {
+    hr = device->SetRenderTarget(0, gaugeSurface);
+    OSTREL_CHECK_HR(hr, fn);
+    onTarget = SUCCEEDED(hr);
+  }
+
+  // Drawing anywhere but the gauge texture would paint over the host's frame.
+  if (onTarget) {
+    try {
+      SetUpTransformations();
+      restoreBaseImage(gaugeSurface);
+      OSTREL_CHECK_HR(device->SetPixelShader(nullptr), fn);
+      OSTREL_CHECK_HR(device->SetTexture(1, nullptr), fn);
+      SetUpRenderStates();
+      SetupVertex2DRenderState(device);
+      drawElements(dt);
+    } catch (...) {
+      logText(FT("Gauges: frame abandoned"));
+    }
+  }
+
+  // The host gets its render target and every state back, whatever happened.
+  if (hostTarget) OSTREL_CHECK_HR(device->SetRenderTarget(0, hostTarget), fn);
+  releaseCom(gaugeSurface);
+  releaseCom(hostTarget);
+  if (saved) {
+    OSTREL_CHECK_HR(saved->Apply(), fn);
+    saved->Release();
+  }
+  lastBoundTexture = nullptr;
+  valueContext->endFrame();
+  for (gauges::GaugeEffect* e : effects) e->endFrame();
+}
+
+}  // namespace ostrel

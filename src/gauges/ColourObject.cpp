@@ -1,0 +1,35 @@
+#include "gauges/GaugeElements.h"
+#include "gauges/GaugeKeywords.h"
+#include "gauges/GaugeValues.h"
+#include "plugin/Settings.h"
+
+namespace ostrel::gauges {
+
+ColourObject::ColourObject(IDirect3DDevice9* device, const std::string& section,
+                           const std::string& file, const EffectList& effects)
+    : TextureObject(section, file) {
+  loadImage(device, readSettingText(section, keys::image(), "", file), rect);
+  min = readSettingFloat(section, keys::min(), 0.0f, file);
+  max = readSettingFloat(section, keys::max(), 0.0f, file);
+  colourFrom = readSettingHex(section, keys::colourFrom(), 0xFFFFFFFFu, file);
+  colourTo = readSettingHex(section, keys::colourTo(), 0xFFFFFFFFu, file);
+  bindEffect(effects);
+}
+
+void ColourObject::Draw(IDirect3DDevice9* device, GaugeValueContext& context, float) {
+  if (!rect.texture) return;
+  const float f = readFraction(context, valueId, min, max);
+  if (f < 0.01f) return;
+  std::uint32_t c = colour;
+  if (!passEffect(c)) return;
+  const bool recoloured = effect && (effect->modes & kEffectColour) && effect->active;
+  if (!recoloured) c = blendColour(colourFrom, colourTo, f);
+  if (FAILED(D3D9CreateRectangleVertexTex2D(rect.vertices, posX, posY, static_cast<float>(rect.width),
+                                            static_cast<float>(rect.height), c))) {
+    logRectFailure();
+    return;
+  }
+  drawTexturedQuad(device, rect);
+}
+
+}  // namespace ostrel::gauges

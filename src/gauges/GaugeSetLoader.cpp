@@ -1,0 +1,74 @@
+// Reading a definition file into the renderer's effects, elements, refresh
+// rectangles and set option.
+#include "TextureHandler.h"
+#include "gauges/CarDataFile.h"
+#include "gauges/GaugeEffectReader.h"
+#include "gauges/GaugeElements.h"
+#include "gauges/GaugeKeywords.h"
+#include "plugin/FixedText.h"
+#include "plugin/Log.h"
+#include "plugin/Settings.h"
+
+#include <cctype>
+#include <memory>
+
+namespace ostrel {
+
+void TextureHandler::loadGaugeSet() {
+  using namespace gauges;
+  const std::string& file = definitionPath;
+  for (std::string section : listSettingSections(file)) {
+    if (section.empty()) continue;
+    for (char& c : section) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (section == keys::textureSection()) {
+      setOption = readSettingInt(section, keys::setOption(), 0, file);
+      if (setOption != 0) logText(std::string(FT("Gauges: set option ")) + std::to_string(setOption));
+      continue;
+    }
+    const std::string t = readSettingTextLower(section, keys::type(), "", file);
+    if (t.empty()) continue;
+    if (t == keys::typeEffect()) {
+      logText(std::string(FT("Gauges: effect ")) + section);
+      auto effect = std::make_unique<GaugeEffect>();
+      readGaugeEffect(*effect, section, file);
+      effects.push_back(effect.release());
+      continue;
+    }
+    std::unique_ptr<TextureObject> element;
+    if (t == keys::typeGear())
+      element = std::make_unique<GearObject>(device, section, file, effects);
+    else if (t == keys::typeNeedle())
+      element = std::make_unique<RotatingObject>(device, section, file, effects);
+    else if (t == keys::typeLight())
+      element = std::make_unique<SimpleObject>(device, section, file, effects);
+    else if (t == keys::typeBar())
+      element = std::make_unique<ExpandingObject>(device, section, file, effects);
+    else if (t == keys::typeNumber())
+      element = std::make_unique<NumberObject>(device, section, file, effects, fonts);
+    else if (t == keys::typeStatic())
+      element = std::make_unique<StaticObject>(device, section, file, effects);
+    else if (t == keys::typeColour())
+      element = std::make_unique<ColourObject>(device, section, file, effects);
+    else if (t == keys::typePie())
+      element = std::make_unique<PieObject>(device, section, file, effects);
+    if (element) {
+      logText(std::string(FT("Gauges: element ")) + section);
+      elements.push_back(element.release());
+      continue;
+    }
+    if (t == keys::typeRefresh()) {
+      logText(std::string(FT("Gauges: refresh rectangle ")) + section);
+      RefreshRect r;
+      r.left = readSettingInt(section, keys::left(), 0, file);
+      r.top = readSettingInt(section, keys::top(), 0, file);
+      r.right = readSettingInt(section, keys::right(), 0, file);
+      r.bottom = readSettingInt(section, keys::bottom(), 0, file);
+      refreshRects.push_back(r);
+    }
+  }
+  auto context = std::make_unique<GaugeValueContext>();
+  loadCarData(*context);
+  valueContext = context.release();
+}
+
+}  // namespace ostrel

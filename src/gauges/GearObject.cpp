@@ -1,0 +1,24 @@
+#include "gauges/GaugeElements.h"
+#include "gauges/GaugeKeywords.h"
+#include "panels/HostState.h"
+#include "plugin/Settings.h"
+
+namespace ostrel::gauges {
+
+GearObject::GearObject(IDirect3DDevice9* device, const std::string& section, const std::string& file,
+                       const EffectList& effects)
+    : TextureObject(section, file) {
+  for (int i = 0; i < 8; ++i)
+    loadImage(device, readSettingText(section, keys::gearImage() + std::to_string(i), "", file), gears[i]);
+  bindEffect(effects);
+}
+
+void GearObject::Draw(IDirect3DDevice9* device, GaugeValueContext&, float) {
+  const std::uint8_t* car = host::pointers().carStateBlock;
+  if (!car) return;
+  const std::int32_t gear = host::field<std::int32_t>(car, 0x170);
+  if (gear < 0 || gear > 7) return;
+  drawImage(device, gears[gear], posX, posY);
+}
+
+}  // namespace ostrel::gauges

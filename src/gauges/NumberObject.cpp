@@ -1,0 +1,63 @@
+#include <cmath>
+
+#include "gauges/GaugeElements.h"
+#include "gauges/GaugeKeywords.h"
+#include "gauges/GaugeValues.h"
+#include "gauges/NumberFormats.h"
+#include "plugin/FixedText.h"
+#include "plugin/Log.h"
+#include "plugin/Settings.h"
+
+namespace ostrel::gauges {
+
+NumberObject::NumberObject(IDirect3DDevice9* device, const std::string& section,
+                           const std::string& file, const EffectList& effects, FontList& fonts)
+    : TextureObject(section, file) {
+  format = numberFormatFromKeyword(readSettingTextLower(section, keys::format(), "", file));
+  const std::string a = readSettingTextLower(section, keys::align(), "", file);
+  alignment = a == keys::alignRight() ? 1 : (a == keys::alignCentre() || a == keys::alignCenter()) ? 2 : 0;
+  angle = readSettingFloat(section, keys::angle(), 0.0f, file);
+  const std::string fontName = readSettingText(section, keys::font(), "", file);
+  if (!fontName.empty()) {
+    for (DigitFont* f : fonts)
+      if (f && f->name == fontName) font = f;
+    if (!font) {
+      auto* created = new DigitFont(device, fontName, folder + fontName);
+      fonts.push_back(created);
+      font = created;
+    }
+  }
+  bindEffect(effects);
+}
+
+void NumberObject::Draw(IDirect3DDevice9* device, GaugeValueContext& context, float) {
+  if (!font) return;
+  const float v = readValue(context, valueId);
+  bool invalid = false;
+  const std::string text = formatNumber(format, v, &invalid);
+  if (invalid) logText(std::string(FT("Gauges: no number format for ")) + section_);
+  std::uint32_t c = colour;
+  if (!passEffect(c)) return;
+  if (!font->loaded()) return;
+  const float a = angle * 0.017453292f;
+  const float dirX = std::cos(a), dirY = std::sin(a);
+  const float cell = font->cellWidth;
+  float x = posX, y = posY;
+  const float d = static_cast<float>(text.size()) * cell;
+  const float back = alignment == 1 ? d : alignment == 2 ? d * 0.5f : 0.0f;
+  x -= back * dirX;
+  y -= back * dirY;
+  for (char ch : text) {
+    if (ch != ' ') {
+      const float left = font->offsetOf(ch);
+      if (FAILED(buildRotatedQuad(&font->rect, c, x, y, left, 0.0f, left + cell, font->cellHeight, angle)))
+        logRectFailure();
+      else
+        drawTexturedQuad(device, font->rect);
+    }
+    x += cell * dirX;
+    y += cell * dirY;
+  }
+}
+
+}  // namespace ostrel::gauges

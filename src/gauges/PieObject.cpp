@@ -1,0 +1,55 @@
+#include <algorithm>
+#include <cmath>
+
+#include "gauges/GaugeElements.h"
+#include "gauges/GaugeKeywords.h"
+#include "gauges/GaugeValues.h"
+#include "plugin/Settings.h"
+
+namespace ostrel::gauges {
+
+PieObject::PieObject(IDirect3DDevice9* device, const std::string& section, const std::string& file,
+                     const EffectList& effects)
+    : TextureObject(section, file) {
+  TexturedRect image;
+  if (!loadImage(device, readSettingText(section, keys::image(), "", file), image)) return;
+  texture = image.texture;
+  image.texture = nullptr;  // the pie keeps the reference
+  width = image.width;
+  height = image.height;
+  readCalibration(angles, values);
+  bindEffect(effects);
+}
+
+PieObject::~PieObject() {
+  if (texture) texture->Release();
+}
+
+void PieObject::Draw(IDirect3DDevice9* device, GaugeValueContext& context, float) {
+  if (!texture || angles.empty() || values.empty()) return;
+  std::uint32_t c = colour;
+  if (!passEffect(c)) return;
+  const float v = readValue(context, valueId);
+  const float endAngle = calibratedAngle(angles, values, v) * 0.017453292f;
+  const float startAngle = angles[0] * 0.017453292f;
+  // Screen angles: 0 points down, growing angles sweep clockwise. The image is
+  // mapped the way it is drawn (its top stays at the top of the screen).
+  float a = 4.712389f - startAngle, b = 4.712389f - endAngle;
+  const float hi = std::max(a, b), lo = std::min(a, b);
+  const float r = static_cast<float>(std::min(width, height)) * 0.5f;
+  const int n = pieSegmentCount(lo, hi);
+  vertices.clear();
+  vertices.push_back({posX, posY, 0.0f, 1.0f, c, 0.5f, 0.5f});
+  for (int k = 0; k <= n; ++k) {
+    const float t = hi - (static_cast<float>(k) / static_cast<float>(n)) * (hi - lo);
+    const float ct = std::cos(t), st = std::sin(t);
+    vertices.push_back({posX + ct * r, posY - st * r, 0.0f, 1.0f, c, 0.5f + 0.5f * ct, 0.5f - 0.5f * st});
+  }
+  device->SetFVF(kVertex2DFvf);
+  device->SetTexture(0, texture);
+  device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, static_cast<UINT>(vertices.size() - 2), vertices.data(),
+                          sizeof(Vertex2D));
+  lastBoundTexture = nullptr;
+}
+
+}  // namespace ostrel::gauges

@@ -1,0 +1,270 @@
+// The car damage diagram on a real device with the shipped default images:
+// the tint a player sees per damage level, the blink, autohide, texture set
+// changes, scale, and a host that has no car loaded.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+
+#include "D3DTestDevice.h"
+#include "FakeHost.h"
+#include "PanelFiles.h"
+#include "TestPaths.h"
+#include "panels/CarDamageHUD.h"
+#include "panels/PartFileNames.h"
+
+using namespace ostrel;
+using namespace panel_tests;
+using testing_support::D3DTestDevice;
+
+namespace {
+
+constexpr D3DCOLOR kClear = 0xFF000040;  // dark blue: "nothing drawn here"
+constexpr int kPos = 10;
+
+// Points of the default images (canvas pixels) covered by one layer only.
+struct Spot { int x, y; };
+constexpr Spot kRoof{69, 160};         // part 33 (beside the windows), lost when word 30 is 0
+constexpr Spot kFrontBumper{80, 11};   // part 21, fraction in word 0
+constexpr Spot kDoor{50, 160};         // part 36, fraction in word 33
+
+std::string imageFolder(const std::string& set) {
+  return pluginFolder() + "\\carDamageHUD\\" + set;
+}
+
+// Copies the shipped images into the test's plug-in folder: all of them as
+// "Standard", only the roof as "RoofOnly".
+void installImages() {
+  ensurePluginFolder();
+  CreateDirectoryA((pluginFolder() + "\\carDamageHUD").c_str(), nullptr);
+  CreateDirectoryA(imageFolder("Standard").c_str(), nullptr);
+  CreateDirectoryA(imageFolder("RoofOnly").c_str(), nullptr);
+  const std::string from = testing_support::sourceDir() + "\\assets\\plugin\\carDamageHUD.default\\Standard\\";
+  for (int i = 0; i < 88; ++i)
+    CopyFileA((from + partFileName(i)).c_str(), (imageFolder("Standard") + "\\" + partFileName(i)).c_str(), FALSE);
+  CopyFileA((from + partFileName(33)).c_str(), (imageFolder("RoofOnly") + "\\" + partFileName(33)).c_str(), FALSE);
+}
+
+bool isRed(std::uint32_t p) { return ((p >> 16) & 0xFF) > 180 && ((p >> 8) & 0xFF) < 40 && (p & 0xFF) < 40; }
+bool isBlack(std::uint32_t p) { return (p & 0xFFFFFF) < 0x101010; }
+bool isWhite(std::uint32_t p) { return ((p >> 16) & 0xFF) > 200 && ((p >> 8) & 0xFF) > 200 && (p & 0xFF) > 200; }
+bool isClear(std::uint32_t p) { return (p & 0xFFFFFF) == (kClear & 0xFFFFFF); }
+
+class DamageDiagram : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { installImages(); }
+  void SetUp() override {
+    ASSERT_TRUE(dev.ok());
+    lastBoundTexture = nullptr;
+    mem.install(dev.device());
+    clearPanelFile("carDamageHUD");
+    setPanelKey("carDamageHUD", "Enabled", "1");
+    setPanelKey("carDamageHUD", "PosX", std::to_string(kPos));
+    setPanelKey("carDamageHUD", "PosY", std::to_string(kPos));
+    setPanelKey("carDamageHUD", "TextureSet", "Standard");
+  }
+  std::unique_ptr<CarDamageHUD> make() { return std::make_unique<CarDamageHUD>(); }
+  void frame(CarDamageHUD& p, float dt) {
+    dev.begin(kClear);
+    p.drawDiagram(dt);
+    dev.end();
+  }
+  std::uint32_t at(Spot s, float scale = 1.0f) {
+    return dev.pixel(kPos + static_cast<int>(s.x * scale), kPos + static_cast<int>(s.y * scale));
+  }
+  int loaded(const CarDamageHUD& p) {
+    int n = 0;
+    for (const auto& t : p.textures) n += t.texture != nullptr;
+    return n;
+  }
+
+  D3DTestDevice dev{400, 400};
+  FakeHostMemory mem;
+};
+
+}  // namespace
+
+TEST_F(DamageDiagram, EachLevelHasItsTintAndTheWorstBlinks) {
+  auto panel = make();
+  ASSERT_EQ(panel->name, "carDamageHUD");
+  ASSERT_EQ(loaded(*panel), 88);
+  mem.setI(30, 0);       // roof lost: level 4
+  mem.setF(0, 0.4f);     // front bumper: level 3
+
+  frame(*panel, 0.6f);   // first tick: levels read, blink on
+  EXPECT_TRUE(panel->blinkOn);
+  EXPECT_TRUE(isRed(at(kFrontBumper))) << std::hex << at(kFrontBumper);
+  EXPECT_TRUE(isRed(at(kRoof))) << std::hex << at(kRoof);
+  EXPECT_TRUE(isWhite(at(kDoor))) << std::hex << at(kDoor);
+  dev.savePng("diagram_damaged.png");
+
+  frame(*panel, 0.6f);   // next tick: blink off
+  EXPECT_TRUE(isBlack(at(kRoof))) << std::hex << at(kRoof);
+  EXPECT_TRUE(isRed(at(kFrontBumper)));
+
+  mem.setF(33, 0.5f);    // new damage to the door between ticks
+  frame(*panel, 0.3f);
+  EXPECT_TRUE(isBlack(at(kRoof))) << "no tick yet";
+  EXPECT_TRUE(isWhite(at(kDoor))) << "levels change only on the tick";
+  frame(*panel, 0.3f);
+  EXPECT_TRUE(isRed(at(kRoof))) << "the tick flips the phase";
+  EXPECT_TRUE(isRed(at(kDoor))) << "and re-reads the levels";
+  EXPECT_EQ(panel->lastLevel[36], 3);
+
+  mem.setF(0, 0.6f);     // bumper at 2 (yellow), door at 1 would be green
+  mem.setF(33, 0.9f);
+  frame(*panel, 0.6f);
+  const std::uint32_t bumper = at(kFrontBumper), door = at(kDoor);
+  EXPECT_TRUE(((bumper >> 16) & 0xFF) > 200 && ((bumper >> 8) & 0xFF) > 200 && (bumper & 0xFF) < 40) << std::hex << bumper;
+  EXPECT_TRUE(((door >> 16) & 0xFF) < 40 && ((door >> 8) & 0xFF) > 200 && (door & 0xFF) < 40) << std::hex << door;
+}
+
+TEST_F(DamageDiagram, AutohideShowsTenSecondsAfterNewDamage) {
+  setPanelKey("carDamageHUD", "Autohide", "1");
+  auto panel = make();
+  ASSERT_TRUE(panel->autohide);
+  panel->idleReset();  // the frames before the panel became visible
+  frame(*panel, 0.1f);
+  EXPECT_TRUE(isClear(at(kRoof))) << "an intact car stays hidden";
+
+  auto shownAt = [&](float dt) {
+    frame(*panel, dt);
+    return !isClear(at(kDoor));
+  };
+  mem.setI(30, 0);  // roof lost at t = 0
+  int first = -1, last = -1;
+  for (int k = 0; k < 200; ++k) {
+    if (k == 50) mem.setF(0, 0.4f);  // more damage while showing: 10 s from that tick
+    if (shownAt(0.1f)) {
+      if (first < 0) first = k;
+      last = k;
+    } else if (first >= 0) {
+      EXPECT_GT(k, 140) << "hidden too early";
+    }
+  }
+  EXPECT_GE(first, 0);
+  EXPECT_LE(first, 6) << "shown on the first tick after the damage";
+  EXPECT_GE(last, 145);
+  EXPECT_LE(last, 158) << "ten seconds after the tick that saw the bumper damage";
+
+  for (int k = 0; k < 150; ++k) ASSERT_FALSE(shownAt(0.1f)) << "unchanged damage stays hidden, frame " << k;
+  mem.setF(0, 1.0f);  // repair does not show the panel
+  for (int k = 0; k < 12; ++k) EXPECT_FALSE(shownAt(0.1f));
+  mem.setI(7, 0);  // new damage does
+  bool shown = false;
+  for (int k = 0; k < 7 && !shown; ++k) shown = shownAt(0.1f);
+  EXPECT_TRUE(shown);
+
+  panel->idleReset();  // hidden by the host: a fresh showing only if damage is there
+  EXPECT_FLOAT_EQ(panel->hideTimer, -1.0f);
+  EXPECT_TRUE(shownAt(0.016f)) << "damage present after a hidden period starts a showing";
+}
+
+TEST_F(DamageDiagram, IdleResetForgetsLevelsOnce) {
+  auto panel = make();
+  mem.setI(30, 0);
+  frame(*panel, 0.6f);
+  ASSERT_EQ(panel->lastLevel[33], 4);
+  panel->idleReset();
+  EXPECT_EQ(panel->lastLevel[33], 0);
+  EXPECT_FLOAT_EQ(panel->blinkAccum, 1.0f);
+  EXPECT_FLOAT_EQ(panel->hideTimer, 0.0f) << "without autohide the timer is left alone";
+  panel->lastLevel[33] = 3;
+  panel->idleReset();
+  EXPECT_EQ(panel->lastLevel[33], 3) << "already idle: nothing cleared again";
+  frame(*panel, 0.016f);
+  EXPECT_EQ(panel->lastLevel[33], 4) << "the first visible frame re-reads at once";
+}
+
+TEST_F(DamageDiagram, NoCarDrawsAndClassifiesNothing) {
+  auto panel = make();
+  mem.setI(30, 0);
+  mem.noCar();
+  frame(*panel, 0.6f);
+  EXPECT_TRUE(isClear(at(kRoof)));
+  EXPECT_TRUE(isClear(at(kDoor)));
+  EXPECT_EQ(panel->lastLevel[33], 0);
+  mem.install(dev.device());
+  FakeHostMemory::put<std::uint32_t>(mem.carObject, 0x620, 0);  // a car without a damage record
+  frame(*panel, 0.6f);
+  EXPECT_TRUE(isClear(at(kRoof)));
+  host::pointers().device = nullptr;
+  mem.install(nullptr);
+  panel->drawDiagram(0.6f);  // no device: nothing to draw with
+  EXPECT_EQ(panel->lastLevel[33], 0);
+}
+
+TEST_F(DamageDiagram, TextureSetChangesReloadOnlyWhenTheNameChanges) {
+  auto panel = make();
+  ASSERT_EQ(loaded(*panel), 88);
+  IDirect3DTexture9* roof = panel->textures[33].texture;
+  setPanelKey("carDamageHUD", "Autohide", "1");
+  panel->reload();
+  EXPECT_EQ(panel->textures[33].texture, roof) << "same name: nothing reloaded";
+  EXPECT_TRUE(panel->autohide);
+
+  setPanelKey("carDamageHUD", "TextureSet", "");
+  panel->reload();
+  EXPECT_EQ(loaded(*panel), 0);
+  EXPECT_EQ(panel->textureSet, "");
+  panel->reload();
+  EXPECT_EQ(loaded(*panel), 0);
+  frame(*panel, 0.6f);
+  EXPECT_TRUE(isClear(at(kRoof))) << "no images, no diagram";
+
+  setPanelKey("carDamageHUD", "TextureSet", "Standard");
+  panel->reload();
+  EXPECT_EQ(loaded(*panel), 88);
+
+  setPanelKey("carDamageHUD", "TextureSet", "RoofOnly");
+  panel->reload();
+  EXPECT_EQ(loaded(*panel), 1) << "missing images leave their slots empty";
+  ASSERT_NE(panel->textures[33].texture, nullptr);
+  mem.setF(0, 0.1f);  // damage to a part without an image
+  setPanelKey("carDamageHUD", "Autohide", "1");
+  panel->reload();
+  panel->idleReset();
+  frame(*panel, 0.1f);
+  EXPECT_TRUE(isClear(at(kRoof))) << "a part without an image never starts a showing";
+  EXPECT_EQ(panel->lastLevel[21], 0);
+}
+
+TEST_F(DamageDiagram, HostTexturesBetweenFramesDoNotLeakIntoTheDiagram) {
+  setPanelKey("carDamageHUD", "TextureSet", "RoofOnly");
+  auto panel = make();
+  ASSERT_EQ(loaded(*panel), 1);
+  frame(*panel, 0.6f);
+  ASSERT_TRUE(isWhite(at(kRoof)));
+  ASSERT_TRUE(isClear(at(kDoor))) << "transparent around the roof";
+
+  // The host draws its own frame in between, with its own texture bound.
+  IDirect3DTexture9* hostTexture = nullptr;
+  ASSERT_EQ(dev.device()->CreateTexture(1, 1, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &hostTexture, nullptr), D3D_OK);
+  D3DLOCKED_RECT r;
+  ASSERT_EQ(hostTexture->LockRect(0, &r, nullptr, 0), D3D_OK);
+  *static_cast<std::uint32_t*>(r.pBits) = 0xFF0000FF;
+  hostTexture->UnlockRect(0);
+  dev.device()->SetTexture(0, hostTexture);
+
+  frame(*panel, 0.016f);
+  EXPECT_TRUE(isWhite(at(kRoof))) << std::hex << at(kRoof);
+  EXPECT_TRUE(isClear(at(kDoor))) << "the host's texture was drawn instead: " << std::hex << at(kDoor);
+  dev.device()->SetTexture(0, nullptr);
+  hostTexture->Release();
+}
+
+TEST_F(DamageDiagram, ScaleSizesTheLayersFromTheirCorner) {
+  setPanelKey("carDamageHUD", "Scale", "0.5");
+  auto panel = make();
+  frame(*panel, 0.6f);
+  EXPECT_TRUE(isWhite(at(kRoof, 0.5f))) << "roof at half size";
+  EXPECT_TRUE(isClear(at({150, 300}, 1.0f))) << "nothing beyond the half-size picture";
+  EXPECT_FALSE(isClear(at(kDoor, 0.5f)));
+
+  setPanelKey("carDamageHUD", "Scale", "0");
+  panel->reload();
+  frame(*panel, 0.6f);
+  EXPECT_TRUE(isWhite(at(kRoof))) << "scale 0 draws each image at its own size";
+  EXPECT_TRUE(isClear(dev.pixel(kPos + 165, kPos + 100)));
+  EXPECT_FALSE(isClear(dev.pixel(kPos + 20, kPos + 60))) << "a front wheel";
+}

@@ -1,0 +1,225 @@
+// The settings page: menu keys on the page state, and the page and the save
+// feedback as the host receives them.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "RecordingHost.h"
+#include "TestFiles.h"
+#include "plugin/MenuLogic.h"
+#include "plugin/MenuPage.h"
+#include "plugin/PluginState.h"
+
+using namespace ostrel;
+
+namespace {
+
+class Page : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ensurePluginFolder();
+    removePageSettingsFiles();
+  }
+  void TearDown() override { removePageSettingsFiles(); }
+};
+
+int rate(const PluginState& s) { return std::get<std::int32_t>(s.items[5].value); }
+
+// A longer list than the page shows, to see it scroll.
+MenuPageState numberedList(int n) {
+  MenuPageState page;
+  for (int i = 0; i < n; ++i) {
+    MenuItem item;
+    item.kind = kSwitchItem;
+    item.value = false;
+    page.items.push_back(item);
+  }
+  return page;
+}
+
+}  // namespace
+
+TEST_F(Page, UpAndDownWrapAroundTheSevenEntries) {
+  PluginState state(nullptr);
+  applyMenuInput(state, {.up = true});
+  EXPECT_EQ(state.selected, 6);
+  EXPECT_EQ(state.firstVisible, 0);
+  applyMenuInput(state, {.down = true});
+  EXPECT_EQ(state.selected, 0);
+  EXPECT_EQ(state.firstVisible, 0);
+  applyMenuInput(state, {.up = true, .down = true});  // down wins
+  EXPECT_EQ(state.selected, 1);
+}
+
+TEST(MenuScrolling, ListLongerThanThePageScrollsOneRowAtATime) {
+  MenuPageState page = numberedList(15);
+  for (int i = 0; i < 9; ++i) applyMenuInput(page, {.down = true});
+  EXPECT_EQ(page.selected, 9);
+  EXPECT_EQ(page.firstVisible, 0);
+  applyMenuInput(page, {.down = true});
+  EXPECT_EQ(page.selected, 10);
+  EXPECT_EQ(page.firstVisible, 1);
+  for (int i = 0; i < 4; ++i) applyMenuInput(page, {.down = true});
+  EXPECT_EQ(page.selected, 14);
+  EXPECT_EQ(page.firstVisible, 5);
+  applyMenuInput(page, {.down = true});
+  EXPECT_EQ(page.selected, 0);
+  EXPECT_EQ(page.firstVisible, 0);
+  applyMenuInput(page, {.up = true});
+  EXPECT_EQ(page.selected, 14);
+  EXPECT_EQ(page.firstVisible, 5);
+  for (int i = 0; i < 9; ++i) applyMenuInput(page, {.up = true});
+  EXPECT_EQ(page.selected, 5);
+  EXPECT_EQ(page.firstVisible, 5);
+  applyMenuInput(page, {.up = true});
+  EXPECT_EQ(page.selected, 4);
+  EXPECT_EQ(page.firstVisible, 4);
+}
+
+TEST(MenuScrolling, EmptyListIgnoresInput) {
+  MenuPageState page;
+  applyMenuInput(page, {.up = true, .increase = true, .select = true});
+  EXPECT_EQ(page.selected, 0);
+}
+
+TEST_F(Page, RefreshRateStaysWithinItsRange) {
+  PluginState state(nullptr);
+  state.selected = 5;
+  for (int i = 0; i < 5; ++i) applyMenuInput(state, {.increase = true});
+  EXPECT_EQ(rate(state), 25);
+  state.items[5].value = std::int32_t{240};
+  applyMenuInput(state, {.increase = true});
+  EXPECT_EQ(rate(state), 240);
+  state.items[5].value = std::int32_t{3};
+  applyMenuInput(state, {.decrease = true});
+  EXPECT_EQ(rate(state), 0);
+  applyMenuInput(state, {.decrease = true});
+  EXPECT_EQ(rate(state), 0);
+  state.items[5].value = std::int32_t{100};
+  applyMenuInput(state, {.decrease = true, .increase = true});
+  EXPECT_EQ(rate(state), 100);
+  state.items[5].value = std::int32_t{238};  // increase clipped at 240, then one step down
+  applyMenuInput(state, {.decrease = true, .increase = true});
+  EXPECT_EQ(rate(state), 235);
+}
+
+TEST_F(Page, SwitchesInvertOnceAndSelectOnlyRunsActions) {
+  PluginState state(nullptr);
+  applyMenuInput(state, {.decrease = true, .increase = true});
+  EXPECT_FALSE(std::get<bool>(state.items[0].value));
+  applyMenuInput(state, {.decrease = true});
+  EXPECT_TRUE(std::get<bool>(state.items[0].value));
+  applyMenuInput(state, {.select = true});
+  EXPECT_TRUE(std::get<bool>(state.items[0].value));
+  state.selected = 5;
+  applyMenuInput(state, {.select = true});
+  EXPECT_EQ(rate(state), 0);
+  EXPECT_LT(state.saveFeedbackTimer, 0.0f);
+  // Down and increase together change the entry below.
+  state.selected = 3;
+  applyMenuInput(state, {.down = true, .increase = true});
+  EXPECT_EQ(state.selected, 4);
+  EXPECT_TRUE(std::get<bool>(state.items[3].value));
+  EXPECT_FALSE(std::get<bool>(state.items[4].value));
+  // Select on "Save Settings" saves; increase there changes nothing.
+  applyMenuInput(state, {.down = true});
+  applyMenuInput(state, {.down = true, .increase = true, .select = true});
+  EXPECT_EQ(state.selected, 6);
+  EXPECT_FLOAT_EQ(state.saveFeedbackTimer, 1.0f);
+  EXPECT_EQ(storedInt("gauges", "Gauges", "Enabled"), 0);
+}
+
+TEST(MenuValues, TextsByKind) {
+  MenuItem item;
+  item.kind = kWholeNumberItem;
+  item.value = std::int32_t{-35};
+  EXPECT_EQ(menuValueText(item), "-35");
+  item.kind = kDecimalNumberItem;
+  item.value = 2.5f;
+  EXPECT_EQ(menuValueText(item), "2.50");
+  item.kind = kSwitchItem;
+  item.value = true;
+  EXPECT_EQ(menuValueText(item), "ON");
+  item.value = false;
+  EXPECT_EQ(menuValueText(item), "OFF");
+  item.kind = 7;
+  EXPECT_EQ(menuValueText(item), "");
+}
+
+TEST(MenuValues, DecimalEntriesStepAsFloats) {
+  MenuPageState page;
+  MenuItem item;
+  item.kind = kDecimalNumberItem;
+  item.value = 0.9f;
+  item.minimum = 0.0f;
+  item.maximum = 1.0f;
+  item.step = 0.25f;
+  page.items.push_back(item);
+  applyMenuInput(page, {.increase = true});
+  EXPECT_FLOAT_EQ(std::get<float>(page.items[0].value), 1.0f);
+  applyMenuInput(page, {.decrease = true});
+  EXPECT_FLOAT_EQ(std::get<float>(page.items[0].value), 0.75f);
+}
+
+TEST_F(Page, DrawsInTheHostsOrderAtTheFixedPlaces) {
+  PluginState state(nullptr);
+  state.items[5].value = std::int32_t{35};
+  RecordingHost host;
+  drawMenuPage(host, state);
+  ASSERT_GE(host.calls.size(), 12u);
+  const std::vector<std::string> head(host.calls.begin(), host.calls.begin() + 6);
+  EXPECT_EQ(head, (std::vector<std::string>{"PrepareMenuPage 0 0 0 0", "BeginDrawModes 64",
+                                            "SelectTextMode 4", "SelectFont 3", "BeginDrawModes 1",
+                                            host.calls[5]}));
+  EXPECT_EQ(host.calls[5].rfind("WriteText 320 20 ", 0), 0u) << host.calls[5];
+  EXPECT_NE(host.calls[5].find("0.2.6.4"), std::string::npos) << host.calls[5];
+  EXPECT_EQ(host.calls[6], "EndDrawModes 1");
+  EXPECT_EQ(host.calls[7], "SelectFont 0");
+  EXPECT_EQ(host.calls[8], "SetColor 1 1 1 1");
+  EXPECT_EQ(host.calls[9].rfind("WriteText 455 460 ", 0), 0u);
+  EXPECT_EQ(host.calls[10].rfind("WriteText 515 440 ", 0), 0u);
+  const std::vector<std::string> rows(host.calls.begin() + 11, host.calls.end());
+  EXPECT_EQ(rows, (std::vector<std::string>{
+                      "DrawHighlightBox 100 50 440 21", "SetColor 1 1 1 1",
+                      "WriteText 105 52 Tire HUD", "WriteText 500 52 ON",
+                      "WriteText 105 73 Car Damage HUD", "WriteText 500 73 ON",
+                      "WriteText 105 94      Autohide", "WriteText 500 94 ON",
+                      "WriteText 105 115 Damaged Part Table", "WriteText 500 115 ON",
+                      "WriteText 105 136 Gauges", "WriteText 500 136 ON",
+                      "WriteText 105 157      Refresh Rate(Experimental)", "WriteText 500 157 35",
+                      "WriteText 105 178 " + std::string(59, ' ') + "Save Settings", "WriteText 500 178 ",
+                      "WriteText 100 400 Displays tire wear before the stage starts",
+                      "EndDrawModes 64"}));
+}
+
+TEST_F(Page, HighlightFollowsTheSelectionAndScrolledRows) {
+  PluginState state(nullptr);
+  state.selected = 6;
+  RecordingHost host;
+  drawMenuPage(host, state);
+  EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "DrawHighlightBox 100 176 440 21"),
+            host.calls.end());
+  EXPECT_EQ(host.writesAt(100, 400), (std::vector<std::string>{""}));
+
+  // Scrolled: row 0 shows entry firstVisible.
+  state.firstVisible = 2;
+  state.selected = 3;
+  host.calls.clear();
+  drawMenuPage(host, state);
+  EXPECT_EQ(host.writesAt(105, 52), (std::vector<std::string>{"     Autohide"}));
+  EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "DrawHighlightBox 100 71 440 21"),
+            host.calls.end());
+  EXPECT_TRUE(host.writesAt(105, 157).empty()) << "only five entries are left to show";
+}
+
+TEST_F(Page, SaveFeedbackShowsForFiveTicksAfterASave) {
+  PluginState state(nullptr);
+  RecordingHost host;
+  tickSaveFeedback(&host, state, 0.25f);
+  EXPECT_TRUE(host.calls.empty()) << "nothing is shown before a save";
+  savePageSettings(state);
+  for (int i = 0; i < 6; ++i) tickSaveFeedback(&host, state, 0.25f);
+  EXPECT_EQ(host.writesAt(280, 460), std::vector<std::string>(5, "SAVING CONFIGURATION"));
+  EXPECT_EQ(host.calls.size(), 5u);
+  EXPECT_NO_THROW(tickSaveFeedback(nullptr, state, 0.25f));
+}

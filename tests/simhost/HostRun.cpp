@@ -1,0 +1,67 @@
+#include "HostRun.h"
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "TestPaths.h"
+
+namespace fs = std::filesystem;
+
+namespace simhost_test {
+
+std::string stageDir() { return testing_support::buildDir() + "\\simhost\\stage"; }
+std::string probeDll() { return testing_support::buildDir() + "\\tests\\simhost\\simhost_probe.dll"; }
+
+std::string makeGameFolder(const std::string& name, const std::string& plugin) {
+  fs::path folder = fs::absolute(fs::path(name));
+  fs::remove_all(folder);
+  fs::copy(fs::path(stageDir()), folder, fs::copy_options::recursive);
+  fs::remove(folder / "Plugins" / "OSTREL.dll");
+  if (!plugin.empty()) fs::copy_file(fs::path(plugin), folder / "Plugins" / "OSTREL.dll");
+  return folder.string();
+}
+
+RunResult runHost(const std::string& gameFolder, const std::string& scenarioText, const std::string& extraArgs) {
+  RunResult result;
+  {
+    std::ofstream(gameFolder + "\\scenario.txt", std::ios::binary) << scenarioText;
+  }
+  std::string outputPath = gameFolder + "\\host-output.txt";
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE output = CreateFileA(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = output;
+  si.hStdError = output;
+  std::string exe = gameFolder + "\\simhost.exe";
+  std::string command = "\"" + exe + "\" scenario.txt out " + extraArgs;
+  PROCESS_INFORMATION pi{};
+  if (CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, gameFolder.c_str(), &si, &pi)) {
+    if (WaitForSingleObject(pi.hProcess, 180000) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 99);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    result.exitCode = code;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+  }
+  CloseHandle(output);
+  result.output = readFile(outputPath);
+  return result;
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool fileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace simhost_test
