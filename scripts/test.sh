@@ -6,6 +6,25 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${OSTREL_BUILD:-$root/build}"
 
 bash "$root/scripts/build.sh"
+
+# The Windows-free code built natively with the host compiler, under
+# AddressSanitizer and UndefinedBehaviorSanitizer, with its own CTest run.
+# Skipped when CTest arguments pick tests (OSTREL_NATIVE=1 runs it anyway).
+native_status=0
+if [ $# -eq 0 ] || [ "${OSTREL_NATIVE:-0}" = 1 ]; then
+  native="$build/native"
+  echo "== native tests (host compiler, sanitizers) =="
+  log="$build/native-build.log"
+  if CC=gcc CXX=g++ cmake -S "$root/native" -B "$native" -G Ninja >"$log" 2>&1 &&
+     cmake --build "$native" -j"$(nproc)" >>"$log" 2>&1; then
+    (cd "$native" && ctest --output-on-failure) || native_status=$?
+  else
+    native_status=1
+    tail -n 40 "$log"
+    echo "native build failed (full log: $log)"
+  fi
+  echo "== Wine tests =="
+fi
 . "$root/scripts/wine-env.sh"
 . "$root/scripts/xvfb.sh"
 start_xvfb
@@ -17,4 +36,10 @@ wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
 trap stop_xvfb EXIT
 
 cd "$build"
-ctest --output-on-failure -j2 "$@"
+wine_status=0
+ctest --output-on-failure -j2 "$@" || wine_status=$?
+if [ "$native_status" -ne 0 ]; then
+  echo "native tests failed (see above)"
+  exit "$native_status"
+fi
+exit "$wine_status"
