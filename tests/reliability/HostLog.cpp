@@ -54,30 +54,6 @@ std::pair<std::string, int> mostRepeatedLine(const std::string& text) {
   return best;
 }
 
-Image loadPng(const std::string& path) {
-  Image image;
-  testing_support::D3DTestDevice dev(64, 64);
-  D3DXIMAGE_INFO info{};
-  if (!dev.ok() || FAILED(D3DXGetImageInfoFromFileA(path.c_str(), &info))) return image;
-  IDirect3DSurface9* surface = nullptr;
-  if (FAILED(dev.device()->CreateOffscreenPlainSurface(info.Width, info.Height, D3DFMT_A8R8G8B8, D3DPOOL_SCRATCH,
-                                                       &surface, nullptr)))
-    return image;
-  if (SUCCEEDED(D3DXLoadSurfaceFromFileA(surface, nullptr, nullptr, path.c_str(), nullptr, D3DX_FILTER_NONE, 0, nullptr))) {
-    D3DLOCKED_RECT lr{};
-    if (SUCCEEDED(surface->LockRect(&lr, nullptr, D3DLOCK_READONLY))) {
-      image.width = info.Width;
-      image.height = info.Height;
-      image.pixels.resize(static_cast<std::size_t>(info.Width) * info.Height);
-      for (UINT y = 0; y < info.Height; ++y)
-        std::memcpy(&image.pixels[static_cast<std::size_t>(y) * info.Width],
-                    static_cast<char*>(lr.pBits) + y * lr.Pitch, info.Width * 4);
-      surface->UnlockRect();
-    }
-  }
-  surface->Release();
-  return image;
-}
 
 int differingPixels(const Image& a, const Image& b, int left, int top, int right, int bottom, int tolerance) {
   if (a.width != b.width || a.height != b.height || a.pixels.empty()) return -1;

@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "HostRun.h"
+
 namespace reliability {
+
+using simhost_test::Image;
 
 std::vector<std::string> splitLines(const std::string& text);
 // Lines containing every one of `words` (case-insensitive).
@@ -14,12 +18,6 @@ int countLinesWith(const std::string& text, const std::vector<std::string>& word
 // frame shows up here.
 std::pair<std::string, int> mostRepeatedLine(const std::string& text);
 
-struct Image {
-  unsigned width = 0, height = 0;
-  std::vector<std::uint32_t> pixels;  // ARGB
-  std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x] & 0x00FFFFFFu; }
-};
-Image loadPng(const std::string& path);
 // Pixels in the rectangle whose colour differs between two images by more
 // than `tolerance` in any channel.
 int differingPixels(const Image& a, const Image& b, int left, int top, int right, int bottom, int tolerance = 24);

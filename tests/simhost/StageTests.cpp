@@ -247,23 +247,5 @@ TEST(HostStart, MissingPluginOrExportIsAClearFailure) {
   EXPECT_NE(r.output.find("does not export KVX_CreatePlugin"), std::string::npos) << r.output;
 }
 
-TEST(RealPlugin, FullStageRunsWithTheBuiltPlugin) {
-  std::string folder = makeGameFolder("real-stage", testing_support::buildDir() + "\\src\\OSTREL.dll");
-  std::string scenario = readFile(testing_support::sourceDir() + "\\simhost\\scenarios\\full-stage.txt");
-  ASSERT_FALSE(scenario.empty());
-  RunResult r = runHost(folder, scenario, "--no-pace");
-  ASSERT_EQ(r.exitCode, 0u) << r.output;
-  std::string calls = readFile(folder + "\\out\\calls.log");
-  EXPECT_NE(calls.find("note plug-in loaded"), std::string::npos);
-  EXPECT_NE(calls.find("faults this-pointer=0 width-words=0 results=0"), std::string::npos) << calls;
-  int frames = 0;
-  for (const std::string& l : lines(scenario))
-    if (l.rfind("frames ", 0) == 0) frames = std::stoi(l.substr(7));
-  EXPECT_EQ(lines(readFile(folder + "\\out\\timing.csv")).size(), static_cast<size_t>(frames) + 1);
-  for (const char* shot : {"menu", "pre-start", "driving-damage", "finish"}) {
-    Image img = loadPng(folder + "\\out\\" + shot + ".png");
-    EXPECT_EQ(img.width, 640u) << shot;
-  }
-}
 
 }  // namespace

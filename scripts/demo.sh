@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The main job: installs what is missing, builds, and runs the full stage in
+# the simulated host with the plug-in, writing to out/demo/:
+#   <phase>.png      one screenshot per phase (menu, pre-start, driving, ...)
+#   stage.gif        the whole stage, one picture every 10 frames
+#   contact-sheet.png  the phase screenshots side by side
+#   OSTREL.log       the plug-in's log;  calls.log, timing.csv  the host's records
+#   summary.txt      what ran
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${OSTREL_BUILD:-$root/build}"
+out="$root/out/demo"
+
+bash "$root/scripts/build.sh"
+. "$root/scripts/wine-env.sh"
+. "$root/scripts/xvfb.sh"
+start_xvfb
+trap stop_xvfb EXIT
+wineserver -p </dev/null >/dev/null 2>&1 || true
+
+game="$build/demo-game"
+rm -rf "$game" "$out"
+mkdir -p "$out"
+cp -r "$build/simhost/stage" "$game"
+python3 "$root/scripts/demo_scenario.py" "$root/simhost/scenarios/full-stage.txt" "$game/scenario.txt" 10
+frames=$(sed -n 's/^frames \([0-9]*\).*/\1/p' "$game/scenario.txt")
+
+echo "demo: running $frames frames of the full stage in the simulated host"
+start=$(date +%s)
+(cd "$game" && wine simhost.exe scenario.txt out --no-pace >"$out/host-output.txt" 2>&1) &
+host=$!
+# Progress from the screenshots the host has written so far.
+while kill -0 "$host" 2>/dev/null; do
+  done_frames=$(( $(ls "$game/out" 2>/dev/null | grep -c '^anim-' || true) * 10 ))
+  printf '\rdemo: frame %d of %d' "$done_frames" "$frames"
+  sleep 2
+done
+wait "$host" && status=0 || status=$?
+printf '\rdemo: frame %d of %d\n' "$frames" "$frames"
+seconds=$(( $(date +%s) - start ))
+
+cp "$game/out/calls.log" "$game/out/timing.csv" "$out/" 2>/dev/null || true
+cp "$game/Plugins/OSTREL/OSTREL.log" "$out/" 2>/dev/null || true
+phases=(menu pre-start first-damage driving-damage gauges autohide finish back-to-menu)
+for p in "${phases[@]}"; do
+  [ -f "$game/out/$p.png" ] && cp "$game/out/$p.png" "$out/"
+done
+if ls "$game/out"/anim-*.png >/dev/null 2>&1; then
+  ffmpeg -loglevel error -y -framerate 6 -pattern_type glob -i "$game/out/anim-*.png" \
+    -vf "split[a][b];[a]palettegen[p];[b][p]paletteuse" "$out/stage.gif" || true
+fi
+shots=()
+for p in "${phases[@]}"; do [ -f "$out/$p.png" ] && shots+=("$out/$p.png"); done
+if [ ${#shots[@]} -gt 0 ]; then
+  montage -label '%t' -pointsize 14 "${shots[@]}" -tile 4x -geometry 480x360+4+4 "$out/contact-sheet.png" || true
+fi
+
+{
+  echo "OSTREL demo: full stage in the simulated host"
+  echo "frames: $frames   wall time: ${seconds} s   host exit code: $status"
+  echo "plug-in start-up:"
+  grep -E "Default files: installed|detour: |Gauge texture created|Gauge reload" "$out/OSTREL.log" | sed 's/^/  /' || true
+  echo "host faults: $(grep -o 'faults .*' "$out/calls.log" | head -1)"
+  python3 - "$out/timing.csv" <<'PY' || true
+import csv, sys
+rows = list(csv.DictReader(open(sys.argv[1])))
+plugin = sorted(float(r["plugin_total_us"]) for r in rows)
+if plugin:
+    p = lambda q: plugin[min(len(plugin) - 1, int(q * len(plugin)))]
+    print(f"plug-in time per frame: p50 {p(0.5):.0f} us, p99 {p(0.99):.0f} us, max {plugin[-1]:.0f} us")
+PY
+  echo "pictures: ${#shots[@]} phase screenshots, stage.gif, contact-sheet.png in out/demo/"
+} | tee "$out/summary.txt"
+exit "$status"

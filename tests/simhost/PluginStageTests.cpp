@@ -1,0 +1,149 @@
+// The built plug-in on the simulated host's full stage: start-up, the three
+// panels in their phases, live gauges on the dashboard, the Home-key reload,
+// the game-mode reactions and the host's width words, judged from the
+// screenshots, the plug-in's log and the host's call log.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "HostRun.h"
+#include "TestPaths.h"
+
+using namespace simhost_test;
+
+namespace {
+
+int count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
+  return n;
+}
+
+struct Rect {
+  int x0, y0, x1, y1;
+};
+
+template <typename Pred>
+int pixelsIn(const Image& img, Rect r, Pred pred) {
+  int n = 0;
+  for (int y = r.y0; y < r.y1 && y < static_cast<int>(img.height); ++y)
+    for (int x = r.x0; x < r.x1 && x < static_cast<int>(img.width); ++x) n += pred(img.at(x, y)) ? 1 : 0;
+  return n;
+}
+
+int red(std::uint32_t c) { return static_cast<int>((c >> 16) & 0xFF); }
+int green(std::uint32_t c) { return static_cast<int>((c >> 8) & 0xFF); }
+int blue(std::uint32_t c) { return static_cast<int>(c & 0xFF); }
+bool pureGreen(std::uint32_t c) { return green(c) > 200 && red(c) < 80 && blue(c) < 80; }
+bool pureRed(std::uint32_t c) { return red(c) > 200 && green(c) < 60 && blue(c) < 60; }
+bool white(std::uint32_t c) { return red(c) > 200 && green(c) > 200 && blue(c) > 200; }
+
+// Where the shipped defaults put the panels on the stage's 640 x 480 window.
+constexpr Rect kTirePanel{15, 195, 85, 300};
+constexpr Rect kDiagram{25, 300, 100, 480};  // left of the tacho's red needle
+constexpr Rect kTable{10, 90, 400, 170};
+
+// Mean x of the tacho needle's red pixels.
+double needleX(const Image& img) {
+  double sum = 0;
+  int n = 0;
+  for (int y = 300; y < 480; ++y)
+    for (int x = 100; x < 240; ++x)
+      if (pureRed(img.at(x, y))) sum += x, ++n;
+  return n ? sum / n : -1.0;
+}
+
+class FullStage : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = makeGameFolder("plugin-full-stage", testing_support::buildDir() + "\\src\\OSTREL.dll");
+    std::string scenario = readFile(testing_support::sourceDir() + "\\simhost\\scenarios\\full-stage.txt");
+    result_ = runHost(folder_, scenario, "--no-pace");
+    log_ = readFile(folder_ + "\\Plugins\\OSTREL\\OSTREL.log");
+    calls_ = readFile(folder_ + "\\out\\calls.log");
+  }
+  void SetUp() override { ASSERT_EQ(result_.exitCode, 0u) << result_.output; }
+  static Image shot(const char* name) { return loadPng(folder_ + "\\out\\" + name + ".png"); }
+  static std::string folder_, log_, calls_;
+  static RunResult result_;
+};
+std::string FullStage::folder_, FullStage::log_, FullStage::calls_;
+RunResult FullStage::result_;
+
+TEST_F(FullStage, StartUpInstallsDefaultsAndAllThreeDetours) {
+  for (const char* file : {"TireHUD.ini", "carDamageHUD.ini", "DamagedPartTableHUD.ini", "gauges.ini",
+                           "carDamageHUD", "Gauges"})
+    EXPECT_EQ(count(log_, std::string("Default files: installed .\\Plugins\\OSTREL\\") + file + "\n"), 1) << file;
+  EXPECT_TRUE(fileExists(folder_ + "\\Plugins\\OSTREL\\Gauges\\Car1\\Gauges.ini"));
+  EXPECT_EQ(count(log_, "Frame detour: installed\n"), 1) << log_;
+  EXPECT_EQ(count(log_, "Gauge detour: installed\n"), 1);
+  EXPECT_EQ(count(log_, "Texture creation detour: installed\n"), 1);
+  EXPECT_NE(log_.find("texture cars/car1/textures/dashboard.png -> ./plugins/ostrel/gauges/car1/gauges.ini"),
+            std::string::npos);
+  // Start-up once, however often the host asks for the name.
+  EXPECT_EQ(count(log_, "Start-up: finding the host"), 1);
+}
+
+TEST_F(FullStage, TirePanelShowsBeforeTheStartOnly) {
+  EXPECT_GT(pixelsIn(shot("pre-start"), kTirePanel, pureGreen), 1000);
+  EXPECT_LT(pixelsIn(shot("finish"), kTirePanel, pureGreen), 20);
+  EXPECT_LT(pixelsIn(shot("menu"), kTirePanel, pureGreen), 20);
+}
+
+TEST_F(FullStage, DamageDiagramShowsWhileDrivingWithTheDamageInRed) {
+  Image before = shot("pre-start"), driving = shot("driving-damage");
+  EXPECT_LT(pixelsIn(before, kDiagram, pureGreen) + pixelsIn(before, kDiagram, pureRed), 20);
+  EXPECT_GT(pixelsIn(driving, kDiagram, pureGreen), 300);  // the sound parts
+  EXPECT_GT(pixelsIn(driving, kDiagram, pureRed), 100);    // the worst damage
+  EXPECT_LT(pixelsIn(shot("finish"), kDiagram, pureRed), 20);
+}
+
+TEST_F(FullStage, DashboardTextureShowsLiveGauges) {
+  EXPECT_EQ(count(log_, "Texture is claimed by a gauge definition"), 1);
+  EXPECT_NE(log_.find("Gauge texture created, levels: 1"), std::string::npos);
+  // 900 rpm before the start, 7600 when the gauges shot is taken: the
+  // tacho needle swings from the left of the dial to the right.
+  double slow = needleX(shot("pre-start")), fast = needleX(shot("gauges"));
+  ASSERT_GT(slow, 0);
+  ASSERT_GT(fast, 0);
+  EXPECT_GT(fast - slow, 25.0) << slow << " -> " << fast;
+}
+
+TEST_F(FullStage, PartTableShowsAfterTheFinish) {
+  EXPECT_GT(pixelsIn(shot("finish"), kTable, white), 60);
+  EXPECT_LT(pixelsIn(shot("driving-damage"), kTable, white), 5);
+  EXPECT_LT(pixelsIn(shot("pre-start"), kTable, white), 5);
+}
+
+TEST_F(FullStage, HomeKeyRebuildsTheGaugesOncePerPress) {
+  EXPECT_EQ(count(log_, "Gauge reload: rebuilding the gauge renderers"), 1) << log_;
+}
+
+TEST_F(FullStage, MenuModeReloadsPanelsAndDropsTheRenderers) {
+  // Start-up, the first frame (already in mode 5) and the return to mode 5.
+  EXPECT_EQ(count(log_, "Loading show flags from .\\Plugins\\OSTREL\\TireHUD.ini"), 3) << log_;
+  EXPECT_EQ(count(log_, "Gauges: dropping 1 gauge renderer(s)"), 1);
+}
+
+TEST_F(FullStage, HostWordsAndResultsComeBackAsTheHostLeftThem) {
+  EXPECT_NE(calls_.find("faults this-pointer=0 width-words=0 results=0"), std::string::npos) << calls_;
+  EXPECT_EQ(count(calls_, " fault "), 0);
+}
+
+TEST(ModeThree, DropsTheRenderersWithoutReloading) {
+  std::string folder = makeGameFolder("plugin-mode-three", testing_support::buildDir() + "\\src\\OSTREL.dll");
+  RunResult r = runHost(folder,
+                        "frames 30\nwindow 640 480\nfps 60\n"
+                        "frame 0\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n"
+                        "frame 10\n  mode 3\n"
+                        "frame 20\n  mode 1\n",
+                        "--no-pace");
+  ASSERT_EQ(r.exitCode, 0u) << r.output;
+  std::string log = readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log");
+  EXPECT_EQ(count(log, "Gauges: dropping 1 gauge renderer(s)"), 1) << log;
+  // Only start-up loaded the panels: mode 3 reloads nothing.
+  EXPECT_EQ(count(log, "Loading show flags from .\\Plugins\\OSTREL\\TireHUD.ini"), 1);
+}
+
+}  // namespace
