@@ -52,7 +52,9 @@ fi
 shots=()
 for p in "${phases[@]}"; do [ -f "$out/$p.png" ] && shots+=("$out/$p.png"); done
 if [ ${#shots[@]} -gt 0 ]; then
-  montage -label '%t' -pointsize 14 "${shots[@]}" -tile 4x -geometry 480x360+4+4 "$out/contact-sheet.png" || true
+  font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
+  [ -f "$font" ] || font=DejaVu-Sans
+  montage -font "$font" -label '%t' -pointsize 14 "${shots[@]}" -tile 4x -geometry 480x360+4+4 "$out/contact-sheet.png" || true
 fi
 
 {

@@ -8,7 +8,7 @@ PKGS=(g++-mingw-w64-i686-posix mingw-w64-i686-dev cmake ninja-build
       wine wine32:i386 xvfb xauth
       libgl1-mesa-dri:i386 libgl1:i386 libglx-mesa0:i386
       googletest python3 python3-pil imagemagick binutils ffmpeg zip unzip
-      g++ clang libbenchmark-dev)
+      g++ clang libbenchmark-dev fonts-dejavu-core)
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
