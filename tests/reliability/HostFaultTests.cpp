@@ -147,9 +147,7 @@ TEST_F(HostFaults, NoCarLoadedOnAnyFrame) {
 
 // The diagram is drawn while the car is there and gone on the frames the
 // host has no car, without a crash when the car comes and goes mid-stage.
-// DISABLED_ until the frame hooks and start-up land on main: the plug-in
-// does not yet install its detours or draw.
-TEST_F(HostFaults, DISABLED_DiagramFollowsTheCarComingAndGoing) {
+TEST_F(HostFaults, DiagramFollowsTheCarComingAndGoing) {
   prepare("car-comes-and-goes");
   const std::string scenario =
       "frames 60\n"
@@ -180,9 +178,7 @@ class NoDevice : public HostFaults, public testing::WithParamInterface<const cha
 
 // The chain to the device broken at each link: the panels and gauges that
 // need the device stay empty, the rest of the plug-in runs.
-// DISABLED_ until the frame hooks and start-up land on main: the plug-in
-// does not yet install its detours or draw.
-TEST_P(NoDevice, DISABLED_GameRunsOnAndSaysSoOnce) {
+TEST_P(NoDevice, GameRunsOnAndSaysSoOnce) {
   prepare(std::string("no-device-") + GetParam());
   RunResult r = run(stageScenario("", ""), std::string("--device-chain ") + GetParam());
   expectGameRanOn(r);
@@ -192,9 +188,7 @@ TEST_P(NoDevice, DISABLED_GameRunsOnAndSaysSoOnce) {
 }
 INSTANTIATE_TEST_SUITE_P(AtEveryLink, NoDevice, testing::Values("null-outer", "null-inner", "null-device"));
 
-// DISABLED_ until the frame hooks and start-up land on main: the plug-in
-// does not yet install its detours or draw.
-TEST_F(HostFaults, DISABLED_TextureUtilityModuleMissing) {
+TEST_F(HostFaults, TextureUtilityModuleMissing) {
   prepare("no-texutil");
   RunResult r = run(stageScenario("", ""), "--no-texutil");
   expectGameRanOn(r);
@@ -208,9 +202,7 @@ TEST_F(HostFaults, DISABLED_TextureUtilityModuleMissing) {
 // Host functions whose first instruction ends the code before a patch fits:
 // no detour is installed, the host's functions run as they are, each
 // failure is logged once.
-// DISABLED_ until the frame hooks and start-up land on main: the plug-in
-// does not yet install its detours or draw.
-TEST_F(HostFaults, DISABLED_DetoursThatCannotBeInstalled) {
+TEST_F(HostFaults, DetoursThatCannotBeInstalled) {
   prepare("bad-prologue");
   RunResult r = run(stageScenario("", ""), "--bad-prologue all");
   expectGameRanOn(r);
@@ -247,9 +239,7 @@ TEST_F(HostFaults, SettingsFileLockedByAnotherProgram) {
 
 // Gauge roots that exist but cannot be listed (a file where the folder
 // should be): logged once, gauges stay off, the game runs on.
-// DISABLED_ until the frame hooks and start-up land on main: the plug-in
-// does not yet install its detours or draw.
-TEST_F(HostFaults, DISABLED_GaugeFoldersThatCannotBeListed) {
+TEST_F(HostFaults, GaugeFoldersThatCannotBeListed) {
   prepare("unlistable-gauges");
   const fs::path plugin = fs::path(folder_) / "Plugins" / "OSTREL";
   for (const char* root : {"Gauges", "CustomGauges", "GaugeTemplates"}) {
