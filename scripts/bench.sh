@@ -13,11 +13,8 @@ build="${OSTREL_BUILD:-$root/build}"
 out="$(mkdir -p "${1:-$build/bench}" && cd "${1:-$build/bench}" && pwd)"
 
 bash "$root/scripts/build.sh"
-. "$root/scripts/wine-env.sh"
-. "$root/scripts/xvfb.sh"
-start_xvfb
-trap stop_xvfb EXIT
-wineserver -p </dev/null >/dev/null 2>&1 || true
+. "$root/scripts/wine-session.sh"
+start_wine_session
 
 pace="--no-pace"
 [ "${BENCH_PACE:-0}" = 1 ] && pace=""

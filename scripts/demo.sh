@@ -12,11 +12,8 @@ build="${OSTREL_BUILD:-$root/build}"
 out="$root/out/demo"
 
 bash "$root/scripts/build.sh"
-. "$root/scripts/wine-env.sh"
-. "$root/scripts/xvfb.sh"
-start_xvfb
-trap stop_xvfb EXIT
-wineserver -p </dev/null >/dev/null 2>&1 || true
+. "$root/scripts/wine-session.sh"
+start_wine_session
 
 game="$build/demo-game"
 rm -rf "$game" "$out"

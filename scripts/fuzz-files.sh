@@ -14,11 +14,8 @@ args=("$@")
 if [ ${#args[@]} -eq 0 ]; then args=(--seed "$(date +%s)" --seconds 600); fi
 
 if [ -z "${OSTREL_FUZZ_NO_BUILD:-}" ]; then bash "$root/scripts/build.sh"; fi
-. "$root/scripts/wine-env.sh"
-. "$root/scripts/xvfb.sh"
-start_xvfb
-trap stop_xvfb EXIT
-wineserver -p </dev/null >/dev/null 2>&1 || true
+. "$root/scripts/wine-session.sh"
+start_wine_session
 
 run="$build/testrun/file_fuzz_long"
 mkdir -p "$run"

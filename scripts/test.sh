@@ -25,15 +25,8 @@ if [ $# -eq 0 ] || [ "${OSTREL_NATIVE:-0}" = 1 ]; then
   fi
   echo "== Wine tests =="
 fi
-. "$root/scripts/wine-env.sh"
-. "$root/scripts/xvfb.sh"
-start_xvfb
-# One wineserver and its service processes for the whole run, started here
-# with no pipes of CTest's, so a lingering service never holds a test's output.
-# The server stays up afterwards: other runs may share the prefix.
-wineserver -p </dev/null >/dev/null 2>&1 || true
-wine cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
-trap stop_xvfb EXIT
+. "$root/scripts/wine-session.sh"
+start_wine_session
 
 cd "$build"
 wine_status=0

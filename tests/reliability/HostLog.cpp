@@ -22,20 +22,10 @@ std::string lower(std::string s) {
 
 }  // namespace
 
-std::vector<std::string> splitLines(const std::string& text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  std::string l;
-  while (std::getline(in, l)) {
-    if (!l.empty() && l.back() == '\r') l.pop_back();
-    out.push_back(l);
-  }
-  return out;
-}
 
 int countLinesWith(const std::string& text, const std::vector<std::string>& words) {
   int n = 0;
-  for (const std::string& line : splitLines(text)) {
+  for (const std::string& line : simhost_test::lines(text)) {
     const std::string l = lower(line);
     bool all = true;
     for (const std::string& w : words) all = all && l.find(lower(w)) != std::string::npos;
@@ -46,7 +36,7 @@ int countLinesWith(const std::string& text, const std::vector<std::string>& word
 
 std::pair<std::string, int> mostRepeatedLine(const std::string& text) {
   std::map<std::string, int> counts;
-  for (const std::string& line : splitLines(text))
+  for (const std::string& line : simhost_test::lines(text))
     if (!line.empty()) ++counts[line];
   std::pair<std::string, int> best{"", 0};
   for (const auto& [line, n] : counts)

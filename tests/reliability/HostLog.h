@@ -11,7 +11,6 @@ namespace reliability {
 
 using simhost_test::Image;
 
-std::vector<std::string> splitLines(const std::string& text);
 // Lines containing every one of `words` (case-insensitive).
 int countLinesWith(const std::string& text, const std::vector<std::string>& words);
 // The most frequent line and how often it occurs: a fault reported every
