@@ -24,8 +24,24 @@ if [ ${#missing[@]} -gt 0 ]; then
     $SUDO dpkg --add-architecture i386
   fi
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  # A mirror in the middle of a sync fails one index now and then: try again,
+  # and go on with what was fetched; the install below says if anything is
+  # really missing.
+  for attempt in 1 2 3; do
+    if $SUDO apt-get update -qq; then break; fi
+    echo "install-deps: apt-get update failed (attempt $attempt)"
+    [ "$attempt" -lt 3 ] && sleep $((attempt * 10))
+  done
+  if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+    # With one architecture's security index missing, the 64- and 32-bit
+    # halves of a shared library can no longer be matched. Take this install
+    # from the release suites alone, where both halves are listed.
+    echo "install-deps: install failed; trying again from the release suites alone"
+    pin="$(mktemp)"
+    printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' >"$pin"
+    $SUDO apt-get install -y -qq --no-install-recommends -o Dir::Etc::Preferences="$pin" "${missing[@]}" >/dev/null
+    rm -f "$pin"
+  fi
 fi
 
 # The posix thread model is what the build expects; make it the default

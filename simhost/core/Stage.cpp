@@ -154,6 +154,7 @@ class Stage {
   std::map<std::pair<int, std::uint32_t>, Poke> steppers_;
   bool menuOpen_ = false;
   int frame_ = 0;
+  int homeWatchFrames_ = 0;  // frames after a Home press whose key state is noted
 };
 
 Stage::~Stage() {
@@ -303,6 +304,7 @@ void Stage::applyBlock(const FrameBlock& b) {
     log_.note("home down for %d ms, key state %s", b.homeMs, (GetAsyncKeyState(VK_HOME) & 0x8000) ? "down" : "up");
     HANDLE t = CreateThread(nullptr, 0, releaseHomeLater, reinterpret_cast<void*>(static_cast<std::uintptr_t>(b.homeMs)), 0, nullptr);
     if (t) CloseHandle(t);
+    homeWatchFrames_ = 8;
   }
 }
 
@@ -451,6 +453,10 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
     double t0 = nowSeconds();
     int frameResult = frameEntry(&frameObject);
     double t1 = nowSeconds();
+    if (homeWatchFrames_ > 0) {
+      --homeWatchFrames_;
+      log_.note("home key state after the frame function %s", (GetAsyncKeyState(VK_HOME) & 0x8000) ? "down" : "up");
+    }
     if (frameResult != frame_) ++resultFaults, log_.record("fault", "frame function result %d, expected %d", frameResult, frame_);
     if (memory_.screenWord(0x14) != kHostScreenWidth || memory_.screenWord(0xB8) != kHostScreenWidth) {
       ++widthFaults;

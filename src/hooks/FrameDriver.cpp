@@ -28,6 +28,10 @@ using clock = std::chrono::steady_clock;
 std::int32_t lastGameMode = 0;
 clock::time_point lastFrameTime = clock::now();
 std::uint32_t hostWidthSaved = 0;
+// Whether the last frame saw the Home key down: one reload needs a frame
+// with the key up before it, so a key that stays down (or an input state
+// that reads up once in the middle of a press) never reloads twice.
+bool homeSeenDown = false;
 
 // The host block whose two words hold the screen width, or null.
 std::uint8_t* screenBlock() {
@@ -128,11 +132,14 @@ void frameWork() {
   }
   if (screen) writeScreenWidth(screen, hostWidthSaved);
   // 10. Home key: rebuild the gauges from their files.
-  if (hs.gaugeReloadKeyEnabled != 0 && !hs.gaugeRenderers.empty() && (GetAsyncKeyState(VK_HOME) & 0x8000)) {
+  const bool homeDown =
+      hs.gaugeReloadKeyEnabled != 0 && !hs.gaugeRenderers.empty() && (GetAsyncKeyState(VK_HOME) & 0x8000);
+  if (homeDown && !homeSeenDown) {
     logText(FT("Gauge reload: rebuilding the gauge renderers"));
     rebuildGaugeRenderers();
     waitForHomeRelease();
   }
+  homeSeenDown = homeDown;
 }
 
 // Said once: a fault that recurs every frame must not fill the log.

@@ -255,4 +255,19 @@ TEST_F(HostFaults, GaugeFoldersThatCannotBeListed) {
       << tail(calls_);
 }
 
+// Two presses of the Home key, each held across the plug-in's wait for the
+// release: one rebuild per press, never two for one and never none for the
+// second.
+TEST_F(HostFaults, HomeKeyRebuildsTheGaugesOncePerPress) {
+  prepare("home-presses");
+  RunResult r = run("frames 50\n"
+                    "frame 0\n  mode 5\n"
+                    "frame 5\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n"
+                    "frame 20\n  home 120\n"
+                    "frame 30\n  home 60\n");
+  expectGameRanOn(r);
+  EXPECT_EQ(countLinesWith(log_, {"Gauge reload: rebuilding the gauge renderers"}), 2) << log_;
+  EXPECT_EQ(countLinesWith(log_, {"still down"}), 0) << log_;
+}
+
 }  // namespace

@@ -119,6 +119,8 @@ TEST_F(FullStage, PartTableShowsAfterTheFinish) {
 
 TEST_F(FullStage, HomeKeyRebuildsTheGaugesOncePerPress) {
   EXPECT_EQ(count(log_, "Gauge reload: rebuilding the gauge renderers"), 1) << log_;
+  // The frame of the press returns only once the key is up again.
+  EXPECT_NE(calls_.find("520 note home key state after the frame function up"), std::string::npos);
 }
 
 TEST_F(FullStage, MenuModeReloadsPanelsAndDropsTheRenderers) {
