@@ -30,6 +30,7 @@ make_game() {
   cp -r "$root/assets/plugin/." "$p/"
   for t in "$p"/*.ini.default; do [ -e "${t%.default}" ] || cp "$t" "${t%.default}"; done
   [ -e "$p/carDamageHUD" ] || cp -r "$p/carDamageHUD.default" "$p/carDamageHUD"
+  mkdir -p "$p/Gauges/Car1"
   cp -r "$root/assets/plugin/Gauges.default/Car1/." "$p/Gauges/Car1/"
   printf '[Gauges]\r\nEnabled=1\r\nRefreshRate=0\r\n' >"$p/gauges.ini"
   cp -r "$root/simhost/bench/overlay/." "$dir/"

@@ -34,6 +34,24 @@ HRESULT setRectQuad(TexturedRect& rect, float x, float y, float w, float h) {
   return D3D9CreateRectangleVertexTex2D(rect.vertices, x, y, w, h, 0xFFFFFFFFu);
 }
 
+bool setVisibleRectQuad(TexturedRect& rect, float x, float y, float w, float h) {
+  if (rect.visible.empty() || rect.width <= 0 || rect.height <= 0) return false;
+  if (w == 0.0f && h == 0.0f) {
+    w = static_cast<float>(rect.width);
+    h = static_cast<float>(rect.height);
+  }
+  const float tw = static_cast<float>(rect.width), th = static_cast<float>(rect.height);
+  const float u0 = static_cast<float>(rect.visible.left) / tw, u1 = static_cast<float>(rect.visible.right) / tw;
+  const float v0 = static_cast<float>(rect.visible.top) / th, v1 = static_cast<float>(rect.visible.bottom) / th;
+  const float x0 = x + w * u0, x1 = x + w * u1, y0 = y + h * v0, y1 = y + h * v1;
+  Vertex2D* v = rect.vertices;
+  v[0] = {x0, y0, 0.0f, 1.0f, 0xFFFFFFFFu, u0, v0};
+  v[1] = {x1, y0, 0.0f, 1.0f, 0xFFFFFFFFu, u1, v0};
+  v[2] = {x0, y1, 0.0f, 1.0f, 0xFFFFFFFFu, u0, v1};
+  v[3] = {x1, y1, 0.0f, 1.0f, 0xFFFFFFFFu, u1, v1};
+  return true;
+}
+
 HRESULT buildRotatedQuad(TexturedRect* rect, std::uint32_t colour, float x, float y, float left,
                          float top, float right, float bottom, float angle) {
   if (!rect) return E_INVALIDARG;
@@ -78,7 +96,8 @@ const GUID kPixelFormat32bppPBGRA = {0x6fddc324, 0x4e03, 0x4bfe, {0xb1, 0x85, 0x
 }  // namespace
 
 HRESULT loadTextureFromFile(IDirect3DDevice9* device, const std::wstring& path,
-                            IDirect3DTexture9** texture, std::int32_t* width, std::int32_t* height) {
+                            IDirect3DTexture9** texture, std::int32_t* width, std::int32_t* height,
+                            TexelBounds* visible) {
   if (path.empty() || !device || !texture || !width || !height) return E_INVALIDARG;
   const bool comStarted = CoInitialize(nullptr) == S_OK;
 
@@ -132,6 +151,9 @@ HRESULT loadTextureFromFile(IDirect3DDevice9* device, const std::wstring& path,
     }
   }
   if (SUCCEEDED(hr)) {
+    // Two texels of margin: a bilinear sample next to the visible pixels
+    // still falls inside the box.
+    if (visible) *visible = visibleBounds(pixels.data(), static_cast<std::int32_t>(w), static_cast<std::int32_t>(h), 2);
     *texture = created;
     created = nullptr;
   }
@@ -152,7 +174,7 @@ HRESULT loadTexturedRect(IDirect3DDevice9* device, const std::wstring& path, flo
   rect->release();
   if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) return E_INVALIDARG;
   IDirect3DTexture9* texture = nullptr;
-  HRESULT hr = loadTextureFromFile(device, path, &texture, &rect->width, &rect->height);
+  HRESULT hr = loadTextureFromFile(device, path, &texture, &rect->width, &rect->height, &rect->visible);
   if (FAILED(hr)) {
     releaseCom(texture);
     return hr;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "KVX/VisibleBounds.h"
+
 namespace ostrel {
 
 // One pre-transformed vertex, 28 bytes: FVF 0x144 (XYZRHW | DIFFUSE | TEX1).
@@ -24,6 +26,8 @@ struct TexturedRect {
   Vertex2D vertices[4]{};
   std::int32_t width = 0;
   std::int32_t height = 0;
+  // The texels that are not fully transparent (widened for filtering).
+  TexelBounds visible;
 
   TexturedRect() = default;
   TexturedRect(const TexturedRect&) = delete;
@@ -32,6 +36,7 @@ struct TexturedRect {
   void release() {
     if (texture) texture->Release();
     texture = nullptr;
+    visible = TexelBounds{};
   }
 };
 
@@ -41,10 +46,15 @@ extern IDirect3DBaseTexture9* lastBoundTexture;
 HRESULT D3D9CreateRectangleVertexTex2D(Vertex2D* vertices, float x, float y, float width,
                                        float height, std::uint32_t colour);
 HRESULT setRectQuad(TexturedRect& rect, float x, float y, float width, float height);
+// The quad setRectQuad would make, cut down to the rectangle's visible
+// texels: the same pixels on screen for a fraction of the fill. False (and
+// nothing set) when the image has no visible texel.
+bool setVisibleRectQuad(TexturedRect& rect, float x, float y, float width, float height);
 HRESULT buildRotatedQuad(TexturedRect* rect, std::uint32_t colour, float x, float y, float left,
                          float top, float right, float bottom, float angleDegrees);
 HRESULT loadTextureFromFile(IDirect3DDevice9* device, const std::wstring& path,
-                            IDirect3DTexture9** texture, std::int32_t* width, std::int32_t* height);
+                            IDirect3DTexture9** texture, std::int32_t* width, std::int32_t* height,
+                            TexelBounds* visible = nullptr);
 HRESULT loadTexturedRect(IDirect3DDevice9* device, const std::wstring& path, float x, float y,
                          float width, float height, TexturedRect* rect);
 void SetupVertex2DRenderState(IDirect3DDevice9* device);

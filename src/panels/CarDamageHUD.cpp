@@ -103,7 +103,10 @@ void CarDamageHUD::drawDiagram(float dt) {
     // Scale 0 means the image's own size, which setRectQuad gives for 0 x 0.
     const float w = static_cast<float>(slot.width) * scale;
     const float h = static_cast<float>(slot.height) * scale;
-    if (FAILED(setRectQuad(slot, posX, posY, w, h))) continue;
+    // Each part image covers the whole diagram but shows only its part:
+    // drawing just the visible texels keeps the fill (and the frame time)
+    // to what the parts really cover.
+    if (!setVisibleRectQuad(slot, posX, posY, w, h)) continue;
     const std::uint32_t tint = damageTint(lastLevel[i], blinkOn);
     for (Vertex2D& v : slot.vertices) v.colour = tint;
     drawTexturedQuad(device, slot);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cmath>
 #include <memory>
 
 #include "D3DTestDevice.h"
@@ -267,4 +268,64 @@ TEST_F(DamageDiagram, ScaleSizesTheLayersFromTheirCorner) {
   EXPECT_TRUE(isWhite(at(kRoof))) << "scale 0 draws each image at its own size";
   EXPECT_TRUE(isClear(dev.pixel(kPos + 165, kPos + 100)));
   EXPECT_FALSE(isClear(dev.pixel(kPos + 20, kPos + 60))) << "a front wheel";
+}
+
+// The diagram draws only the visible texels of each part image: what the
+// player sees must be what whole-image quads give, at any scale and position,
+// with point or linear filtering. (A point sample that falls exactly on a
+// texel edge may pick either texel, whichever quad is drawn; those pixels are
+// left out of the comparison.)
+TEST_F(DamageDiagram, DrawingOnlyVisibleTexelsLooksLikeTheWholeImages) {
+  mem.setF(0, 0.45f);  // front bumper damaged
+  mem.setI(30, 0);     // roof lost: the blinking red
+  IDirect3DDevice9* d = dev.device();
+  const D3DSAMPLERSTATETYPE filters[] = {D3DSAMP_MINFILTER, D3DSAMP_MAGFILTER};
+  for (const float scale : {1.0f, 0.5f, 0.73f, 1.6f}) {
+    for (const D3DTEXTUREFILTERTYPE filter : {D3DTEXF_POINT, D3DTEXF_LINEAR}) {
+      setPanelKey("carDamageHUD", "Scale", std::to_string(scale));
+      setPanelKey("carDamageHUD", "PosX", "13.3");
+      setPanelKey("carDamageHUD", "PosY", "10.4");
+      auto panel = make();
+      ASSERT_EQ(loaded(*panel), 88);
+      for (D3DSAMPLERSTATETYPE s : filters) d->SetSamplerState(0, s, filter);
+      frame(*panel, 0.6f);
+      const std::vector<std::uint32_t> cropped = dev.readPixels();
+
+      // The same layers as whole-image quads, with the tints the panel chose.
+      dev.begin(kClear);
+      SetupVertex2DRenderState(d);
+      d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+      d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+      d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+      lastBoundTexture = nullptr;
+      int visibleArea = 0, wholeArea = 0;
+      for (int i = 0; i < 88; ++i) {
+        TexturedRect& slot = panel->textures[i];
+        ASSERT_EQ(setRectQuad(slot, panel->posX, panel->posY, slot.width * scale, slot.height * scale), S_OK);
+        for (Vertex2D& v : slot.vertices) v.colour = damageTint(panel->lastLevel[i], panel->blinkOn);
+        drawTexturedQuad(d, slot);
+        visibleArea += (slot.visible.right - slot.visible.left) * (slot.visible.bottom - slot.visible.top);
+        wholeArea += slot.width * slot.height;
+      }
+      dev.end();
+      const std::vector<std::uint32_t> whole = dev.readPixels();
+      ASSERT_EQ(cropped.size(), whole.size());
+      auto onTexelEdge = [&](int pixel, float pos) {
+        const float t = (static_cast<float>(pixel) - pos) / scale;
+        return std::fabs(t - std::round(t)) < 0.01f;
+      };
+      int differing = 0, drawn = 0;
+      for (int y = 0; y < 400; ++y)
+        for (int x = 0; x < 400; ++x) {
+          const std::size_t p = static_cast<std::size_t>(y) * 400 + x;
+          drawn += !isClear(whole[p]);
+          if (filter == D3DTEXF_POINT && (onTexelEdge(x, panel->posX) || onTexelEdge(y, panel->posY))) continue;
+          differing += cropped[p] != whole[p];
+        }
+      EXPECT_EQ(differing, 0) << "scale " << scale << " filter " << filter;
+      EXPECT_GT(drawn, 2000) << "the diagram was drawn at all";
+      EXPECT_LT(visibleArea * 10, wholeArea) << "the part images are mostly transparent";
+    }
+  }
+  for (D3DSAMPLERSTATETYPE s : filters) d->SetSamplerState(0, s, D3DTEXF_POINT);
 }
