@@ -93,12 +93,18 @@ def summarise(scenario, plugin, host):
         own = [max(1e-3, float(r["frame_total_us"]) - float(r["plugin_total_us"])) for r in pr]
         ratio = [s / o for s, o in zip(share, own)]
         alone = [float(r["frame_total_us"]) for r in host.rows(phase)] if host else []
+        # The host's own services (text, markers) called by the plug-in, and
+        # what is left for the plug-in's own code.
+        services = [float(r.get("host_game_us") or 0.0) for r in pr]
+        itself = [max(0.0, s - h) for s, h in zip(share, services)]
         rows.append([phase, len(pr), fmt(percentile(share, .5)), fmt(percentile(share, .99)), fmt(max(share)),
                      fmt(percentile(ratio, .5), 3), fmt(percentile(ratio, .99), 3), fmt(max(ratio), 3),
+                     fmt(percentile(services, .5)), fmt(percentile(itself, .5)),
                      fmt(percentile(own, .5)), fmt(percentile(alone, .5))])
-    out.append("Plug-in share of frame time (us; ratio = plug-in / host's own time in the same frame)")
+    out.append("Plug-in share of frame time (us; ratio = plug-in / host's own time in the same frame;")
+    out.append("host services = time inside the host's IHostGame calls, part of the share)")
     out.append(table(["phase", "frames", "p50 us", "p99 us", "max us", "p50 ratio", "p99 ratio", "max ratio",
-                      "host own p50", "host alone p50"], rows))
+                      "services p50", "own code p50", "host own p50", "host alone p50"], rows))
     # Calls and allocations per frame.
     rows = []
     for phase in plugin.phases():

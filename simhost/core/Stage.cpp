@@ -423,7 +423,8 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
   std::FILE* csv = std::fopen((options_.outputFolder + "\\timing.csv").c_str(), "wb");
   if (csv)
     std::fprintf(csv, "frame,frame_call_us,frame_host_us,frame_plugin_us,gauge_call_us,gauge_host_us,"
-                      "gauge_plugin_us,menu_us,plugin_total_us,frame_total_us,allocations,host_calls,game_mode,phase\n");
+                      "gauge_plugin_us,menu_us,plugin_total_us,frame_total_us,allocations,host_calls,game_mode,phase,"
+                      "host_game_us\n");
   auto frameEntry = reinterpret_cast<FrameEntry>(kFrameFunctionAddress);
   auto gaugeEntry = reinterpret_cast<FrameEntry>(kGaugePointFunctionAddress);
   std::size_t nextBlock = 0;
@@ -450,6 +451,7 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
     drawWorld();
     frameObject.frame = frame_;
     frameObject.bodySeconds = 0.0;
+    game_->takeCallSeconds();
     double t0 = nowSeconds();
     int frameResult = frameEntry(&frameObject);
     double t1 = nowSeconds();
@@ -480,6 +482,7 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
       lastTick = nowSeconds();
     }
     double m1 = nowSeconds();
+    const double hostGameUs = game_->takeCallSeconds() * 1e6;  // inside the plug-in's share
     game_->endFrame();
     device_->EndScene();
     if (block)
@@ -497,7 +500,7 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
                    frameUs - frameHostUs + gaugeUs - gaugeHostUs + menuUs, (f1 - f0) * 1e6);
       // No allocation figure from a plug-in that does not count.
       if (allocationCount_) std::fprintf(csv, "%llu", allocationsSinceLastQuery());
-      std::fprintf(csv, ",%d,%d,%s\n", log_.frameCalls(), static_cast<int>(mode), phase.c_str());
+      std::fprintf(csv, ",%d,%d,%s,%.1f\n", log_.frameCalls(), static_cast<int>(mode), phase.c_str(), hostGameUs);
     }
     if (options_.pace && scenario_.fps > 0.0) {
       double next = frameStart + 1.0 / scenario_.fps;
