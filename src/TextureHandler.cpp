@@ -164,8 +164,8 @@ void TextureHandler::Render() {
   IDirect3DStateBlock9* saved = nullptr;
   HRESULT hr = device->CreateStateBlock(D3DSBT_ALL, &saved);
   OSTREL_CHECK_HR(hr, fn);
+  // A new state block already holds the device's current state.
   if (FAILED(hr)) saved = nullptr;
-  if (saved) OSTREL_CHECK_HR(saved->Capture(), fn);
 
   IDirect3DSurface9* hostTarget = nullptr;
   IDirect3DSurface9* gaugeSurface = nullptr;

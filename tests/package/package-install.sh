@@ -1,0 +1,104 @@
+#!/usr/bin/env bash
+# The release zip as a player gets it: it holds exactly the plug-in and its
+# folder of defaults, nothing built for tests; unzipped into a clean game
+# folder it installs its defaults on the first start, hooks the host, shows
+# its panels and live gauges, and its settings page names the zip's version.
+#   package-install.sh BUILD-DIR SOURCE-DIR
+set -uo pipefail
+build="$1"
+source="$2"
+. "$source/scripts/wine-env.sh"
+work="$build/testrun/package_install"
+rm -rf "$work"
+mkdir -p "$work"
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+version=$(sed -n 's/^project(OSTREL VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
+zip="$work/OSTREL-$version.zip"
+bash "$source/scripts/make-package.sh" "$build" "$zip" >/dev/null || { echo "FAIL: make-package"; exit 1; }
+
+# Contents: the DLL as built, and the plug-in folder exactly as the assets
+# and gauge templates make it.
+unzip -Z1 "$zip" | grep -v '/$' | sort >"$work/listed.txt"
+{
+  echo "Plugins/OSTREL.dll"
+  (cd "$source/assets/plugin" && find . -type f | sed 's|^\./|Plugins/OSTREL/|')
+  (cd "$source/assets/plugin/Gauges.default" && find . -type f | sed 's|^\./|Plugins/OSTREL/GaugeTemplates/|')
+} | sort >"$work/expected.txt"
+diff -u "$work/expected.txt" "$work/listed.txt" >"$work/contents.diff" || { fail "zip contents differ:"; cat "$work/contents.diff"; }
+if grep -Eiq 'counting|probe|test|\.a$|\.exe$|\.log$|\.pdb$' "$work/listed.txt"; then
+  fail "test build products in the zip:"; grep -Ei 'counting|probe|test|\.a$|\.exe$|\.log$' "$work/listed.txt"
+fi
+
+# A clean game: the host and its cars, no plug-in folder at all.
+game="$work/game"
+cp -r "$build/simhost/stage" "$game"
+rm -rf "$game/Plugins"
+(cd "$game" && unzip -q "$zip") || fail "unzip"
+cmp -s "$game/Plugins/OSTREL.dll" "$build/src/OSTREL.dll" || fail "the zipped DLL is not the built one"
+
+cat >"$game/scenario.txt" <<'SCENARIO'
+frames 90
+frame 0
+  mode 5
+  menu open
+frame 3
+  screenshot menu
+  menu close
+frame 5
+  mode 1
+  texture Cars\Car1\Textures\dashboard.png
+  prestart 1.0 step -0.025
+  clock 1 step 0.0166667
+  rpm 5000
+frame 20
+  screenshot prestart
+frame 45
+  damagef 0 0.3
+  damagei 30 0
+frame 75
+  screenshot driving
+SCENARIO
+(cd "$game" && timeout 300 wine simhost.exe scenario.txt out --no-pace >"$work/host.out" 2>&1) || {
+  fail "the host ended with $?"; cat "$work/host.out"; }
+log="$game/Plugins/OSTREL/OSTREL.log"
+calls="$game/out/calls.log"
+[ -f "$log" ] || fail "no log at $log"
+for line in "Default files: installed .\\Plugins\\OSTREL\\TireHUD.ini" \
+            "Default files: installed .\\Plugins\\OSTREL\\carDamageHUD.ini" \
+            "Default files: installed .\\Plugins\\OSTREL\\Gauges" \
+            "Frame detour: installed" "Gauge detour: installed" "Texture creation detour: installed" \
+            "Texture is claimed by a gauge definition" "Gauge texture created, levels: 1"; do
+  grep -qF "$line" "$log" 2>/dev/null || fail "log lacks: $line"
+done
+grep -qF "OSTREL Heads-Up Display v$version\"" "$calls" 2>/dev/null || fail "the settings page does not show v$version"
+grep -q "plug-in destroyed" "$calls" 2>/dev/null || fail "the host did not reach its end"
+grep -q "faults this-pointer=0 width-words=0 results=0" "$calls" 2>/dev/null || fail "host faults: $(grep faults "$calls")"
+
+# What the player sees: the tire panel's green bars before the start, the
+# damage diagram's white (sound) and red (damaged) parts while driving.
+/usr/bin/python3 - "$game/out" <<'PY' || failures=$((failures + 1))
+import sys
+from PIL import Image
+out = sys.argv[1]
+def count(name, box, test):
+    im = Image.open(f"{out}/{name}.png").convert("RGB")
+    x0, y0, x1, y1 = box
+    return sum(1 for y in range(y0, y1) for x in range(x0, x1) if test(im.getpixel((x, y))))
+green = lambda p: p[1] > 200 and p[0] < 80 and p[2] < 80
+red = lambda p: p[0] > 200 and p[1] < 60 and p[2] < 60
+white = lambda p: min(p) > 200
+bad = 0
+for name, box, test, least, what in [
+        ("prestart", (15, 195, 85, 300), green, 300, "tire panel bars"),
+        ("driving", (25, 300, 100, 480), white, 300, "sound parts of the damage diagram"),
+        ("driving", (25, 300, 100, 480), red, 50, "damaged parts of the damage diagram")]:
+    n = count(name, box, test)
+    if n < least:
+        print(f"FAIL: {what}: {n} pixels in {name}.png, expected at least {least}")
+        bad += 1
+sys.exit(1 if bad else 0)
+PY
+echo "package-install: $(wc -l <"$work/listed.txt") files in $(basename "$zip"), $failures failure(s)"
+exit $failures
