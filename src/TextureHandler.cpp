@@ -164,8 +164,13 @@ void TextureHandler::Render() {
   IDirect3DStateBlock9* saved = nullptr;
   HRESULT hr = device->CreateStateBlock(D3DSBT_ALL, &saved);
   OSTREL_CHECK_HR(hr, fn);
-  // A new state block already holds the device's current state.
-  if (FAILED(hr)) saved = nullptr;
+  // A new state block already holds the device's current state. Without one
+  // the host's states could not be given back: skip this frame's drawing
+  // (the texture keeps its last picture) rather than leave them changed.
+  if (FAILED(hr) || !saved) {
+    endFrame();
+    return;
+  }
 
   IDirect3DSurface9* hostTarget = nullptr;
   IDirect3DSurface9* gaugeSurface = nullptr;
@@ -176,7 +181,8 @@ void TextureHandler::Render() {
   OSTREL_CHECK_HR(hr, fn);
   if (FAILED(hr)) gaugeSurface = nullptr;
   bool onTarget = false;
-  if (gaugeSurface) {
+  // Without the host's own target there would be nothing to switch back to.
+  if (gaugeSurface && hostTarget) {
     hr = device->SetRenderTarget(0, gaugeSurface);
     OSTREL_CHECK_HR(hr, fn);
     onTarget = SUCCEEDED(hr);
@@ -198,13 +204,31 @@ void TextureHandler::Render() {
   }
 
   // The host gets its render target and every state back, whatever happened.
-  if (hostTarget) OSTREL_CHECK_HR(device->SetRenderTarget(0, hostTarget), fn);
+  if (onTarget) restoreHostTarget(hostTarget);
   releaseCom(gaugeSurface);
   releaseCom(hostTarget);
-  if (saved) {
-    OSTREL_CHECK_HR(saved->Apply(), fn);
-    saved->Release();
+  OSTREL_CHECK_HR(saved->Apply(), fn);
+  saved->Release();
+  endFrame();
+}
+
+void TextureHandler::restoreHostTarget(IDirect3DSurface9* hostTarget) {
+  const char* fn = FT("TextureHandler::Render");
+  HRESULT hr = device->SetRenderTarget(0, hostTarget);
+  OSTREL_CHECK_HR(hr, fn);
+  if (SUCCEEDED(hr)) return;
+  // Left on the gauge texture, the host would draw its whole frame into it:
+  // try the back buffer, where a host draws its frame.
+  IDirect3DSurface9* back = nullptr;
+  if (SUCCEEDED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back)) && back) {
+    hr = device->SetRenderTarget(0, back);
+    back->Release();
+    logText(SUCCEEDED(hr) ? FT("Gauges: render target given back as the back buffer")
+                          : FT("Gauges: the host's render target could not be given back"));
   }
+}
+
+void TextureHandler::endFrame() {
   lastBoundTexture = nullptr;
   valueContext->endFrame();
   for (gauges::GaugeEffect* e : effects) e->endFrame();

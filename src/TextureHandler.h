@@ -61,6 +61,11 @@ class TextureHandler : public BasicHUD {
   void SetUpRenderStates();
   void restoreBaseImage(IDirect3DSurface9* targetSurface);
   void drawElements(float frameTime);
+  // Render target 0 back to the host's surface, or to the back buffer when
+  // the device refuses that.
+  void restoreHostTarget(IDirect3DSurface9* hostTarget);
+  // The per-frame resets: bound texture, clock read, effect use counts.
+  void endFrame();
   void releaseAll();
 };
 

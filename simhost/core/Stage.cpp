@@ -14,6 +14,7 @@
 #include "CallLog.h"
 #include "CountingDevice.h"
 #include "HostAbi.h"
+#include "DeviceStateCheck.h"
 #include "HostGame.h"
 #include "HostMemory.h"
 
@@ -428,7 +429,7 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
   auto frameEntry = reinterpret_cast<FrameEntry>(kFrameFunctionAddress);
   auto gaugeEntry = reinterpret_cast<FrameEntry>(kGaugePointFunctionAddress);
   std::size_t nextBlock = 0;
-  int widthFaults = 0, resultFaults = 0;
+  int widthFaults = 0, resultFaults = 0, stateFaults = 0;
   double lastTick = nowSeconds(), frameStart = nowSeconds();
   for (frame_ = 0; frame_ < scenario_.frames; ++frame_) {
     const double f0 = nowSeconds();
@@ -452,6 +453,7 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
     frameObject.frame = frame_;
     frameObject.bodySeconds = 0.0;
     game_->takeCallSeconds();
+    const DeviceStateSnapshot stateBefore(device_);
     double t0 = nowSeconds();
     int frameResult = frameEntry(&frameObject);
     double t1 = nowSeconds();
@@ -469,6 +471,15 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
     int gaugeResult = gaugeEntry(&frameObject);
     double g1 = nowSeconds();
     if (gaugeResult != kGaugePointResult) ++resultFaults, log_.record("fault", "gauge point result %d", gaugeResult);
+    {
+      const std::vector<std::string> changed = DeviceStateSnapshot(device_).differencesFrom(stateBefore);
+      if (!changed.empty()) {
+        ++stateFaults;
+        std::string names;
+        for (const std::string& c : changed) names += " " + c;
+        log_.record("fault", "device state changed by the plug-in:%s", names.c_str());
+      }
+    }
     double m0 = nowSeconds();
     if (menuOpen_ && plugin_) {
       MenuKeys k = block ? block->keys : MenuKeys{};
@@ -511,7 +522,8 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
   }
   if (csv) std::fclose(csv);
   log_.setFrame(scenario_.frames);
-  log_.note("faults this-pointer=%d width-words=%d results=%d", frameObject.wrongThis, widthFaults, resultFaults);
+  log_.note("faults this-pointer=%d width-words=%d results=%d device-state=%d", frameObject.wrongThis, widthFaults,
+            resultFaults, stateFaults);
   // The host destroys the plug-in at exit (scalar deleting destructor, free).
   if (plugin_) {
     plugin_->destroy(1);

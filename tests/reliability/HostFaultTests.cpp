@@ -73,7 +73,7 @@ class HostFaults : public testing::Test {
   void expectGameRanOn(const RunResult& r) {
     EXPECT_EQ(r.exitCode, 0u) << r.output << "\n--- calls tail:\n" << tail(calls_);
     EXPECT_NE(calls_.find("faults this-pointer=0 "), std::string::npos) << tail(calls_);
-    EXPECT_NE(calls_.find(" results=0"), std::string::npos) << tail(calls_);
+    EXPECT_NE(calls_.find(" results=0 device-state=0"), std::string::npos) << tail(calls_);
     EXPECT_NE(calls_.find("plug-in destroyed"), std::string::npos) << tail(calls_);
   }
   // Nothing the plug-in logs comes back frame after frame.
@@ -269,5 +269,66 @@ TEST_F(HostFaults, HomeKeyRebuildsTheGaugesOncePerPress) {
   EXPECT_EQ(countLinesWith(log_, {"Gauge reload: rebuilding the gauge renderers"}), 2) << log_;
   EXPECT_EQ(countLinesWith(log_, {"still down"}), 0) << log_;
 }
+
+// Device calls of the plug-in failing with real error codes, through the
+// counting device: on start-up loads, on the panels and on the gauge
+// renderer's frame. The game runs on, the failure is reported in the log,
+// the host's render target and the states the gauge renderer changes come
+// back, and nothing the plug-in made on the device is left behind.
+struct DeviceFault {
+  const char* name;         // test name
+  const char* failLines;    // scenario lines at frame 12 (after the first drawn frames)
+  const char* logged;       // a text the log must hold, or "" when the call's result is not checked
+};
+
+class DeviceFaults : public HostFaults, public testing::WithParamInterface<DeviceFault> {};
+
+TEST_P(DeviceFaults, GameRunsOnWithTheHostsStateBack) {
+  const DeviceFault& f = GetParam();
+  prepare(std::string("device-fault-") + f.name);
+  const std::string scenario = std::string(
+                                   "frames 40\n"
+                                   "frame 0\n  mode 5\n") +
+                               (std::string(f.name) == "CreateTexture" ? f.failLines : "") +
+                               "frame 2\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n"
+                               "  prestart 0.2 step -0.05\n  clock 1 step 0.0166667\n  rpm 4000\n"
+                               "  damagef 0 0.5\n  damagei 30 0\n"
+                               "frame 12\n" +
+                               (std::string(f.name) == "CreateTexture" ? "" : f.failLines) +
+                               "frame 30\n  finished 1\n"
+                               "frame 38\n  mode 5\n";
+  RunResult r = run(scenario, "--count-device");
+  expectGameRanOn(r);
+  expectNoPerFrameLogging();
+  EXPECT_EQ(calls_.find("faults-injected=0"), std::string::npos) << "the fault was never reached\n" << tail(calls_);
+  // What stays on the device is what the plug-in keeps until it is unloaded,
+  // the damage diagram's images, never more.
+  const std::size_t at = calls_.find("device references left ");
+  ASSERT_NE(at, std::string::npos) << tail(calls_);
+  EXPECT_LE(std::stoi(calls_.substr(at + 23)), 88) << calls_.substr(at, 40);
+  if (*f.logged) EXPECT_NE(log_.find(f.logged), std::string::npos) << log_;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OneCallEach, DeviceFaults,
+    testing::Values(
+        DeviceFault{"CreateStateBlock", "  fail CreateStateBlock 1 D3DERR_OUTOFVIDEOMEMORY\n",
+                    "function: TextureHandler::Render, line: "},
+        DeviceFault{"GetRenderTarget", "  fail GetRenderTarget 1 D3DERR_INVALIDCALL\n",
+                    "function: TextureHandler::Render, line: "},
+        DeviceFault{"SetRenderTarget", "  fail SetRenderTarget 1 D3DERR_INVALIDCALL\n  fail SetRenderTarget 4 D3DERR_INVALIDCALL\n",
+                    "function: TextureHandler::Render, line: "},
+        DeviceFault{"SetTransform", "  fail SetTransform 2 D3DERR_INVALIDCALL\n",
+                    "function: TextureHandler::SetUpTransformations, line: "},
+        DeviceFault{"UpdateSurface", "  fail UpdateSurface 1 D3DERR_DEVICELOST\n", "Gauges: base image copy failed: D3DERR_DEVICELOST"},
+        DeviceFault{"SetRenderState", "  fail SetRenderState 1 D3DERR_INVALIDCALL\n  fail SetRenderState 9 D3DERR_INVALIDCALL\n",
+                    "Description: D3DERR_INVALIDCALL"},
+        DeviceFault{"SetTextureStageState", "  fail SetTextureStageState 3 D3DERR_INVALIDCALL\n",
+                    "function: SetupVertex2DRenderState, line: "},
+        DeviceFault{"SetPixelShader", "  fail SetPixelShader 2 D3DERR_INVALIDCALL\n", ""},
+        DeviceFault{"SetTexture", "  fail SetTexture 1 D3DERR_INVALIDCALL\n  fail SetTexture 30 D3DERR_INVALIDCALL\n", ""},
+        DeviceFault{"DrawPrimitiveUP", "  fail DrawPrimitiveUP 1 D3DERR_INVALIDCALL\n  fail DrawPrimitiveUP 60 E_OUTOFMEMORY\n", ""},
+        DeviceFault{"CreateTexture", "  fail CreateTexture 1 E_OUTOFMEMORY\n  fail CreateTexture 40 D3DERR_OUTOFVIDEOMEMORY\n", ""}),
+    [](const testing::TestParamInfo<DeviceFault>& i) { return std::string(i.param.name); });
 
 }  // namespace
