@@ -16,8 +16,9 @@ CallLog::~CallLog() {
 
 void CallLog::record(const char* op, const char* format, ...) {
   ++counts_[op];
-  if (std::strcmp(op, "fault") != 0) ++frameCalls_;
-  if (!file_) return;
+  const bool fault = std::strcmp(op, "fault") == 0;
+  if (!fault) ++frameCalls_;
+  if (!file_ || (quiet_ && !fault)) return;
   std::fprintf(file_, "%d %s ", frame_, op);
   va_list args;
   va_start(args, format);

@@ -23,11 +23,15 @@ class CallLog {
   void note(const char* format, ...) __attribute__((format(printf, 2, 3)));
   void writeSummary();
   int count(const std::string& op) const;
+  // Quiet: calls are only counted, not written (faults and notes still are),
+  // for runs too long to keep a line per call.
+  void setQuiet(bool quiet) { quiet_ = quiet; }
 
  private:
   std::FILE* file_ = nullptr;
   int frame_ = -1;
   int frameCalls_ = 0;
+  bool quiet_ = false;
   std::map<std::string, int> counts_;
 };
 

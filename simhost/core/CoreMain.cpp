@@ -37,6 +37,7 @@ std::vector<std::string> splitCommandLine(const char* line) {
 int usage() {
   std::fprintf(stderr,
                "usage: simhost.exe SCENARIO OUTPUT-FOLDER [--plugin PATH | --no-plugin] [--no-pace] [--count-device]\n"
+               "       [--quiet-calls] [--resources-every N]\n"
                "       [--no-texutil] [--device-chain present|null-outer|null-inner|null-device]\n"
                "       [--bad-prologue frame|gauge|texture|all]\n"
                "  runs from the game folder; loads .\\Plugins\\OSTREL.dll by default\n");
@@ -52,6 +53,8 @@ int run(const char* commandLine, void* begin, void* end) {
     else if (args[i] == "--no-pace") options.pace = false;
     else if (args[i] == "--no-plugin") options.noPlugin = true;
     else if (args[i] == "--count-device") options.countDevice = true;
+    else if (args[i] == "--quiet-calls") options.quietCalls = true;
+    else if (args[i] == "--resources-every" && i + 1 < args.size()) options.resourcesEvery = std::max(0, std::atoi(args[++i].c_str()));
     else if (args[i] == "--no-texutil") options.noTexUtil = true;
     else if (args[i] == "--device-chain" && i + 1 < args.size()) options.deviceChain = args[++i];
     else if (args[i] == "--bad-prologue" && i + 1 < args.size()) {

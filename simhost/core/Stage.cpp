@@ -1,6 +1,7 @@
 #include "Stage.h"
 
 #include <windows.h>
+#include <psapi.h>
 #include <d3d9.h>
 #include <d3dx9.h>
 
@@ -128,6 +129,7 @@ class Stage {
   bool loadPlugin();
   void applyBlock(const FrameBlock& b);
   void stepValues();
+  void noteResources();
   void createTexture(const std::string& path);
   void drawWorld();
   void screenshot(const std::string& name);
@@ -309,6 +311,37 @@ void Stage::applyBlock(const FrameBlock& b) {
   }
 }
 
+// The figures a long run must keep flat: memory, kernel, GDI and USER
+// handles, and the references on the host's dashboard texture and device.
+// (Wine reports no private bytes and no handle count, so both are counted
+// here: committed private pages, and handle values that are open.)
+void Stage::noteResources() {
+  PROCESS_MEMORY_COUNTERS_EX m{};
+  m.cb = sizeof m;
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&m), sizeof m);
+  unsigned long long committed = 0;
+  MEMORY_BASIC_INFORMATION info{};
+  for (std::uintptr_t at = 0x10000; at < 0x7FFF0000u && VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof info);
+       at = reinterpret_cast<std::uintptr_t>(info.BaseAddress) + info.RegionSize) {
+    if (info.State == MEM_COMMIT && info.Type == MEM_PRIVATE) committed += info.RegionSize;
+    if (info.RegionSize == 0) break;
+  }
+  DWORD handles = 0, flags = 0;
+  for (std::uintptr_t h = 4; h < 0x10000; h += 4)
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(h), &flags)) ++handles;
+  auto references = [](IUnknown* u) -> long {
+    if (!u) return -1;
+    u->AddRef();
+    return static_cast<long>(u->Release());
+  };
+  log_.note("resources private_kb=%lu working_kb=%lu handles=%lu gdi=%lu user=%lu dashboard_refs=%ld device_refs=%ld",
+            static_cast<unsigned long>(committed / 1024), static_cast<unsigned long>(m.WorkingSetSize / 1024),
+            static_cast<unsigned long>(handles),
+            static_cast<unsigned long>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)),
+            static_cast<unsigned long>(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)), references(dashboard_),
+            references(device_));
+}
+
 void Stage::stepValues() {
   for (auto& [key, p] : steppers_) {
     p.f += p.step;
@@ -394,6 +427,7 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
     std::fprintf(stderr, "simhost: cannot write into the output folder %s\n", options_.outputFolder.c_str());
     return 2;
   }
+  log_.setQuiet(options_.quietCalls);
   std::string error;
   if (!memory_.create(sectionBegin, sectionEnd, error)) return fail(error), 4;
   // The host's texture utility module is loaded with the host, before any
@@ -513,6 +547,8 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
       if (allocationCount_) std::fprintf(csv, "%llu", allocationsSinceLastQuery());
       std::fprintf(csv, ",%d,%d,%s,%.1f\n", log_.frameCalls(), static_cast<int>(mode), phase.c_str(), hostGameUs);
     }
+    if (options_.resourcesEvery > 0 && (frame_ % options_.resourcesEvery == 0 || frame_ + 1 == scenario_.frames))
+      noteResources();
     if (options_.pace && scenario_.fps > 0.0) {
       double next = frameStart + 1.0 / scenario_.fps;
       double wait = next - nowSeconds();

@@ -13,6 +13,8 @@ struct StageOptions {
   bool pace = true;
   bool countDevice = false;  // the plug-in finds the counting proxy (also from the scenario)
   bool noPlugin = false;     // the host alone, for the baseline
+  bool quietCalls = false;   // count the plug-in's calls without a line each
+  int resourcesEvery = 0;    // note memory, handles and references every N frames (0: never)
   // Host faults (see README): no texture utility module, a broken device
   // chain, host functions a detour cannot be installed over.
   bool noTexUtil = false;

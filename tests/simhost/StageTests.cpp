@@ -254,3 +254,28 @@ TEST(HostStart, MissingPluginOrExportIsAClearFailure) {
 
 
 }  // namespace
+
+// A long run keeps no line per call, only the counts, and notes the figures
+// a soak watches: committed memory, open handles, references.
+TEST(QuietHost, CountsCallsWithoutALineEachAndNotesResources) {
+  const std::string folder = makeGameFolder("probe-quiet", probeDll());
+  RunResult r = runHost(folder, kProbeScenario, "--no-pace --quiet-calls --resources-every 4");
+  ASSERT_EQ(r.exitCode, 0u) << r.output;
+  const std::string calls = readFile(folder + "\\out\\calls.log");
+  EXPECT_EQ(calls.find(" DrawMarker 1253 "), std::string::npos) << "a line per call";
+  EXPECT_NE(calls.find("summary DrawMarker "), std::string::npos) << calls;
+  std::vector<std::string> notes;
+  for (const std::string& l : lines(calls))
+    if (l.find(" note resources ") != std::string::npos) notes.push_back(l);
+  ASSERT_EQ(notes.size(), 4u) << calls;  // frames 0, 4, 8 and the last
+  EXPECT_EQ(notes[0].rfind("0 note resources private_kb=", 0), 0u) << notes[0];
+  auto figure = [](const std::string& line, const std::string& name) {
+    const std::size_t at = line.find(" " + name + "=");
+    return at == std::string::npos ? -1L : std::stol(line.substr(at + name.size() + 2));
+  };
+  for (const std::string& n : notes) {
+    EXPECT_GT(figure(n, "private_kb"), 1000) << n;
+    EXPECT_GT(figure(n, "handles"), 5) << n;
+    EXPECT_GT(figure(n, "device_refs"), 0) << n;
+  }
+}
