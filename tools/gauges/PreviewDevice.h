@@ -20,6 +20,9 @@ class PreviewDevice {
   // A render-target texture of the given size, cleared to transparent black;
   // the caller owns the reference. Null on failure.
   IDirect3DTexture9* createTarget(UINT width, UINT height);
+  // The size the gauge renderer's base image gets from `imagePath` (the
+  // loader may round it up); false when it does not load.
+  bool baseImageSize(const std::string& imagePath, UINT& width, UINT& height);
   // Writes level 0 of the texture as PNG.
   HRESULT savePng(IDirect3DTexture9* texture, const std::string& path);
 

@@ -138,15 +138,14 @@ int run(const preview::PreviewOptions& o) {
   const std::string base = givenBase.empty() ? baseImageOf(o, definition, error) : givenBase;
   if (base.empty()) return fail(error);
   if (!tools::fileExists(base)) return fail("the base image " + base + " is missing");
-  D3DXIMAGE_INFO info{};
-  if (FAILED(D3DXGetImageInfoFromFileA(base.c_str(), &info)))
-    return fail("the base image " + base + " cannot be decoded");
-
   preview::PreviewDevice device;
   if (!device.ok()) return fail("no Direct3D 9 device (is a display there?)");
-  IDirect3DTexture9* target = device.createTarget(info.Width, info.Height);
-  if (!target) return fail("cannot create a " + std::to_string(info.Width) + " x " + std::to_string(info.Height) +
-                           " render target");
+  // The host texture has the size of its image as the loader makes it.
+  UINT width = 0, height = 0;
+  if (!device.baseImageSize(base, width, height)) return fail("the base image " + base + " cannot be decoded");
+  IDirect3DTexture9* target = device.createTarget(width, height);
+  if (!target)
+    return fail("cannot create a " + std::to_string(width) + " x " + std::to_string(height) + " render target");
   refreshRate = 0;  // every call draws: the frame times are ours
   int status = 0;
   {
@@ -166,7 +165,7 @@ int run(const preview::PreviewOptions& o) {
         if (FAILED(hr))
           status = fail("cannot write " + o.out + " (" + resultName(hr) + ")");
         else
-          std::printf("wrote %s (%u x %u)\n", o.out.c_str(), info.Width, info.Height);
+          std::printf("wrote %s (%u x %u)\n", o.out.c_str(), width, height);
       } else {
         CreateDirectoryA(framesDir.c_str(), nullptr);
         for (int i = 0; i < o.frames && status == 0; ++i) {
