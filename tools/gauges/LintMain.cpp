@@ -51,7 +51,7 @@ bool isDefinitionName(const fs::path& p) {
 // path below it, in the folder's own separator.
 std::vector<std::string> definitionsUnder(const std::string& folder) {
   std::vector<std::string> found;
-  const char sep = folder.find('/') != std::string::npos ? '/' : '\\';
+  const char sep = folder.find('\\') != std::string::npos ? '\\' : '/';
   std::string prefix = folder;
   if (!prefix.empty() && prefix.back() != '/' && prefix.back() != '\\') prefix += sep;
   std::error_code ec;

@@ -33,10 +33,12 @@ const char* meaningOf(gauges::GaugeValueId id) {
     case 10: case 11: return "oil pressure as the gauge reads it";
     case 12: return "seconds";
     case 13: case 14: return "part of stagetime";
-    case 21: case 22: return "distance driven since the set was loaded";
+    case 21: return "kilometres driven since the set was loaded";
+    case 22: return "metres driven since the set was loaded";
     case 23: case 24: return "boost (switches the boost flag on)";
     case 25: return "volts (switches the boost flag off)";
-    case 26: case 27: case 28: case 29: return "part of the clock";
+    case 26: return "seconds since midnight (sets the clock)";
+    case 27: case 28: case 29: return "part of the clock";
     case 35: return "engine speed relative to the gear's up-shift point (sets rpm)";
     case 36: return "engine speed relative to the gear's down-shift point (sets rpm)";
     default: break;
