@@ -122,6 +122,10 @@ int run(const preview::PreviewOptions& o) {
   const std::string logCopy = o.logFile.empty() ? std::string() : tools::fullPath(o.logFile);
   tools::WorkFolder work;
   if (!work.ok()) return fail("cannot make a work folder under the temporary folder");
+  // Closed before the work folder goes, on every way out: an open log would keep it.
+  struct LogCloser {
+    ~LogCloser() { closeLog(); }
+  } logCloser;
   const std::string logPath = work.path() + "\\" + pluginFolder() + "\\" + pluginName() + ".log";
 
   preview::PreviewCar car;
