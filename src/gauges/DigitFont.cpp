@@ -1,7 +1,5 @@
 #include "gauges/DigitFont.h"
 
-#include "plugin/FixedText.h"
-#include "plugin/Log.h"
 #include "plugin/WideText.h"
 
 namespace ostrel::gauges {
@@ -9,8 +7,7 @@ namespace ostrel::gauges {
 DigitFont::DigitFont(IDirect3DDevice9* dev, const std::string& fontName, const std::string& path)
     : name(fontName), imagePath(path), device(dev) {
   if (FAILED(loadTexturedRect(device, widen(path), 0.0f, 0.0f, 0.0f, 0.0f, &rect))) {
-    logText(std::string(FT("Gauges: font image could not be loaded: ")) + path);
-    rect.release();
+    rect.release();  // the number element that made the font reports it
     return;
   }
   cellWidth = static_cast<float>(rect.width) / 13.0f;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -31,6 +32,7 @@ struct Entry {
 struct Section {
   std::string name;
   std::vector<Entry> entries;
+  bool repeated = false;  // a later section of a name already used
   const Entry* find(const std::string& lowerKey) const {
     for (const Entry& e : entries)
       if (lower(e.key) == lowerKey) return &e;
@@ -43,7 +45,8 @@ struct Section {
 };
 
 // The definition file as the profile functions see it: sections in file
-// order, key=value lines, ';' comments; a second section of one name adds to the first.
+// order, key=value lines, ';' comments. A second section of one name is
+// listed again but never read: every look-up finds the first.
 bool parseDefinition(const std::string& file, std::vector<Section>& out) {
   std::ifstream in(file, std::ios::binary);
   if (!in) return false;
@@ -55,13 +58,10 @@ bool parseDefinition(const std::string& file, std::vector<Section>& out) {
     if (line[0] == '[') {
       const auto close = line.find(']');
       const std::string name = trim(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
-      current = nullptr;
-      for (Section& s : out)
-        if (lower(s.name) == lower(name)) current = &s;
-      if (!current) {
-        out.push_back({name, {}});
-        current = &out.back();
-      }
+      bool repeated = false;
+      for (const Section& s : out) repeated |= lower(s.name) == lower(name);
+      out.push_back({name, {}, repeated});
+      current = &out.back();
       continue;
     }
     const auto eq = line.find('=');
@@ -147,6 +147,21 @@ Num numberKind(const std::string& k) {
   return Num::None;
 }
 
+// What the conversion of `text` leaves unread, trailing blanks aside
+// ("1,5" as a float leaves ",5"; "12.5" as an integer leaves ".5").
+std::string textAfterNumber(const std::string& text, Num kind) {
+  char* end = nullptr;
+  if (kind == Num::Float)
+    std::strtof(text.c_str(), &end);
+  else if (kind == Num::Int)
+    std::strtoll(text.c_str(), &end, 10);
+  else
+    std::strtoull(text.c_str(), &end, 16);
+  if (!end) return {};
+  const std::string rest = end;
+  return rest.find_first_not_of(" \t") == std::string::npos ? std::string() : rest;
+}
+
 // "angle7" -> 7 for stem "angle"; -1 when the key is not stem + digits.
 int pointIndex(const std::string& k, const std::string& stem) {
   if (k.size() <= stem.size() || k.compare(0, stem.size(), stem) != 0) return -1;
@@ -172,7 +187,12 @@ class Linter {
     for (const Section& s : sections) {
       const std::string name = lower(s.name);
       if (name.empty()) continue;
+      if (s.repeated) {
+        add(true, s.name, "", FT("a second section of this name: the plug-in reads only the first one's keys"));
+        continue;
+      }
       if (name == keys::textureSection()) {
+        checkEntries(s);
         checkTexture(s);
         continue;
       }
@@ -188,6 +208,7 @@ class Linter {
         add(true, s.name, keys::type(), unknown(FT("section type"), type, typeNames));
         continue;
       }
+      checkEntries(s);
       checkKeys(s, *kind);
       checkNumbers(s);
       if (type == keys::typeEffect()) {
@@ -224,6 +245,22 @@ class Linter {
     }
   }
 
+  // What the profile functions make of the lines: the first of two equal
+  // keys wins, and a value is cut to the 255 characters of their buffer.
+  void checkEntries(const Section& s) {
+    std::set<std::string> seen;
+    for (const Entry& e : s.entries) {
+      if (!seen.insert(lower(e.key)).second)
+        add(true, s.name, e.key,
+            std::string(FT("given twice in this section: only the first value, \"")) + s.find(lower(e.key))->value +
+                FT("\", is read"));
+      if (e.value.size() > 255)
+        add(true, s.name, e.key,
+            std::string(FT("value of ")) + std::to_string(e.value.size()) +
+                FT(" characters: the plug-in reads only the first 255"));
+    }
+  }
+
   void checkTexture(const Section& s) {
     const std::vector<std::string> valid{lower(keys::target()), lower(keys::replacement()), lower(keys::setOption())};
     for (const Entry& e : s.entries)
@@ -239,7 +276,7 @@ class Linter {
       std::vector<Section> o;
       if (!parseDefinition(other, o)) continue;
       for (const Section& os : o)
-        if (lower(os.name) == keys::textureSection() &&
+        if (!os.repeated && lower(os.name) == keys::textureSection() &&
             normalisedTarget(os.value(lower(keys::target()))) == normalisedTarget(target))
           add(true, s.name, keys::target(),
               std::string(FT("\"")) + target + FT("\" is claimed by ") + other + FT(" as well"));
@@ -286,7 +323,15 @@ class Linter {
         std::uint32_t h;
         ok = parseHex32(e.value.c_str(), h);
       }
-      if (!ok) add(true, s.name, e.key, std::string(FT("not a number: \"")) + e.value + FT("\"; the default is used"));
+      if (!ok) {
+        add(true, s.name, e.key, std::string(FT("not a number: \"")) + e.value + FT("\"; the default is used"));
+        continue;
+      }
+      const std::string rest = textAfterNumber(e.value, n);
+      if (!rest.empty())
+        add(false, s.name, e.key,
+            std::string(FT("\"")) + e.value + FT("\" is read as ") + e.value.substr(0, e.value.size() - rest.size()) +
+                FT(": the text after the number is ignored"));
     }
   }
 
@@ -425,7 +470,7 @@ class Linter {
     if (effectsSoFar_.count(effect)) return;
     bool later = false;
     for (const Section& o : sections)
-      later |= lower(o.name) == effect && lower(o.value(lower(keys::type()))) == keys::typeEffect();
+      later |= !o.repeated && lower(o.name) == effect && lower(o.value(lower(keys::type()))) == keys::typeEffect();
     add(true, s.name, keys::effectName(),
         std::string(FT("effect \"")) + effect +
             (later ? FT("\" is defined below this element: the element draws without it")

@@ -23,8 +23,9 @@ void TextureHandler::loadGaugeSet() {
   LintOptions lint;
   lint.otherDefinitions = siblingDefinitions(file);
   for (const LintMessage& m : lintGaugeDefinition(file, lint)) logText(m.line());
-  for (std::string section : listSettingSections(file)) {
-    if (section.empty()) continue;
+  for (const std::string& written : listSettingSections(file)) {
+    if (written.empty()) continue;
+    std::string section = written;
     for (char& c : section) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (section == keys::textureSection()) {
       setOption = readSettingInt(section, keys::setOption(), 0, file);
@@ -40,23 +41,25 @@ void TextureHandler::loadGaugeSet() {
       effects.push_back(effect.release());
       continue;
     }
+    // Elements read their keys under the name as written (the readers ignore
+    // case), so their messages name the section the way the author does.
     std::unique_ptr<TextureObject> element;
     if (t == keys::typeGear())
-      element = std::make_unique<GearObject>(device, section, file, effects);
+      element = std::make_unique<GearObject>(device, written, file, effects);
     else if (t == keys::typeNeedle())
-      element = std::make_unique<RotatingObject>(device, section, file, effects);
+      element = std::make_unique<RotatingObject>(device, written, file, effects);
     else if (t == keys::typeLight())
-      element = std::make_unique<SimpleObject>(device, section, file, effects);
+      element = std::make_unique<SimpleObject>(device, written, file, effects);
     else if (t == keys::typeBar())
-      element = std::make_unique<ExpandingObject>(device, section, file, effects);
+      element = std::make_unique<ExpandingObject>(device, written, file, effects);
     else if (t == keys::typeNumber())
-      element = std::make_unique<NumberObject>(device, section, file, effects, fonts);
+      element = std::make_unique<NumberObject>(device, written, file, effects, fonts);
     else if (t == keys::typeStatic())
-      element = std::make_unique<StaticObject>(device, section, file, effects);
+      element = std::make_unique<StaticObject>(device, written, file, effects);
     else if (t == keys::typeColour())
-      element = std::make_unique<ColourObject>(device, section, file, effects);
+      element = std::make_unique<ColourObject>(device, written, file, effects);
     else if (t == keys::typePie())
-      element = std::make_unique<PieObject>(device, section, file, effects);
+      element = std::make_unique<PieObject>(device, written, file, effects);
     if (element) {
       logText(std::string(FT("Gauges: element ")) + section);
       elements.push_back(element.release());

@@ -1,7 +1,10 @@
+#include <windows.h>
+
 #include <cmath>
 
 #include "gauges/GaugeElements.h"
 #include "gauges/GaugeKeywords.h"
+#include "gauges/GaugeLint.h"
 #include "gauges/GaugeValues.h"
 #include "gauges/NumberFormats.h"
 #include "plugin/FixedText.h"
@@ -25,6 +28,13 @@ NumberObject::NumberObject(IDirect3DDevice9* device, const std::string& section,
       auto* created = new DigitFont(device, fontName, folder + fontName);
       fonts.push_back(created);
       font = created;
+      if (!created->rect.texture) {
+        // In the lint tool's words; later numbers sharing the font stay quiet.
+        const bool exists = GetFileAttributesA(created->imagePath.c_str()) != INVALID_FILE_ATTRIBUTES;
+        logText(LintMessage{true, file, section, keys::font(),
+                            imageProblemText(fontName, exists ? ImageState::Undecodable : ImageState::Missing)}
+                    .line());
+      }
     }
   }
   bindEffect(effects);
