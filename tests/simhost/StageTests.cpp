@@ -177,7 +177,9 @@ TEST_F(ProbeStage, TimingCountsOnlyThePluginsShare) {
   };
   // The probe spends 20 ms in its third frame hook (host frame 2).
   EXPECT_GE(column(2, 3), 20000.0);
-  EXPECT_LT(column(2, 2), 5000.0);
+  // The host's own body stays well below the probe's 20 ms even on a busy
+  // machine: the probe's time is not charged to the host.
+  EXPECT_LT(column(2, 2), 15000.0);
   EXPECT_LT(column(8, 3), 20000.0);
   for (int f = 0; f < 12; ++f) {
     EXPECT_EQ(column(f, 0), f);
