@@ -2,7 +2,8 @@
 # The benchmark: the full stage and the long drive, each once with the
 # plug-in (its allocation-counting build, drawing through the counting device)
 # and once with the host alone, all in one run; then the gauge renderer on a
-# 1024 x 1024 texture with and without refresh rectangles. Prints the tables
+# 1024 x 1024 texture with and without refresh rectangles, and the damage
+# diagram drawn as whole images and as visible texels only. Prints the tables
 # and writes a plot of the plug-in's share of frame time.
 #
 #   bash scripts/bench.sh [OUTPUT-FOLDER]     (default build/bench)
@@ -56,5 +57,13 @@ mkdir -p "$out/gauge"
    "$(winepath -w "$out/gauge/work")" 600 </dev/null >"$out/gauge/gauge.csv" 2>"$out/gauge/stderr.txt") \
   || { echo "bench: the gauge renderer bench failed:" >&2; cat "$out/gauge/stderr.txt" >&2; exit 1; }
 
-/usr/bin/python3 "$root/scripts/bench_summary.py" --gauge "$out/gauge/gauge.csv" --plot "$out/plugin-share.png" \
+echo "bench: damage diagram, whole images and visible texels" >&2
+mkdir -p "$out/diagram"
+(cd "$out/diagram" && wine "$build/simhost/diagram_bench.exe" \
+   "$(winepath -w "$root/assets/plugin/carDamageHUD.default/Standard")" 300 </dev/null >"$out/diagram/diagram.csv" \
+   2>"$out/diagram/stderr.txt") \
+  || { echo "bench: the diagram bench failed:" >&2; cat "$out/diagram/stderr.txt" >&2; exit 1; }
+
+/usr/bin/python3 "$root/scripts/bench_summary.py" --gauge "$out/gauge/gauge.csv" --diagram "$out/diagram/diagram.csv" \
+  --plot "$out/plugin-share.png" \
   "${runs[@]}" | tee "$out/summary.txt"

@@ -192,6 +192,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__)
     ap.add_argument("runs", nargs="+", help="SCENARIO:CONFIG:FOLDER")
     ap.add_argument("--gauge", help="CSV of the gauge renderer bench")
+    ap.add_argument("--diagram", help="CSV of the damage diagram bench")
     ap.add_argument("--plot", help="PNG to write")
     a = ap.parse_args()
     runs = [Run(s) for s in a.runs]
@@ -209,6 +210,15 @@ def main():
         by = {r["variant"]: float(r["p50_us"]) for r in rows}
         if by.get("RefreshRects"):
             print(f"whole texture / refresh rectangles, p50: {by['WholeTexture'] / by['RefreshRects']:.2f}x")
+        print()
+    if a.diagram:
+        rows = read_csv(a.diagram)
+        print("== damage diagram, 88 part images, each frame finished on the device (us per frame)")
+        print(table(["variant", "frames", "p50 us", "p99 us", "max us", "mean us"],
+                    [[r["variant"], r["frames"], r["p50_us"], r["p99_us"], r["max_us"], r["mean_us"]] for r in rows]))
+        by = {r["variant"]: float(r["p50_us"]) for r in rows}
+        if by.get("VisibleTexels"):
+            print(f"whole images / visible texels, p50: {by['WholeImages'] / by['VisibleTexels']:.2f}x")
         print()
     if a.plot:
         how = plot(runs, a.plot)
