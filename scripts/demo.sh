@@ -19,6 +19,12 @@ game="$build/demo-game"
 rm -rf "$game" "$out"
 mkdir -p "$out"
 cp -r "$build/simhost/stage" "$game"
+# The shipped diagram position (20, 300 at full size) suits larger screens; on
+# the stage's 640 x 480 window it would cover the dashboard's tacho, so the
+# demo places it as a player would there: top right, at half size.
+plugin="$game/Plugins/OSTREL"
+sed -e 's/^PosX=.*/PosX=548/' -e 's/^PosY=.*/PosY=28/' -e 's/^Scale=.*/Scale=0.5/' \
+  "$plugin/carDamageHUD.ini.default" >"$plugin/carDamageHUD.ini"
 python3 "$root/scripts/demo_scenario.py" "$root/simhost/scenarios/full-stage.txt" "$game/scenario.txt" 10
 frames=$(sed -n 's/^frames \([0-9]*\).*/\1/p' "$game/scenario.txt")
 
