@@ -188,6 +188,18 @@ def plot(runs, path):
     return "Pillow"
 
 
+def print_variants(path, title, slow, fast, ratio_name):
+    """The rows of a two-variant micro benchmark and the ratio of their medians."""
+    rows = read_csv(path)
+    print(f"== {title}")
+    print(table(["variant", "frames", "p50 us", "p99 us", "max us", "mean us"],
+                [[r["variant"], r["frames"], r["p50_us"], r["p99_us"], r["max_us"], r["mean_us"]] for r in rows]))
+    by = {r["variant"]: float(r["p50_us"]) for r in rows}
+    if by.get(fast) and slow in by:
+        print(f"{ratio_name}, p50: {by[slow] / by[fast]:.2f}x")
+    print()
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__)
     ap.add_argument("runs", nargs="+", help="SCENARIO:CONFIG:FOLDER")
@@ -203,23 +215,11 @@ def main():
             print(summarise(scenario, plugin, host))
             print()
     if a.gauge:
-        rows = read_csv(a.gauge)
-        print("== gauge renderer on a 1024 x 1024 texture (us per Render)")
-        print(table(["variant", "frames", "p50 us", "p99 us", "max us", "mean us"],
-                    [[r["variant"], r["frames"], r["p50_us"], r["p99_us"], r["max_us"], r["mean_us"]] for r in rows]))
-        by = {r["variant"]: float(r["p50_us"]) for r in rows}
-        if by.get("RefreshRects"):
-            print(f"whole texture / refresh rectangles, p50: {by['WholeTexture'] / by['RefreshRects']:.2f}x")
-        print()
+        print_variants(a.gauge, "gauge renderer on a 1024 x 1024 texture (us per Render)",
+                       "WholeTexture", "RefreshRects", "whole texture / refresh rectangles")
     if a.diagram:
-        rows = read_csv(a.diagram)
-        print("== damage diagram, 88 part images, each frame finished on the device (us per frame)")
-        print(table(["variant", "frames", "p50 us", "p99 us", "max us", "mean us"],
-                    [[r["variant"], r["frames"], r["p50_us"], r["p99_us"], r["max_us"], r["mean_us"]] for r in rows]))
-        by = {r["variant"]: float(r["p50_us"]) for r in rows}
-        if by.get("VisibleTexels"):
-            print(f"whole images / visible texels, p50: {by['WholeImages'] / by['VisibleTexels']:.2f}x")
-        print()
+        print_variants(a.diagram, "damage diagram, 88 part images, each frame finished on the device (us per frame)",
+                       "WholeImages", "VisibleTexels", "whole images / visible texels")
     if a.plot:
         how = plot(runs, a.plot)
         if how:
