@@ -306,7 +306,9 @@ TEST_P(DeviceFaults, GameRunsOnWithTheHostsStateBack) {
   const std::size_t at = calls_.find("device references left ");
   ASSERT_NE(at, std::string::npos) << tail(calls_);
   EXPECT_LE(std::stoi(calls_.substr(at + 23)), 88) << calls_.substr(at, 40);
-  if (*f.logged) EXPECT_NE(log_.find(f.logged), std::string::npos) << log_;
+  if (*f.logged) {
+    EXPECT_NE(log_.find(f.logged), std::string::npos) << log_;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
