@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "D3DTestDevice.h"
+#include "HostRecords.h"
 #include "TextureHandler.h"
 #include "panels/HostState.h"
 
@@ -96,26 +97,15 @@ Figures summarise(std::vector<double> us) {
 }
 
 // The car values the gauges read, as plain host records.
-struct Host {
-  std::vector<std::uint8_t> carState = std::vector<std::uint8_t>(0x1000);
-  std::vector<std::uint8_t> carObject = std::vector<std::uint8_t>(0x2000);
-  std::vector<std::uint8_t> damage = std::vector<std::uint8_t>(0x800);
-  std::vector<std::uint8_t> engine = std::vector<std::uint8_t>(0x400);
-  std::vector<std::uint8_t> valueBlock = std::vector<std::uint8_t>(16);
+struct Host : testing_support::HostRecords {
   Host() {
     auto& p = ostrel::host::pointers();
-    p.carStateBlock = carState.data();
-    p.carObject = carObject.data();
-    p.gaugeValueBlock = valueBlock.data();
-    link(carObject, ostrel::host::kDamageBlockOffset, damage.data());
-    link(carObject, ostrel::host::kEngineRecordOffset, engine.data());
+    p.carStateBlock = carState;
+    p.carObject = carObject;
+    p.gaugeValueBlock = valueBlock;
   }
-  static void link(std::vector<std::uint8_t>& b, std::uint32_t at, void* to) {
-    auto v = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(to));
-    std::memcpy(b.data() + at, &v, 4);
-  }
-  void rpm(float v) { std::memcpy(carState.data() + 0x10, &v, 4); }
-  void speed(float v) { std::memcpy(carState.data() + 0x14, &v, 4); }
+  void rpm(float v) { put(carState, 0x10, v); }
+  void speed(float v) { put(carState, 0x14, v); }
 };
 
 }  // namespace

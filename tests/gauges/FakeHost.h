@@ -4,42 +4,27 @@
 // records, and the gauge value block with the car slot.
 #include <cstdint>
 #include <cstring>
-#include <vector>
 
+#include "HostRecords.h"
 #include "panels/HostState.h"
 
-struct FakeHost {
-  std::vector<std::uint8_t> carState = std::vector<std::uint8_t>(0x800);
-  std::vector<std::uint8_t> carObject = std::vector<std::uint8_t>(0x1200);
-  std::vector<std::uint8_t> damage = std::vector<std::uint8_t>(0x200);
-  std::vector<std::uint8_t> engine = std::vector<std::uint8_t>(0x300);
-  std::vector<std::uint8_t> valueBlock = std::vector<std::uint8_t>(16);
-
+struct FakeHost : testing_support::HostRecords {
+  // Only the records the gauges read: the other host pointers (the device
+  // among them) stay as the test set them.
   FakeHost() { install(); }
   ~FakeHost() { uninstall(); }
 
   void install() {
     auto& p = ostrel::host::pointers();
-    p.carStateBlock = carState.data();
-    p.carObject = carObject.data();
-    p.gaugeValueBlock = valueBlock.data();
-    setPtr(carObject, ostrel::host::kDamageBlockOffset, damage.data());
-    setPtr(carObject, ostrel::host::kEngineRecordOffset, engine.data());
+    p.carStateBlock = carState;
+    p.carObject = carObject;
+    p.gaugeValueBlock = valueBlock;
   }
   static void uninstall() {
     auto& p = ostrel::host::pointers();
     p.carStateBlock = nullptr;
     p.carObject = nullptr;
     p.gaugeValueBlock = nullptr;
-  }
-
-  template <typename T>
-  static void put(std::vector<std::uint8_t>& block, std::uint32_t offset, T value) {
-    std::memcpy(block.data() + offset, &value, sizeof value);
-  }
-  static void setPtr(std::vector<std::uint8_t>& block, std::uint32_t offset, void* value) {
-    const auto v = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(value));
-    std::memcpy(block.data() + offset, &v, sizeof v);
   }
 
   void rpm(float v) { put(carState, 0x10, v); }

@@ -22,8 +22,8 @@ TEST(GaugeValues, NoCarLoadedReadsZeroAndFalse) {
   EXPECT_FALSE(ctx.startCaptured);
   // A car without damage or engine record: those values read 0, not offsets.
   FakeHost host;
-  FakeHost::setPtr(host.carObject, 0x620, nullptr);
-  FakeHost::setPtr(host.carObject, 0x698, nullptr);
+  FakeHost::putAddress(host.carObject, 0x620, nullptr);
+  FakeHost::putAddress(host.carObject, 0x698, nullptr);
   for (int id : {8, 9, 10, 11, 25}) EXPECT_EQ(readValue(ctx, id), 0.0f) << id;
   for (int id : {40, 41, 43}) EXPECT_FALSE(testCondition(ctx, id, 0.0f)) << id;
 }

@@ -4,23 +4,6 @@
 
 namespace panel_tests {
 
-FakeHostMemory::FakeHostMemory() {
-  put(carState, 0x758, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(eventLink)));
-  put(eventLink, 0x10, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(&eventCodeValue)));
-  put(carObject, 0x620, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(damage)));
-  intactCar();
-}
-
-void FakeHostMemory::install(IDirect3DDevice9* device) {
-  auto& p = ostrel::host::pointers();
-  p = {};
-  p.gameStateBlock = gameState;
-  p.carStateBlock = carState;
-  p.pauseBlock = pause;
-  p.carObject = carObject;
-  p.device = device;
-}
-
 void FakeHostMemory::intactCar() {
   for (int w = 0; w < 300; ++w) setF(w, 1.0f);
   // Words where a larger value means more damage, and the state codes.

@@ -7,44 +7,34 @@
 #include <string>
 #include <vector>
 
+#include "HostRecords.h"
 #include "panels/HostState.h"
 #include "plugin/HostInterfaces.h"
 
 namespace panel_tests {
 
-struct FakeHostMemory {
-  alignas(8) std::uint8_t gameState[0x800]{};
-  alignas(8) std::uint8_t carState[0x800]{};
-  alignas(8) std::uint8_t pause[0x40]{};
-  alignas(8) std::uint8_t carObject[0x800]{};
-  alignas(8) std::uint8_t damage[300 * 4]{};
-  alignas(8) std::uint8_t eventLink[0x40]{};
-  std::int32_t eventCodeValue = 0;
+struct FakeHostMemory : testing_support::HostRecords {
   float crackFloats[32]{};
 
-  FakeHostMemory();
-  // Points the plug-in's host pointers at these buffers (device kept as given).
-  void install(IDirect3DDevice9* device = nullptr);
+  // An intact car, no engine record (the panels read none).
+  FakeHostMemory() {
+    putAddress(carObject, ostrel::host::kEngineRecordOffset, nullptr);
+    intactCar();
+  }
   // An intact car: nothing classifies above level 0.
   void intactCar();
   void noCar() { ostrel::host::pointers().carObject = nullptr; }
 
-  template <typename T>
-  static void put(std::uint8_t* block, std::uint32_t offset, T v) {
-    std::memcpy(block + offset, &v, sizeof v);
-  }
   void setF(int word, float v) { put(damage, 4 * word, v); }
   void setI(int word, std::int32_t v) { put(damage, 4 * word, v); }
-  void setPointerWord(int word, const void* p) {
-    put(damage, 4 * word, static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p)));
-  }
+  void setPointerWord(int word, const void* p) { putAddress(damage, 4 * word, p); }
 
   void mode(std::int32_t m) { put(gameState, 0x728, m); }
   void preStart(float t) { put(carState, 0x244, t); }
   void finished(std::int32_t f) { put(carState, 0x144, f); }
   void clock(float s) { put(carState, 0x15C, s); }
   void eventFlag(std::int32_t f) { put(carState, 0x274, f); }
-  void eventCode(std::int32_t c) { eventCodeValue = c; }
+  void eventCode(std::int32_t c) { eventCodeWord = c; }
   void paused(std::int32_t p) { put(pause, 0x10, p); }
 };
 

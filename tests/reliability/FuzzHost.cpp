@@ -1,17 +1,8 @@
 #include "FuzzHost.h"
 
 namespace fuzz {
-namespace {
-
-std::uint32_t address(const void* p) { return static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(p)); }
-
-}  // namespace
 
 FuzzHostMemory::FuzzHostMemory() {
-  put(carState, 0x758, address(eventLink));
-  put(eventLink, 0x10, address(&eventCode));
-  put(carObject, ostrel::host::kDamageBlockOffset, address(damage));
-  put(carObject, ostrel::host::kEngineRecordOffset, address(engine));
   // Driving, engine running, part of the car broken: every panel and most
   // gauge elements have something to show.
   put(gameState, ostrel::host::kGameModeOffset, std::int32_t{1});
@@ -25,17 +16,6 @@ FuzzHostMemory::FuzzHostMemory() {
   for (int w = 0; w < 300; ++w) put(damage, 4 * w, (w % 7) * 0.15f);
   for (int w = 128; w < 219; ++w) put(damage, 4 * w, (w % 5) * 0.25f);  // tire wear
   put(damage, 290 * 4, std::uint32_t{0});
-}
-
-void FuzzHostMemory::install(IDirect3DDevice9* device) {
-  auto& p = ostrel::host::pointers();
-  p = {};
-  p.gameStateBlock = gameState;
-  p.carStateBlock = carState;
-  p.pauseBlock = pause;
-  p.carObject = carObject;
-  p.gaugeValueBlock = gaugeBlock;
-  p.device = device;
 }
 
 }  // namespace fuzz

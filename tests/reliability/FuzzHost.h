@@ -5,31 +5,15 @@
 #include <cstdint>
 #include <cstring>
 
+#include "HostRecords.h"
 #include "panels/HostState.h"
 #include "plugin/HostInterfaces.h"
 
-struct IDirect3DDevice9;
-
 namespace fuzz {
 
-struct FuzzHostMemory {
-  alignas(8) std::uint8_t gameState[0x800]{};
-  alignas(8) std::uint8_t carState[0x800]{};
-  alignas(8) std::uint8_t pause[0x40]{};
-  alignas(8) std::uint8_t carObject[0x1200]{};
-  alignas(8) std::uint8_t damage[300 * 4]{};
-  alignas(8) std::uint8_t engine[0x400]{};
-  alignas(8) std::uint8_t eventLink[0x40]{};
-  alignas(8) std::uint8_t gaugeBlock[0x40]{};
-  std::int32_t eventCode = 0;
-
+// A car in the middle of a stage, engine running, part of it broken.
+struct FuzzHostMemory : testing_support::HostRecords {
   FuzzHostMemory();
-  // Points the host pointers here, with `device` as the host's device.
-  void install(IDirect3DDevice9* device);
-  template <typename T>
-  static void put(std::uint8_t* block, std::uint32_t offset, T v) {
-    std::memcpy(block + offset, &v, sizeof v);
-  }
 };
 
 class SilentHost : public IHostGame {
