@@ -131,6 +131,13 @@ void HostGame::WriteText(float x, float y, const char* text) {
   ID3DXFont* f = font(font_);
   if (!f) return;
   int ix = static_cast<int>(x), iy = static_cast<int>(y);
+  // Mode 3 centres the text on (x, y): the panels place their labels and
+  // table columns at the middle of what they label.
+  if (textMode_ == 3) {
+    RECT c{ix - 1000, iy - 100, ix + 1000, iy + 100};
+    f->DrawTextA(nullptr, text, -1, &c, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP, colour_);
+    return;
+  }
   // Mode 4 (menu pages) is drawn with a drop shadow; the others plain.
   if (textMode_ == 4) {
     RECT s{ix + 1, iy + 1, ix + 2000, iy + 200};
