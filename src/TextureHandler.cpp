@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "KVX/ComRelease.h"
 #include "KVX/D3D9Helpers.h"
 #include "gauges/GaugeEffect.h"
 #include "gauges/GaugeElements.h"
@@ -14,15 +15,6 @@
 #include "plugin/Log.h"
 
 namespace ostrel {
-namespace {
-
-template <typename T>
-void releaseCom(T*& p) {
-  if (p) p->Release();
-  p = nullptr;
-}
-
-}  // namespace
 
 TextureHandler::TextureHandler(IDirect3DDevice9* dev, IDirect3DTexture9* targetTexture,
                                const std::string& definition, const std::string& fileName)

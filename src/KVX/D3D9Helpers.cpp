@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "KVX/ComRelease.h"
 #include "KVX/ImageDecoder.h"
 #include "plugin/FixedText.h"
 #include "plugin/Log.h"
@@ -112,16 +113,6 @@ HRESULT loadTextureFromFile(IDirect3DDevice9* device, const std::wstring& path,
   if (created) created->Release();
   return hr;
 }
-
-namespace {
-
-template <typename T>
-void releaseCom(T*& p) {
-  if (p) p->Release();
-  p = nullptr;
-}
-
-}  // namespace
 
 HRESULT loadTexturedRect(IDirect3DDevice9* device, const std::wstring& path, float x, float y,
                          float w, float h, TexturedRect* rect) {

@@ -2,14 +2,10 @@
 
 #include <wincodec.h>
 
+#include "KVX/ComRelease.h"
+
 namespace ostrel {
 namespace {
-
-template <typename T>
-void releaseCom(T*& p) {
-  if (p) p->Release();
-  p = nullptr;
-}
 
 // Both GUIDs are spelled out: the imaging factory class is the newer one and
 // the interface the original, as the platform pairs them.
