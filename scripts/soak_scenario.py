@@ -11,8 +11,9 @@ CYCLE = 500
 
 
 def cycle(start, n):
+    """The (frame, lines) blocks of cycle n, which begins at frame `start`."""
     damage_word = n % 60
-    lines = [
+    blocks = [
         (0, ["mode 5", "finished 0", "prestart 0", "damagef 0 1.0", "damagei 30 1"]),
         (20, ["mode 1", r"texture Cars\Car1\Textures\dashboard.png", "prestart 1.0 step -0.02",
               "clock 1 step 0.0166667", "rpm 2000 step 10", "gear 2", "gear-index 2"]),
@@ -26,28 +27,18 @@ def cycle(start, n):
         (440, ["mode 10"]),
         (470, ["mode 5"]),
     ]
-    out = []
-    for offset, body in lines:
-        out.append(f"frame {start + offset}")
-        out += [f"  {b}" for b in body]
-    return out
+    return [(start + offset, body) for offset, body in blocks]
 
 
 def main():
     frames, target = int(sys.argv[1]), sys.argv[2]
     out = [f"frames {frames}"]
-    n = 0
-    while n * CYCLE < frames:
-        out += [l for l in cycle(n * CYCLE, n) if not l.startswith("frame ") or int(l.split()[1]) < frames]
-        n += 1
-    # Drop bodies whose frame line fell past the end.
-    kept, skip = [], False
-    for l in out:
-        if l.startswith("frame "):
-            skip = int(l.split()[1]) >= frames
-        if not skip:
-            kept.append(l)
-    open(target, "w", encoding="utf-8").write("\n".join(kept) + "\n")
+    for n in range((frames + CYCLE - 1) // CYCLE):
+        for frame, body in cycle(n * CYCLE, n):
+            if frame < frames:
+                out.append(f"frame {frame}")
+                out += [f"  {b}" for b in body]
+    open(target, "w", encoding="utf-8").write("\n".join(out) + "\n")
 
 
 if __name__ == "__main__":

@@ -55,19 +55,20 @@ class SavedDrawState {
   DWORD colorOp_ = 0, alphaOp_ = 0;
 };
 
-// Adds the time of one call to the host's own account.
+// Adds the counter ticks of one call to the host's own account: two counter
+// reads per call, converted to seconds only when the account is taken (the
+// tire panel alone makes thousands of calls a frame).
 class CallTimer {
  public:
-  explicit CallTimer(double& total) : total_(total) { QueryPerformanceCounter(&start_); }
+  explicit CallTimer(long long& ticks) : ticks_(ticks) { QueryPerformanceCounter(&start_); }
   ~CallTimer() {
-    LARGE_INTEGER end, frequency;
+    LARGE_INTEGER end;
     QueryPerformanceCounter(&end);
-    QueryPerformanceFrequency(&frequency);
-    total_ += static_cast<double>(end.QuadPart - start_.QuadPart) / static_cast<double>(frequency.QuadPart);
+    ticks_ += end.QuadPart - start_.QuadPart;
   }
 
  private:
-  double& total_;
+  long long& ticks_;
   LARGE_INTEGER start_;
 };
 
@@ -102,25 +103,26 @@ void HostGame::hostText(int x, int y, const char* text, D3DCOLOR colour) {
   f->DrawTextA(nullptr, text, -1, &r, DT_LEFT | DT_TOP | DT_NOCLIP, colour);
 }
 
-void HostGame::unused1() {
-  const CallTimer timer(callSeconds_);
-  log_.record("unused1", "-");
-}
-void HostGame::unused2() {
-  const CallTimer timer(callSeconds_);
-  log_.record("unused2", "-");
-}
-void HostGame::unused5() {
-  const CallTimer timer(callSeconds_);
-  log_.record("unused5", "-");
-}
-void HostGame::unused8() {
-  const CallTimer timer(callSeconds_);
-  log_.record("unused8", "-");
+double HostGame::takeCallSeconds() {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  const double s = static_cast<double>(callTicks_) / static_cast<double>(frequency.QuadPart);
+  callTicks_ = 0;
+  return s;
 }
 
+void HostGame::recordUnused(const char* name) {
+  const CallTimer timer(callTicks_);
+  log_.record(name, "-");
+}
+
+void HostGame::unused1() { recordUnused("unused1"); }
+void HostGame::unused2() { recordUnused("unused2"); }
+void HostGame::unused5() { recordUnused("unused5"); }
+void HostGame::unused8() { recordUnused("unused8"); }
+
 void HostGame::WriteText(float x, float y, const char* text) {
-  const CallTimer timer(callSeconds_);
+  const CallTimer timer(callTicks_);
   if (!text) {
     log_.record("WriteText", "%.2f %.2f (null)", x, y);
     return;
@@ -157,7 +159,7 @@ void HostGame::fillRect(float x, float y, float w, float h, D3DCOLOR c, D3DPRIMI
 }
 
 void HostGame::DrawMarker(int graphic, float x, float y) {
-  const CallTimer timer(callSeconds_);
+  const CallTimer timer(callTicks_);
   log_.record("DrawMarker", "%d %.2f %.2f colour=%08lX", graphic, x, y, static_cast<unsigned long>(colour_));
   // One pixel, covering the pixel whose top-left corner is (x, y). Points are
   // queued and drawn together, as a real renderer batches them: a panel made
@@ -175,7 +177,7 @@ void HostGame::flushMarkers() {
 }
 
 void HostGame::PrepareMenuPage(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
-  const CallTimer timer(callSeconds_);
+  const CallTimer timer(callTicks_);
   log_.record("PrepareMenuPage", "%u %u %u %u", a, b, c, d);
   flushMarkers();
   D3DVIEWPORT9 vp{};
@@ -185,7 +187,7 @@ void HostGame::PrepareMenuPage(std::uint32_t a, std::uint32_t b, std::uint32_t c
 }
 
 void HostGame::DrawHighlightBox(float x, float y, float w, float h) {
-  const CallTimer timer(callSeconds_);
+  const CallTimer timer(callTicks_);
   log_.record("DrawHighlightBox", "%.2f %.2f %.2f %.2f", x, y, w, h);
   flushMarkers();
   colour_ = kHighlight;
@@ -193,13 +195,13 @@ void HostGame::DrawHighlightBox(float x, float y, float w, float h) {
 }
 
 void HostGame::BeginDrawModes(int mask) {
-  const CallTimer timer(callSeconds_);
+  const CallTimer timer(callTicks_);
   log_.record("BeginDrawModes", "%d", mask);
   modeStack_.push_back(mask);
 }
 
 void HostGame::EndDrawModes(int mask) {
-  const CallTimer timer(callSeconds_);
+  const CallTimer timer(callTicks_);
   log_.record("EndDrawModes", "%d", mask);
   flushMarkers();
   if (modeStack_.empty() || modeStack_.back() != mask) {
@@ -212,19 +214,19 @@ void HostGame::EndDrawModes(int mask) {
 }
 
 void HostGame::SelectFont(int number) {
-  const CallTimer timer(callSeconds_);
+  const CallTimer timer(callTicks_);
   log_.record("SelectFont", "%d", number);
   font_ = number;
 }
 
 void HostGame::SelectTextMode(int mode) {
-  const CallTimer timer(callSeconds_);
+  const CallTimer timer(callTicks_);
   log_.record("SelectTextMode", "%d", mode);
   textMode_ = mode;
 }
 
 void HostGame::SetColor(float r, float g, float b, float a) {
-  const CallTimer timer(callSeconds_);
+  const CallTimer timer(callTicks_);
   log_.record("SetColor", "%.3f %.3f %.3f %.3f", r, g, b, a);
   colour_ = D3DCOLOR_ARGB(component(a), component(r), component(g), component(b));
 }

@@ -110,7 +110,7 @@ HRESULT loadTextureFromFile(IDirect3DDevice9* device, const std::wstring& path,
     *texture = created;
     created = nullptr;
   }
-  if (created) created->Release();
+  releaseCom(created);
   return hr;
 }
 

@@ -6,17 +6,18 @@
 
 #include <string>
 
+#include "D3DTestDevice.h"
+
 namespace ostrel::preview {
 
 class PreviewDevice {
  public:
-  PreviewDevice();
-  ~PreviewDevice();
+  PreviewDevice() = default;
   PreviewDevice(const PreviewDevice&) = delete;
   PreviewDevice& operator=(const PreviewDevice&) = delete;
 
-  bool ok() const { return device_ != nullptr; }
-  IDirect3DDevice9* device() const { return device_; }
+  bool ok() const { return screen_.ok(); }
+  IDirect3DDevice9* device() const { return screen_.device(); }
   // A render-target texture of the given size, cleared to transparent black;
   // the caller owns the reference. Null on failure.
   IDirect3DTexture9* createTarget(UINT width, UINT height);
@@ -27,9 +28,9 @@ class PreviewDevice {
   HRESULT savePng(IDirect3DTexture9* texture, const std::string& path);
 
  private:
-  HWND window_ = nullptr;
-  IDirect3D9* d3d_ = nullptr;
-  IDirect3DDevice9* device_ = nullptr;
+  // The same hidden-window device the tests draw on; the preview draws only
+  // into its own render targets, so the back buffer stays small.
+  testing_support::D3DTestDevice screen_{64, 64};
 };
 
 }  // namespace ostrel::preview
