@@ -65,5 +65,5 @@ mkdir -p "$out/diagram"
   || { echo "bench: the diagram bench failed:" >&2; cat "$out/diagram/stderr.txt" >&2; exit 1; }
 
 /usr/bin/python3 "$root/scripts/bench_summary.py" --gauge "$out/gauge/gauge.csv" --diagram "$out/diagram/diagram.csv" \
-  --plot "$out/plugin-share.png" \
+  --plot "$out/plugin-share.png" --ia32 "$(ia32_mode)" \
   "${runs[@]}" | tee "$out/summary.txt"

@@ -206,7 +206,11 @@ def main():
     ap.add_argument("--gauge", help="CSV of the gauge renderer bench")
     ap.add_argument("--diagram", help="CSV of the damage diagram bench")
     ap.add_argument("--plot", help="PNG to write")
+    ap.add_argument("--ia32", help="how 32-bit code ran (native or emulated): times compare only within one mode")
     a = ap.parse_args()
+    if a.ia32:
+        print(f"32-bit code ran {a.ia32}")
+        print()
     runs = [Run(s) for s in a.runs]
     for scenario in dict.fromkeys(r.scenario for r in runs):
         plugin = next((r for r in runs if r.scenario == scenario and r.config == "plugin"), None)

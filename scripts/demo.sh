@@ -34,14 +34,21 @@ start=$(date +%s)
 # run on real time, so the pictures follow the scenario's timeline.
 (cd "$game" && wine simhost.exe scenario.txt out >"$out/host-output.txt" 2>&1) &
 host=$!
-# Progress from the screenshots the host has written so far.
+# Progress from the screenshots the host has written so far: one line kept
+# up to date on a terminal, else a whole line per tenth of the stage.
+shown_tenth=0
 while kill -0 "$host" 2>/dev/null; do
   done_frames=$(( $(ls "$game/out" 2>/dev/null | grep -c '^anim-' || true) * 10 ))
-  printf '\rdemo: frame %d of %d' "$done_frames" "$frames"
+  if [ -t 1 ]; then
+    printf '\rdemo: frame %d of %d' "$done_frames" "$frames"
+  elif [ "$frames" -gt 0 ] && [ $(( done_frames * 10 / frames )) -gt "$shown_tenth" ]; then
+    shown_tenth=$(( done_frames * 10 / frames ))
+    echo "demo: frame $done_frames of $frames"
+  fi
   sleep 2
 done
 wait "$host" && status=0 || status=$?
-printf '\rdemo: frame %d of %d\n' "$frames" "$frames"
+if [ -t 1 ]; then printf '\rdemo: frame %d of %d\n' "$frames" "$frames"; else echo "demo: frame $frames of $frames"; fi
 seconds=$(( $(date +%s) - start ))
 
 cp "$game/out/calls.log" "$game/out/timing.csv" "$out/" 2>/dev/null || true
@@ -63,7 +70,7 @@ if [ ${#shots[@]} -gt 0 ]; then
 fi
 
 {
-  echo "OSTREL demo: full stage in the simulated host"
+  echo "OSTREL demo: full stage in the simulated host; 32-bit code ran $(ia32_mode)"
   echo "frames: $frames   wall time: ${seconds} s   host exit code: $status"
   echo "plug-in start-up:"
   grep -E "Default files: installed|detour: |Gauge texture created|Gauge reload" "$out/OSTREL.log" | sed 's/^/  /' || true

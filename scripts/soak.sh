@@ -29,8 +29,9 @@ status=0
 (cd "$game" && wine simhost.exe scenario.txt out --no-pace --quiet-calls --resources-every "$every" \
    </dev/null >"$out/host-output.txt" 2>&1) || status=$?
 echo "soak: host ended with $status after $(( $(date +%s) - start )) s" >&2
-/usr/bin/python3 - "$game/out/calls.log" "$game/Plugins/OSTREL/OSTREL.log" <<'PY'
+/usr/bin/python3 - "$game/out/calls.log" "$game/Plugins/OSTREL/OSTREL.log" "$(ia32_mode)" <<'PY'
 import re, sys
+print(f"soak: 32-bit code ran {sys.argv[3]}")
 calls = open(sys.argv[1], encoding="utf-8", errors="replace").read().splitlines()
 rows = []
 for l in calls:

@@ -27,6 +27,7 @@ if [ $# -eq 0 ] || [ "${OSTREL_NATIVE:-0}" = 1 ]; then
 fi
 . "$root/scripts/wine-session.sh"
 start_wine_session
+echo "== 32-bit code runs $(ia32_mode) =="
 
 cd "$build"
 wine_status=0

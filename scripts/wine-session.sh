@@ -6,6 +6,7 @@
 _ostrel_scripts="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 . "$_ostrel_scripts/wine-env.sh"
 . "$_ostrel_scripts/xvfb.sh"
+. "$_ostrel_scripts/ia32.sh"
 start_wine_session() {
   start_xvfb
   trap stop_xvfb EXIT

@@ -13,6 +13,7 @@
 #include "hooks/HookState.h"
 #include "plugin/FixedText.h"
 #include "plugin/Log.h"
+#include "plugin/SteadyClock.h"
 
 namespace ostrel {
 
@@ -21,7 +22,7 @@ TextureHandler::TextureHandler(IDirect3DDevice9* dev, IDirect3DTexture9* targetT
     : BasicHUD(std::string(), NoLoad{}),
       textureFileName(fileName),
       device(dev),
-      lastRenderTime(std::chrono::steady_clock::now()) {
+      lastRenderTime(steadyNow()) {
   try {
     if (!device || !targetTexture) {
       logText(std::string(FT("Gauges: no device or target texture for ")) + definition);
@@ -139,7 +140,7 @@ void TextureHandler::Render() {
   float dt = 0.0f;
   try {
     if (!baseImage || !target || !device || !valueContext) return;
-    const auto now = std::chrono::steady_clock::now();
+    const auto now = steadyNow();
     dt = static_cast<float>(
         static_cast<double>(
             std::chrono::duration_cast<std::chrono::nanoseconds>(now - lastRenderTime).count()) /

@@ -15,6 +15,7 @@
 #include "plugin/Plugin.h"
 #include "plugin/PluginPaths.h"
 #include "plugin/Settings.h"
+#include "plugin/SteadyClock.h"
 
 namespace ostrel {
 
@@ -26,7 +27,7 @@ using HostMember = std::uint32_t(__attribute__((thiscall)) *)(void*);
 using clock = std::chrono::steady_clock;
 
 std::int32_t lastGameMode = 0;
-clock::time_point lastFrameTime = clock::now();
+clock::time_point lastFrameTime = steadyNow();
 std::uint32_t hostWidthSaved = 0;
 // Whether the last frame saw the Home key down: one reload needs a frame
 // with the key up before it, so a key that stays down (or an input state
@@ -118,7 +119,7 @@ void frameWork() {
   // 4. The car may change from frame to frame.
   host::refreshCarObject();
   // 5. Elapsed time, measured every call.
-  const clock::time_point now = clock::now();
+  const clock::time_point now = steadyNow();
   const float dt =
       static_cast<float>(std::chrono::duration_cast<std::chrono::nanoseconds>(now - lastFrameTime).count()) /
       1000000000.0f;

@@ -7,6 +7,7 @@
 #include "plugin/Log.h"
 #include "plugin/PluginPaths.h"
 #include "plugin/Settings.h"
+#include "plugin/SteadyClock.h"
 
 namespace ostrel {
 
@@ -78,7 +79,7 @@ void BasicHUD::stepBlink() {
   using clock = std::chrono::steady_clock;
   static clock::time_point periodStart;
   static bool started = false;
-  const clock::time_point now = clock::now();
+  const clock::time_point now = steadyNow();
   if (!started) {
     started = true;
     periodStart = now;

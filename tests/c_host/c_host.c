@@ -288,7 +288,7 @@ static void firstRun(const char* dll, const char* self) {
     check(0, "second run could not start (error %lu)", GetLastError());
     return;
   }
-  WaitForSingleObject(process.hProcess, 120000);
+  WaitForSingleObject(process.hProcess, 600000);
   DWORD code = 1;
   GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hThread);

@@ -20,6 +20,7 @@
 #include "D3DTestDevice.h"
 #include "FakeHost.h"
 #include "KVX/D3D9Helpers.h"
+#include "ManualClock.h"
 #include "TextureHandler.h"
 #include "hooks/HookState.h"
 #include "plugin/Log.h"
@@ -116,7 +117,7 @@ class GaugeScene : public ::testing::Test {
   // Renders one frame as the host would, inside its scene, with `dt` seconds
   // since the previous drawn frame.
   void render(ostrel::TextureHandler& h, double dt = 1.0 / 60.0) {
-    h.lastRenderTime = std::chrono::steady_clock::now() -
+    h.lastRenderTime = ostrel::steadyNow() -
                        std::chrono::microseconds(static_cast<long long>(dt * 1e6));
     renderNow(h);
   }

@@ -62,7 +62,7 @@ frame 100
 SCENARIO
 # At the scenario's 60 frames a second: the damage shows on the diagram's next
 # blink tick (half a second of real time), well before the driving shot.
-(cd "$game" && timeout 300 wine simhost.exe scenario.txt out >"$work/host.out" 2>&1) || {
+(cd "$game" && timeout 1200 wine simhost.exe scenario.txt out >"$work/host.out" 2>&1) || {
   fail "the host ended with $?"; cat "$work/host.out"; }
 log="$game/Plugins/OSTREL/OSTREL.log"
 calls="$game/out/calls.log"

@@ -80,21 +80,15 @@ TEST(Budget, DamageFramesAllocateNothing) {
 
   constexpr int kFrames = 1000;
   long levelSum = 0;
-  LARGE_INTEGER f, t0, t1;
-  QueryPerformanceFrequency(&f);
   counting = true;
   allocations = 0;
-  QueryPerformanceCounter(&t0);
   for (int frame = 0; frame < kFrames; ++frame) {
     const DamageWords d = hostDamageWords();
     for (int part = 0; part < kPartCount; ++part) levelSum += classifyPart(d, part);
     table.draw(&host);
   }
-  QueryPerformanceCounter(&t1);
   counting = false;
   EXPECT_EQ(allocations.load(), 0);
   EXPECT_GT(levelSum, 0);
   EXPECT_EQ(host.calls, (kFrames + 1) * (2 + listed * 2 + 2 + 4 * (1 + 236 + 2) + 1));
-  const double perFrameMs = 1000.0 * (t1.QuadPart - t0.QuadPart) / f.QuadPart / kFrames;
-  EXPECT_LT(perFrameMs, 1.0) << "classification and a table frame should cost well under a millisecond";
 }

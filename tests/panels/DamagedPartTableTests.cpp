@@ -6,6 +6,7 @@
 #include <set>
 
 #include "FakeHost.h"
+#include "ManualClock.h"
 #include "PanelFiles.h"
 #include "panels/DamagedPartTableHUD.h"
 #include "panels/PartNames.h"
@@ -126,6 +127,7 @@ TEST_F(PartTable, HeadingBoxesOnTop) {
 
 TEST_F(PartTable, WorstLevelBlinksWithTheSharedClock) {
   mem.setI(36, 0);
+  test_support::ManualClock clock;
   bool sawRed = false, sawBlack = false;
   for (int k = 0; k < 30; ++k) {
     RecordingHost frame;
@@ -138,7 +140,7 @@ TEST_F(PartTable, WorstLevelBlinksWithTheSharedClock) {
       EXPECT_EQ(c, (Colour{0, 0, 0, 1}));
       sawBlack = true;
     }
-    Sleep(50);
+    clock.advance(0.05);
   }
   EXPECT_TRUE(sawRed);
   EXPECT_TRUE(sawBlack);

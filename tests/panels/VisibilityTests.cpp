@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "FakeHost.h"
+#include "ManualClock.h"
 #include "PanelFiles.h"
 #include "panels/BasicHUD.h"
 
@@ -160,18 +161,19 @@ TEST_F(Visibility, NoHostBlocksMeansModeZero) {
 }
 
 TEST(BlinkClock, OnForTheFirstHalfOfEachSecond) {
+  test_support::ManualClock clock;
   BasicHUD a("BlinkProbe");
   a.stepBlink();  // starts the shared period if no panel has yet
-  Sleep(1200);
+  clock.advance(1.2);
   a.stepBlink();
   EXPECT_FALSE(a.blinkOn) << "period restarted";
-  Sleep(300);
+  clock.advance(0.3);
   a.stepBlink();
   EXPECT_TRUE(a.blinkOn);
   BasicHUD b("BlinkProbe");
   b.stepBlink();
   EXPECT_TRUE(b.blinkOn) << "one clock for all panels";
-  Sleep(400);
+  clock.advance(0.4);
   b.stepBlink();
   EXPECT_FALSE(b.blinkOn);
 }

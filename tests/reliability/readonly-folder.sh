@@ -62,7 +62,7 @@ run_locked() {
   local before after
   before=$(cd "$plugin" && find . -type f -print0 | sort -z | xargs -0 md5sum)
   rm -rf "$work/game/out"
-  (cd "$work/game" && timeout 300 wine simhost.exe scenario.txt out --no-pace >"$work/$label.out" 2>&1)
+  (cd "$work/game" && timeout 1200 wine simhost.exe scenario.txt out --no-pace >"$work/$label.out" 2>&1)
   local code=$?
   after=$(cd "$plugin" && find . -type f -print0 | sort -z | xargs -0 md5sum)
   chattr -R -i "$plugin"
@@ -78,7 +78,7 @@ run_locked() {
 # A first start: only the shipped templates, nothing installed.
 run_locked first-start
 # A normal start installs the defaults and writes the log; then read-only.
-(cd "$work/game" && timeout 300 wine simhost.exe scenario.txt out --no-pace >"$work/normal.out" 2>&1) || {
+(cd "$work/game" && timeout 1200 wine simhost.exe scenario.txt out --no-pace >"$work/normal.out" 2>&1) || {
   echo "FAIL normal start"; failures=$((failures+1)); }
 [ -f "$plugin/OSTREL.log" ] || { echo "FAIL normal start wrote no log"; failures=$((failures+1)); }
 run_locked after-install

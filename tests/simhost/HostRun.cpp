@@ -47,7 +47,7 @@ RunResult runHost(const std::string& gameFolder, const std::string& scenarioText
   std::string command = "\"" + exe + "\" scenario.txt out " + extraArgs;
   PROCESS_INFORMATION pi{};
   if (CreateProcessA(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, gameFolder.c_str(), &si, &pi)) {
-    if (WaitForSingleObject(pi.hProcess, 180000) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 99);
+    if (WaitForSingleObject(pi.hProcess, 900000) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 99);
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     result.exitCode = code;

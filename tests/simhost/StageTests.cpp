@@ -175,12 +175,13 @@ TEST_F(ProbeStage, TimingCountsOnlyThePluginsShare) {
     for (int i = 0; i <= col; ++i) std::getline(in, cell, ',');
     return std::stod(cell);
   };
-  // The probe spends 20 ms in its third frame hook (host frame 2).
-  EXPECT_GE(column(2, 3), 20000.0);
-  // The host's own body stays well below the probe's 20 ms even on a busy
-  // machine: the probe's time is not charged to the host.
-  EXPECT_LT(column(2, 2), 15000.0);
-  EXPECT_LT(column(8, 3), 20000.0);
+  // The probe spends 200 ms in its third frame hook (host frame 2). That time
+  // is the plug-in's: it outweighs the host's own body in that frame, and the
+  // plug-in's share of a frame without it. Compared within the run, since an
+  // emulated machine runs the host's body ten times slower.
+  EXPECT_GE(column(2, 3), 200000.0);
+  EXPECT_LT(column(2, 2), column(2, 3)) << "the probe's time was charged to the host";
+  EXPECT_LT(column(8, 3), column(2, 3));
   for (int f = 0; f < 12; ++f) {
     EXPECT_EQ(column(f, 0), f);
     EXPECT_GE(column(f, 3), 0.0);

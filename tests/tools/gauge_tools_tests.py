@@ -21,7 +21,7 @@ PIVOT = (100, 128)
 
 def run(script, *args, cwd=None):
     p = subprocess.run(["bash", os.path.join(SCRIPTS, script), *args], cwd=cwd, capture_output=True, text=True,
-                       timeout=300)
+                       timeout=1200)
     return p.returncode, p.stdout, p.stderr
 
 
