@@ -2,6 +2,7 @@
 // rectangles and set option.
 #include "TextureHandler.h"
 #include "gauges/CarDataFile.h"
+#include "gauges/CheckedSets.h"
 #include "gauges/GaugeEffectReader.h"
 #include "gauges/GaugeElements.h"
 #include "gauges/GaugeKeywords.h"
@@ -18,11 +19,14 @@ namespace ostrel {
 void TextureHandler::loadGaugeSet() {
   using namespace gauges;
   const std::string& file = definitionPath;
-  // The author's mistakes first, in the words of the lint tool; images are
-  // reported as they load.
-  LintOptions lint;
-  lint.otherDefinitions = siblingDefinitions(file);
-  for (const LintMessage& m : lintGaugeDefinition(file, lint)) logText(m.line());
+  // The author's mistakes first, in the words of the lint tool, once per set
+  // (not for every texture the host creates from it); images are reported as
+  // they load.
+  if (firstLoadOfSet(file)) {
+    LintOptions lint;
+    lint.otherDefinitions = siblingDefinitions(file);
+    for (const LintMessage& m : lintGaugeDefinition(file, lint)) logText(m.line());
+  }
   for (const std::string& written : listSettingSections(file)) {
     if (written.empty()) continue;
     std::string section = written;

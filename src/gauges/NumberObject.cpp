@@ -28,13 +28,8 @@ NumberObject::NumberObject(IDirect3DDevice9* device, const std::string& section,
       auto* created = new DigitFont(device, fontName, folder + fontName);
       fonts.push_back(created);
       font = created;
-      if (!created->rect.texture) {
-        // In the lint tool's words; later numbers sharing the font stay quiet.
-        const bool exists = GetFileAttributesA(created->imagePath.c_str()) != INVALID_FILE_ATTRIBUTES;
-        logText(LintMessage{true, file, section, keys::font(),
-                            imageProblemText(fontName, exists ? ImageState::Undecodable : ImageState::Missing)}
-                    .line());
-      }
+      // Later numbers sharing the font stay quiet.
+      if (!created->rect.texture) logImageProblem(keys::font(), fontName, created->imagePath);
     }
   }
   bindEffect(effects);
@@ -50,9 +45,11 @@ void NumberObject::Draw(IDirect3DDevice9* device, GaugeValueContext& context, fl
     formatReported_ = true;
     logText(std::string(FT("Gauges: no number format for ")) + section_);
   }
+  // A font without its image draws nothing, so it must not use up a
+  // show-once effect the next element sharing it needs.
+  if (!font->loaded()) return;
   std::uint32_t c = colour;
   if (!passEffect(c)) return;
-  if (!font->loaded()) return;
   const float a = angle * 0.017453292f;
   const float dirX = std::cos(a), dirY = std::sin(a);
   const float cell = font->cellWidth;

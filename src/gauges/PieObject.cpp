@@ -33,7 +33,9 @@ void PieObject::Draw(IDirect3DDevice9* device, GaugeValueContext& context, float
   const float endAngle = calibratedAngle(angles, values, v) * 0.017453292f;
   const float startAngle = angles[0] * 0.017453292f;
   // Screen angles: 0 points down, growing angles sweep clockwise. The image is
-  // mapped the way it is drawn (its top stays at the top of the screen).
+  // sampled at v = 0.5 + 0.5 sin t while the screen's y grows downward, so the
+  // image's bottom row lands at the top of the sector: gauge sets made for the
+  // host carry their pie images drawn for exactly this mapping.
   float a = 4.712389f - startAngle, b = 4.712389f - endAngle;
   const float hi = std::max(a, b), lo = std::min(a, b);
   const float r = static_cast<float>(std::min(width, height)) * 0.5f;
@@ -43,7 +45,7 @@ void PieObject::Draw(IDirect3DDevice9* device, GaugeValueContext& context, float
   for (int k = 0; k <= n; ++k) {
     const float t = hi - (static_cast<float>(k) / static_cast<float>(n)) * (hi - lo);
     const float ct = std::cos(t), st = std::sin(t);
-    vertices.push_back({posX + ct * r, posY - st * r, 0.0f, 1.0f, c, 0.5f + 0.5f * ct, 0.5f - 0.5f * st});
+    vertices.push_back({posX + ct * r, posY - st * r, 0.0f, 1.0f, c, 0.5f + 0.5f * ct, 0.5f + 0.5f * st});
   }
   device->SetFVF(kVertex2DFvf);
   device->SetTexture(0, texture);

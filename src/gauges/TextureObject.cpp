@@ -48,15 +48,21 @@ bool TextureObject::loadImage(IDirect3DDevice9* device, const std::string& key, 
   if (name.empty()) return false;
   const std::string path = folder + name;
   if (FAILED(loadTexturedRect(device, widen(path), 0.0f, 0.0f, 0.0f, 0.0f, &rect))) {
-    // The same words the lint tool uses for this problem.
-    const bool exists = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-    const LintMessage m{true, definitionFile, section_, key,
-                        imageProblemText(name, exists ? ImageState::Undecodable : ImageState::Missing)};
-    logText(m.line());
+    logImageProblem(key, name, path);
     rect.release();
     return false;
   }
   return true;
+}
+
+void TextureObject::logImageProblem(const std::string& key, const std::string& name, const std::string& path) {
+  const bool exists = GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  char full[MAX_PATH] = {};
+  const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+  const std::string shown = n > 0 && n < MAX_PATH ? std::string(full, n) : path;
+  const LintMessage m{true, definitionFile, section_, key,
+                      imageProblemText(name, exists ? ImageState::Undecodable : ImageState::Missing)};
+  logText(m.line() + ": " + shown);
 }
 
 bool TextureObject::passEffect(std::uint32_t& drawColour) {

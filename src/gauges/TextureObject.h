@@ -44,6 +44,9 @@ class TextureObject {
   // Loads the image named by `key` (relative to the folder) into rect; logs
   // the problem when it fails.
   bool loadImage(IDirect3DDevice9* device, const std::string& key, TexturedRect& rect);
+  // The log line of an image that did not load: the lint tool's words, then
+  // the full path the element tried, so a wrong folder is plain to see.
+  void logImageProblem(const std::string& key, const std::string& name, const std::string& path);
   // Asks the effect (if any); false when the element is hidden this frame.
   bool passEffect(std::uint32_t& drawColour);
   // Effect check, rectangle at (x, y) in image size, one strip draw.

@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "TextureHandler.h"
+#include "gauges/CheckedSets.h"
 #include "hooks/HookState.h"
 #include "panels/CarDamageHUD.h"
 #include "panels/DamagedPartTableHUD.h"
@@ -57,6 +58,7 @@ void reloadPanelsAndSettings() {
 
 // Rebuilds every renderer from its definition file, in place.
 void rebuildGaugeRenderers() {
+  gauges::forgetLoadedSets();  // the author may have edited them: check again
   std::vector<TextureHandler*>& list = hookState().gaugeRenderers;
   for (std::size_t i = 0; i < list.size(); ++i) {
     TextureHandler* old = list[i];

@@ -47,6 +47,7 @@ void CarDamageHUD::reload() {
       textureSet.clear();
       logText(std::string(FT("carDamageHUD: no TextureSet configured, the diagram stays empty (")) + file +
               ")");
+      return;  // the panel keeps nothing, Autohide included, until a set is named
     } else if (IDirect3DDevice9* device = host::pointers().device) {
       textureSet = wanted;
       loadTextures(device, textureSet, [](int i) { return std::string(partFileName(i)); }, kSlotCount);

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "GaugeScene.h"
+#include "gauges/CheckedSets.h"
 #include "gauges/GaugeEffect.h"
 #include "gauges/GaugeValueContext.h"
 
@@ -283,6 +284,29 @@ TEST_F(Effects, OnceAndColourAndAnEffectDefinedTooLate) {
   EXPECT_EQ(at(100, 20), 0xFFFF8000u);
 }
 
+TEST_F(Effects, NumberWithoutItsFontLeavesShowOnceToTheNextElement) {
+  definition(
+      "[One]\nType=effect\nMode=once\n"
+      "[Digits]\nType=number\nValueSource=speed\nFont=gone.png\nPosX=200\nPosY=10\nEffectName=One\n"
+      "[Lamp]\nType=static\nImage=lamp.png\nPosX=10\nPosY=10\nEffectName=One\n");
+  const std::size_t before = logSize();
+  auto h = make();
+  // The log names the font image by its full path, where the author can find it.
+  const std::string log = logSince(before);
+  const std::string said = "Digits:Font: image \"gone.png\" is missing: ";
+  const std::size_t at0 = log.find(said);
+  ASSERT_NE(at0, std::string::npos) << log;
+  const std::size_t from = at0 + said.size();
+  const std::string shown = log.substr(from, log.find_first_of("\r\n", from) - from);
+  EXPECT_EQ(shown.substr(1, 2), ":\\") << shown;
+  const std::string tail = folder.substr(folder.rfind('\\')) + "\\gone.png";
+  EXPECT_EQ(shown.substr(shown.size() - tail.size()), tail) << shown;
+
+  host.speed(42.0f);
+  render(*h);
+  EXPECT_EQ(at(20, 20), kWhite) << "the number drew nothing, so the lamp is the first to show";
+}
+
 class Gear : public GaugeScene {};
 
 TEST_F(Gear, ImageFollowsTheGearIndexAndAMissingSlotDrawsNothing) {
@@ -324,6 +348,27 @@ TEST_F(Pie, SectorStartsDownAndSweepsClockwise) {
   EXPECT_EQ(at(256 + 20, 128 - 20), kBase);
   EXPECT_EQ(at(256 + 20, 128 + 20), kBase);
   EXPECT_EQ(at(256, 128 - 60), kBase);  // never beyond the radius
+}
+
+TEST_F(Pie, ImageIsSampledMirroredTopToBottom) {
+  // Four quadrants of the image, each its own colour. Pie images made for the
+  // host are drawn for v = 0.5 + 0.5 sin t: the image's bottom row lands at
+  // the top of the sector, left stays left.
+  const std::uint32_t topLeft = 0xFFFF0000u, topRight = 0xFF00FF00u;
+  const std::uint32_t bottomLeft = 0xFF0000FFu, bottomRight = 0xFFFFFF00u;
+  ASSERT_TRUE(writeImage(path("pie.png"), 100, 100, [&](UINT x, UINT y) {
+    return y < 50 ? (x < 50 ? topLeft : topRight) : (x < 50 ? bottomLeft : bottomRight);
+  }));
+  definition(
+      "[P]\nType=pie\nImage=pie.png\nPosX=256\nPosY=128\nValueSource=speed\n"
+      "Angle0=0\nValue0=0\nAngle1=360\nValue1=100\n");
+  auto h = make();
+  host.speed(100.0f);  // the whole circle
+  render(*h);
+  EXPECT_EQ(at(256 - 20, 128 - 20), bottomLeft) << "screen top left";
+  EXPECT_EQ(at(256 + 20, 128 - 20), bottomRight) << "screen top right";
+  EXPECT_EQ(at(256 - 20, 128 + 20), topLeft) << "screen bottom left";
+  EXPECT_EQ(at(256 + 20, 128 + 20), topRight) << "screen bottom right";
 }
 
 class Renderer : public GaugeScene {};
@@ -378,6 +423,56 @@ TEST_F(Renderer, MissingBaseImageLeavesAnInertRendererAndOneLogLine) {
   const ULONG targetRefs = refCount(target);
   h.reset();
   EXPECT_EQ(refCount(target), targetRefs);  // an inert renderer took no reference
+}
+
+TEST_F(Renderer, ReservedSectionInAnyCaseIsNeverAnElement) {
+  ASSERT_TRUE(writeSolid(path("lamp.png"), 20, 20, kWhite));
+  struct Case {
+    const char* section;
+    const char* option;  // SetOption as written; null: the key is missing
+    int expected;
+  };
+  const Case cases[] = {{"Texture", "7", 7}, {"TEXTURE", "-3", -3}, {"texture", "0", 0},
+                        {"tExTuRe", nullptr, 0}, {"Texture", "", 0}};
+  int n = 0;
+  for (const Case& c : cases) {
+    // Element keys in the reserved section: drawn if it were read as one.
+    const std::string name = "Set" + std::to_string(n++) + ".ini";
+    definition(std::string("[") + c.section + "]\nType=static\nImage=lamp.png\nPosX=10\nPosY=10\n" +
+                   (c.option ? std::string("SetOption=") + c.option + "\n" : std::string()) +
+                   "[Lamp]\nType=static\nImage=lamp.png\nPosX=100\nPosY=10\n",
+               name);
+    const std::size_t before = logSize();
+    fill(kMagenta);
+    auto h = make(name);
+    const std::string log = logSince(before);
+    EXPECT_EQ(h->elements.size(), 1u) << c.section;
+    EXPECT_EQ(h->setOption, c.expected) << c.section;
+    // A set option other than 0 is said once in the log; 0 is not.
+    EXPECT_EQ(countOf(log, "set option " + std::to_string(c.expected)), c.expected != 0 ? 1 : 0) << log;
+    render(*h);
+    EXPECT_EQ(at(20, 20), kBase) << c.section;
+    EXPECT_EQ(at(110, 20), kWhite) << c.section;
+  }
+}
+
+TEST_F(Renderer, SetIsCheckedOncePerSetNotPerTexture) {
+  // Two definitions of the folder claim one texture: each first load of the
+  // set says so; the host creating the texture again does not repeat it.
+  definition("[Texture]\nTarget=Textures\\dash.png\n[Oops]\nType=neddle\n");
+  definition("[Texture]\nTarget=textures/DASH.png\n", "Gauges2.ini");
+  ostrel::gauges::forgetLoadedSets();
+  const std::size_t before = logSize();
+  for (int texture = 0; texture < 3; ++texture) make();
+  std::string log = logSince(before);
+  EXPECT_EQ(countOf(log, "is claimed by"), 1) << log;
+  EXPECT_EQ(countOf(log, "unknown section type"), 1) << log;
+  make("Gauges2.ini");  // the other set is checked on its own first load
+  ostrel::gauges::forgetLoadedSets();  // as the Home-key reload does
+  make();
+  log = logSince(before);
+  EXPECT_EQ(countOf(log, "is claimed by"), 3) << log;
+  EXPECT_EQ(countOf(log, "unknown section type"), 2) << log;
 }
 
 TEST_F(Renderer, UnparsableNumberTakesItsDefaultWithOneLogLine) {

@@ -1,9 +1,17 @@
 // Gauge values and conditions read from host records laid out as in the host.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 
 #include "FakeHost.h"
+#include "gauges/CarDataFile.h"
 #include "gauges/GaugeValues.h"
 
 using namespace ostrel::gauges;
@@ -142,4 +150,215 @@ TEST(GaugeConditions, ThresholdsShiftPointsAndFixedLimits) {
   EXPECT_FALSE(testCondition(ctx, 1, -1.0f));  // not a condition
   EXPECT_FLOAT_EQ(readFraction(ctx, 3, 0.0f, 6000.0f), 0.5f);
   EXPECT_EQ(readFraction(ctx, 3, 3000.0f, 3000.0f), 1.0f);
+}
+
+// ---------------------------------------------------------------------------
+// Every source and condition against one car whose every field the gauges read
+// holds a value of its own, so a swapped pair of offsets or a wrong
+// conversion changes a result. The car's shift points and maximum engine
+// speed come from its data file, found through the car slot as in the host.
+
+namespace {
+
+struct DistinctCar : FakeHost {
+  DistinctCar() {
+    wheelSpeed(31.0f);                    // +0x0C
+    rpm(4321.0f);                         // +0x10
+    speed(123.25f);                       // +0x14
+    put(carState, 0x18, 175000.0f);       // boost, pascal
+    put(carState, 0x20, 1500.0f);         // three distances, metres
+    put(carState, 0x24, 2600.0f);
+    put(carState, 0x28, 3700.0f);
+    stageTime(125.5f);                    // +0x140
+    gear(5);                              // +0x170, the gear element's index
+    put(carState, 0x2B8, 1);              // boost flag
+    put(carObject, 0x1C0, 6.0f);          // velocity: |(6, -8)| = 10
+    put(carObject, 0x1C4, -8.0f);
+    put(carObject, 0x85C, 1.5f);          // the five car inputs
+    put(carObject, 0x860, 2.5f);
+    put(carObject, 0x864, 3.5f);
+    put(carObject, 0x868, 4.5f);
+    put(carObject, 0x86C, 5.5f);
+    shiftGear(3);                         // +0x1100, the shift lights' gear index
+    waterKelvin(368.15f);                 // engine +0x23C
+    oilKelvin(383.15f);                   // engine +0x20
+    put(engine, 0x24C, 0.01f);            // oil pressure below the 0.02 knee
+    put(engine, 0x25C, 20000.0f);
+    put(damage, 58 * 4, 0.25f);           // words 58 to 60 around the warning word
+    put(damage, 59 * 4, 0.5f);
+    put(damage, 60 * 4, 0.75f);
+    batteryCharge(0.5f);                  // damage +0x8C
+  }
+};
+
+// Cars\Car<slot + 1>\engine.txt next to this program, as the host keeps them.
+std::string writeCarDataFile(std::uint32_t slot, const std::string& text) {
+  char exe[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  const auto folder = std::filesystem::path(exe).parent_path() / "Cars" / ("Car" + std::to_string(slot + 1));
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder / "engine.txt", std::ios::binary | std::ios::trunc) << text;
+  return (folder / "engine.txt").string();
+}
+
+// The context a renderer builds for car slot 6 (the seventh car).
+GaugeValueContext distinctContext(DistinctCar& car) {
+  writeCarDataFile(6, "MaxRpm 8200\r\nGear3Up 4300\r\nGear3Down 4400\r\nGear5Up 9999\r\nGear5Down 1\r\n");
+  car.carSlot(6);
+  GaugeValueContext ctx;
+  loadCarData(ctx);
+  ctx.clock.tm_hour = 14;  // the frame's clock, already read
+  ctx.clock.tm_min = 35;
+  ctx.clock.tm_sec = 27;
+  ctx.clockValid = true;
+  return ctx;
+}
+
+void expectClose(float got, double expected, const std::string& what) {
+  EXPECT_NEAR(got, expected, 1e-5 * std::max(1.0, std::fabs(expected))) << what;
+}
+
+}  // namespace
+
+TEST(GaugeValues, CarDataFileGivesMaximumAndShiftPointsOfTheCarSlot) {
+  DistinctCar car;
+  GaugeValueContext ctx = distinctContext(car);
+  EXPECT_EQ(ctx.maxRpm, 8200.0f);
+  EXPECT_EQ(ctx.upshiftAt(3), 4300.0f);
+  EXPECT_EQ(ctx.downshiftAt(3), 4400.0f);
+  EXPECT_EQ(ctx.upshiftAt(5), 9999.0f);
+  EXPECT_EQ(ctx.upshiftAt(2), 0.0f);
+  car.carSlot(8);  // beyond the eight cars: no tables
+  GaugeValueContext none;
+  loadCarData(none);
+  EXPECT_TRUE(none.upshiftRpm.empty());
+  EXPECT_EQ(none.maxRpm, 0.0f);
+}
+
+TEST(GaugeValues, EverySourceFromItsOwnField) {
+  DistinctCar car;
+  GaugeValueContext ctx = distinctContext(car);
+  // Driven distance starts where the first read finds +0x28.
+  FakeHost::put(car.carState, 0x28, 5000.0f);
+  EXPECT_EQ(readValue(ctx, 22), 0.0f);
+  FakeHost::put(car.carState, 0x28, 3700.0f);
+
+  const double ground = 35.0;          // trunc(10 x 3.578)
+  const double pressure = 0.01 * 1.03421 / 0.02 + 20000 * 0.00001;
+  const double expected[35] = {
+      0,                               // 0: no value
+      123.25,                          // 1 speed
+      4321.0 / 8200.0 * 100.0,         // 2 percent of the car's maximum
+      4321.0,                          // 3 engine speed
+      31.0,                            // 4 wheel speed
+      ground,                          // 5 ground speed
+      0.0,                             // 6 spin: the wheels are slower
+      (ground - 31.0) / ground,        // 7 lock
+      95.0,                            // 8 water, +0x23C
+      110.0,                           // 9 oil, +0x20
+      pressure * 14.5037,              // 10 oil pressure, psi
+      pressure,                        // 11 oil pressure, bar
+      125.5, 125.5 / 60.0, 5.5,        // 12..14 stage time
+      1.5, 2.6, 3.7,                   // 15..17 distances in km
+      1500.0, 2600.0, 3700.0,          // 18..20 distances
+      1.3, 1300.0,                     // 21, 22 driven since the first read
+      1.75, 1.75 * 14.5037,            // 23, 24 boost while the flag is set
+      14.5,                            // 25 battery while the boost flag is set
+      14 * 3600 + 35 * 60 + 27,        // 26 time of day
+      14, 35, 27,                      // 27..29 clock
+      1.5, 2.5, 5.5, 3.5, 4.5,         // 30..34: +0x85C, +0x860, +0x86C, +0x864, +0x868
+  };
+  for (int id = 0; id <= 34; ++id) expectClose(readValue(ctx, id), expected[id], "source " + std::to_string(id));
+  for (int id = 35; id < 44; ++id) EXPECT_EQ(readValue(ctx, id), 0.0f) << "condition " << id << " has no value";
+
+  // The branches the car above does not take, each from one changed field.
+  struct Variant {
+    const char* what;
+    std::function<void(DistinctCar&)> change;
+    int id;
+    double expected;
+  };
+  const Variant variants[] = {
+      {"spin", [](DistinctCar& c) { c.wheelSpeed(42.0f); }, 6, (42.0 - ground) / ground},
+      {"spin capped", [](DistinctCar& c) { c.wheelSpeed(100.0f); }, 6, 1.0},
+      {"no lock while spinning", [](DistinctCar& c) { c.wheelSpeed(42.0f); }, 7, 0.0},
+      {"no boost", [](DistinctCar& c) { FakeHost::put(c.carState, 0x2B8, 0); }, 23, 0.0},
+      {"no boost psi", [](DistinctCar& c) { FakeHost::put(c.carState, 0x2B8, 0); }, 24, 0.0},
+      {"battery", [](DistinctCar& c) { FakeHost::put(c.carState, 0x2B8, 0); }, 25, 0.5 * 2.4 + 10.4},
+      {"pressure above the knee", [](DistinctCar& c) { FakeHost::put(c.engine, 0x24C, 0.5f); }, 11,
+       1.03421 + 0.2},
+      {"engine at rest", [](DistinctCar& c) { c.rpm(0.01f); }, 3, 0.0},
+      {"wheels at rest", [](DistinctCar& c) { c.wheelSpeed(0.01f); }, 4, 0.0},
+      {"short distance", [](DistinctCar& c) { FakeHost::put(c.carState, 0x24, 1.0f); }, 16, 0.0},
+  };
+  for (const Variant& v : variants) {
+    DistinctCar changed;
+    v.change(changed);
+    expectClose(readValue(ctx, v.id), v.expected, v.what);
+  }
+}
+
+TEST(GaugeConditions, EveryConditionOnBothSidesOfItsBound) {
+  struct Case {
+    const char* what;
+    int id;
+    std::function<void(DistinctCar&)> set;
+    float threshold;
+    bool expected;
+  };
+  auto none = [](DistinctCar&) {};
+  auto spin = [](DistinctCar& c) { c.wheelSpeed(70.0f); };  // spin (70 - 35) / 35 = 1
+  auto flag = [](std::int32_t f) { return [f](DistinctCar& c) { FakeHost::put(c.carState, 0x2B8, f); }; };
+  auto input4 = [](float v) { return [v](DistinctCar& c) { FakeHost::put(c.carObject, 0x864, v); }; };
+  auto word59 = [](float v) { return [v](DistinctCar& c) { FakeHost::put(c.damage, 59 * 4, v); }; };
+  auto water = [](float k) { return [k](DistinctCar& c) { c.waterKelvin(k); }; };
+  auto speed = [](float v) { return [v](DistinctCar& c) { c.speed(v); }; };
+  auto battery = [](float v) { return [v](DistinctCar& c) { c.batteryCharge(v); }; };
+  const float percent = 4321.0f / 8200.0f * 100.0f;
+  const Case cases[] = {
+      {"rpm percent above", 2, none, percent - 0.01f, true},
+      {"rpm percent at", 2, none, percent, false},
+      {"rpm above", 3, none, 4320.9f, true},
+      {"rpm at", 3, none, 4321.0f, false},
+      {"spin above", 6, spin, 0.99f, true},
+      {"spin at", 6, spin, 1.0f, false},
+      {"lock above", 7, none, 0.11f, true},
+      {"lock at", 7, none, (35.0f - 31.0f) / 35.0f, false},
+      {"boost above", 23, none, 1.74f, true},
+      {"boost at", 23, none, 1.75f, false},
+      {"boost psi above", 24, none, 25.0f, true},
+      {"boost psi beyond", 24, none, 25.5f, false},
+      // The car's own gear index (+0x1100 = 3): 4300 up, 4400 down.
+      {"shift up past the point", 35, none, 20.0f, true},
+      {"shift up at the point", 35, none, 21.0f, false},
+      {"shift down under the point", 36, none, -78.0f, true},
+      {"shift down at the point", 36, none, -79.0f, false},
+      {"boost flag on", 37, none, 1e9f, true},
+      {"boost flag on, flag clear", 37, flag(0), -1e9f, false},
+      {"boost flag off", 38, flag(0), 1e9f, true},
+      {"boost flag off, flag set", 38, none, -1e9f, false},
+      {"input 4 above 0.1", 39, input4(0.1001f), 1e9f, true},
+      {"input 4 at 0.1", 39, input4(0.1f), -1e9f, false},
+      {"damage word 59 under 0.8", 40, word59(0.79f), 1e9f, true},
+      {"damage word 59 at 0.8", 40, word59(0.8f), -1e9f, false},
+      {"water above 140", 41, water(413.2f), 1e9f, true},
+      {"water at 140", 41, water(413.1f), -1e9f, false},
+      {"speed above 120", 42, speed(120.01f), 1e9f, true},
+      {"speed at 120", 42, speed(120.0f), -1e9f, false},
+      {"battery under 0.833", 43, battery(0.832f), 1e9f, true},
+      {"battery at 0.833", 43, battery(0.833f), -1e9f, false},
+  };
+  DistinctCar car;
+  GaugeValueContext ctx = distinctContext(car);
+  for (const Case& c : cases) {
+    DistinctCar changed;
+    c.set(changed);
+    EXPECT_EQ(testCondition(ctx, c.id, c.threshold), c.expected) << c.what;
+  }
+  // Values that are not conditions never hold, whatever the threshold.
+  DistinctCar again;
+  for (int id : {0, 1, 4, 5, 8, 12, 25, 30, 34, 44}) EXPECT_FALSE(testCondition(ctx, id, -1e9f)) << id;
+  // The shift lights' fractions on the same points: halfway into each band.
+  EXPECT_FLOAT_EQ(readFraction(ctx, 35, 0.0f, 42.0f), 0.5f);
+  EXPECT_FLOAT_EQ(readFraction(ctx, 36, 0.0f, -158.0f), 0.5f);
 }

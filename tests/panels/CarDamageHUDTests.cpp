@@ -205,11 +205,14 @@ TEST_F(DamageDiagram, TextureSetChangesReloadOnlyWhenTheNameChanges) {
   EXPECT_TRUE(panel->autohide);
 
   setPanelKey("carDamageHUD", "TextureSet", "");
+  setPanelKey("carDamageHUD", "Autohide", "0");
   panel->reload();
   EXPECT_EQ(loaded(*panel), 0);
   EXPECT_EQ(panel->textureSet, "");
+  EXPECT_TRUE(panel->autohide) << "a reload that drops the set stops before Autohide";
   panel->reload();
   EXPECT_EQ(loaded(*panel), 0);
+  EXPECT_FALSE(panel->autohide) << "the name still empty: an unchanged set, Autohide read";
   frame(*panel, 0.6f);
   EXPECT_TRUE(isClear(at(kRoof))) << "no images, no diagram";
 
