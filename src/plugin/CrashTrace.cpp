@@ -69,6 +69,7 @@ void installCrashTrace(std::uintptr_t begin, std::uintptr_t end) {
   CrashTraceState& t = traceState();
   t.begin = begin;
   t.end = end;
+  t.lines = 0;
   // First in the chain: the line is written before any other handler of the
   // game can end the process.
   if (!t.handler) t.handler = AddVectoredExceptionHandler(1, onException);

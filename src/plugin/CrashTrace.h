@@ -10,7 +10,8 @@
 namespace ostrel {
 
 // Watches faults at addresses in [begin, end): the plug-in's module. Installed
-// when the library loads; a second call replaces the range.
+// when the library loads; a second call replaces the range and
+// starts the count of traced faults (at most 8 lines a run) again.
 void installCrashTrace(std::uintptr_t begin, std::uintptr_t end);
 // The module's whole image, from its headers.
 void installCrashTrace(void* module);
