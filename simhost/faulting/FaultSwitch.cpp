@@ -2,8 +2,7 @@
 // plug-in: the simulated host's `plugin-fault` line calls it, so that the
 // plug-in's own code faults inside a frame and the crash trace can be checked.
 extern "C" __declspec(dllexport) void OSTREL_FaultForTest() {
-  // Through a volatile pointer, so the compiler keeps a real write to address
-  // 0 (an access violation) rather than a trap instruction of its own.
-  int* volatile nowhere = nullptr;
-  *nowhere = 0x0BAD;
+  // C7 05 00000000 AD0B0000: MOV DWORD PTR [0], 0xBAD, an access violation.
+  // Written out, since the compiler may drop a plain null write as undefined.
+  __asm__ volatile("movl $0xBAD, 0x0" ::: "memory");
 }
