@@ -6,17 +6,26 @@
 #   Plugins/OSTREL/   default settings templates, damage texture set, sample
 #                     gauge set, and the gauge templates that update an
 #                     existing installation's gauge folders on start-up
+# The zipped DLL is stripped; its debug information goes beside the zip as
+# OUTPUT-ZIP without .zip + ".dll.debug", which the DLL names in its debug
+# link: keep it with the release to turn a crash offset into a source line.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="$1"
+build="$(cd "$1" && pwd)"
 out="$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"
 [ -f "$build/src/OSTREL.dll" ] || { echo "make-package: no $build/src/OSTREL.dll; build first" >&2; exit 1; }
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 mkdir -p "$stage/Plugins/OSTREL"
-cp "$build/src/OSTREL.dll" "$stage/Plugins/"
+symbols="${out%.zip}.dll.debug"
+i686-w64-mingw32-objcopy --only-keep-debug "$build/src/OSTREL.dll" "$symbols"
+# The link is made from the symbols file's own directory: it records the file's
+# name and checksum, not where it lies.
+(cd "$(dirname "$symbols")" && i686-w64-mingw32-objcopy --strip-all --add-gnu-debuglink="$(basename "$symbols")" \
+  "$build/src/OSTREL.dll" "$stage/Plugins/OSTREL.dll")
 cp -r "$root/assets/plugin/." "$stage/Plugins/OSTREL/"
 cp -r "$root/assets/plugin/Gauges.default" "$stage/Plugins/OSTREL/GaugeTemplates"
 rm -f "$out"
 (cd "$stage" && zip -qr -X "$out" Plugins)
 echo "$out"
+echo "$symbols"

@@ -1,11 +1,11 @@
 #include "TextureHandler.h"
 
-#include <d3dx9.h>
-
 #include <algorithm>
 
 #include "KVX/ComRelease.h"
 #include "KVX/D3D9Helpers.h"
+#include "KVX/Matrix4.h"
+#include "KVX/TextureFileLoader.h"
 #include "gauges/GaugeEffect.h"
 #include "gauges/GaugeElements.h"
 #include "gauges/GaugeValueContext.h"
@@ -28,14 +28,13 @@ TextureHandler::TextureHandler(IDirect3DDevice9* dev, IDirect3DTexture9* targetT
       logText(std::string(FT("Gauges: no device or target texture for ")) + definition);
       return;
     }
-    const HRESULT hr = D3DXCreateTextureFromFileExA(device, textureFileName.c_str(), D3DX_DEFAULT,
-                                                    D3DX_DEFAULT, 1, 0, D3DFMT_A8R8G8B8,
-                                                    D3DPOOL_SYSTEMMEM, D3DX_DEFAULT, D3DX_DEFAULT, 0,
-                                                    nullptr, nullptr, &baseImage);
+    std::string loader;
+    const HRESULT hr = loadGaugeBaseImage(device, textureFileName, hookState().textureLoadTrampoline,
+                                          &baseImage, &loader);
     if (FAILED(hr)) {
       baseImage = nullptr;
-      logText(std::string(FT("Gauges: base image could not be loaded (")) + resultName(hr) + FT("): ") +
-              textureFileName);
+      logText(std::string(FT("Gauges: base image could not be loaded by ")) + loader + FT(" (") +
+              resultName(hr) + FT("): ") + textureFileName);
       return;
     }
     D3DSURFACE_DESC desc{};
@@ -80,9 +79,8 @@ void TextureHandler::releaseAll() {
 
 void TextureHandler::SetUpTransformations() {
   const char* fn = FT("TextureHandler::SetUpTransformations");
-  D3DXMATRIX projection, identity;
-  D3DXMatrixOrthoLH(&projection, baseWidth, baseHeight, 0.0f, 1.0f);
-  D3DXMatrixIdentity(&identity);
+  const D3DMATRIX projection = toD3DMatrix(orthoLHMatrix(baseWidth, baseHeight, 0.0f, 1.0f));
+  const D3DMATRIX identity = toD3DMatrix(identityMatrix());
   OSTREL_CHECK_HR(device->SetTransform(D3DTS_PROJECTION, &projection), fn);
   OSTREL_CHECK_HR(device->SetTransform(D3DTS_WORLD, &identity), fn);
   OSTREL_CHECK_HR(device->SetTransform(D3DTS_VIEW, &identity), fn);

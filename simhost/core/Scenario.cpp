@@ -259,6 +259,9 @@ void parseBlockLine(const LineParser& p, FrameBlock& block) {
     }
   } else if (key == "fail") {
     block.faults.push_back(parseFault(p));
+  } else if (key == "plugin-fault") {
+    p.expectCount(1);
+    block.pluginFault = true;
   } else if (key == "home") {
     p.expectCount(2);
     block.homeMs = p.integerIn(1, 1, 10000);

@@ -52,6 +52,7 @@ struct FrameBlock {
   std::vector<DeviceFault> faults;
   std::optional<bool> damageRecordPresent;  // CarObject +0x620
   std::optional<bool> engineRecordPresent;  // CarObject +0x698
+  bool pluginFault = false;                 // calls the test build's fault switch
 };
 
 struct Scenario {

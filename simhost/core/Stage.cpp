@@ -302,6 +302,16 @@ void Stage::applyBlock(const FrameBlock& b) {
     menuOpen_ = *b.menuOpen;
     log_.note("menu %s", menuOpen_ ? "open" : "close");
   }
+  if (b.pluginFault) {
+    // Only the test build OSTREL_faulting.dll has the switch: its own code
+    // faults, on the host thread, inside this frame.
+    using FaultFn = void(__cdecl*)();
+    auto fault = pluginModule_ ? reinterpret_cast<FaultFn>(reinterpret_cast<void*>(
+                                     GetProcAddress(pluginModule_, "OSTREL_FaultForTest")))
+                               : nullptr;
+    log_.note("plug-in fault switch %s", fault ? "pulled" : "missing");
+    if (fault) fault();
+  }
   if (b.homeMs > 0) {
     keybd_event(VK_HOME, 0, KEYEVENTF_EXTENDEDKEY, 0);
     log_.note("home down for %d ms, key state %s", b.homeMs, (GetAsyncKeyState(VK_HOME) & 0x8000) ? "down" : "up");

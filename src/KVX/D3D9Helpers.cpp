@@ -1,12 +1,11 @@
 #include "KVX/D3D9Helpers.h"
 
-#include <d3dx9.h>
-
 #include <cmath>
 #include <vector>
 
 #include "KVX/ComRelease.h"
 #include "KVX/ImageDecoder.h"
+#include "KVX/Matrix4.h"
 #include "plugin/FixedText.h"
 #include "plugin/Log.h"
 
@@ -65,15 +64,11 @@ HRESULT buildRotatedQuad(TexturedRect* rect, std::uint32_t colour, float x, floa
   v[1] = {W, 0.0f, 0.0f, 1.0f, colour, right / tw, top / th};
   v[2] = {0.0f, H, 0.0f, 1.0f, colour, left / tw, bottom / th};
   v[3] = {W, H, 0.0f, 1.0f, colour, right / tw, bottom / th};
-  D3DXMATRIX t1, r, t2, m;
-  D3DXMatrixTranslation(&t1, -W * 0.5f, -H * 0.5f, 0.0f);
-  D3DXMatrixRotationZ(&r, angle * 0.017453292f);
-  D3DXMatrixTranslation(&t2, W * 0.5f + x, H * 0.5f + y, 0.0f);
-  D3DXMatrixMultiply(&m, &t1, &r);
-  D3DXMatrixMultiply(&m, &m, &t2);
+  const Matrix4 m = multiply(multiply(translationMatrix(-W * 0.5f, -H * 0.5f, 0.0f),
+                                      rotationZMatrix(angle * 0.017453292f)),
+                             translationMatrix(W * 0.5f + x, H * 0.5f + y, 0.0f));
   for (int i = 0; i < 4; ++i) {
-    D3DXVECTOR4 in(v[i].x, v[i].y, 0.0f, 1.0f), out;
-    D3DXVec4Transform(&out, &in, &m);
+    const Vector4 out = transform({v[i].x, v[i].y, 0.0f, 1.0f}, m);
     v[i].x = out.x;
     v[i].y = out.y;
   }

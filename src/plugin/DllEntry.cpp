@@ -1,6 +1,7 @@
 // The library's entry points: the loader notification and KVX_CreatePlugin.
 #include <windows.h>
 
+#include "plugin/CrashTrace.h"
 #include "plugin/Log.h"
 
 struct IHostGame;
@@ -10,9 +11,15 @@ namespace ostrel {
 IPlugin* createPlugin(IHostGame* host);
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) ostrel::openLog();
-  if (reason == DLL_PROCESS_DETACH) ostrel::closeLog();
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    ostrel::openLog();
+    ostrel::installCrashTrace(instance);
+  }
+  if (reason == DLL_PROCESS_DETACH) {
+    ostrel::removeCrashTrace();
+    ostrel::closeLog();
+  }
   return TRUE;
 }
 

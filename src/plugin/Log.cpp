@@ -74,6 +74,14 @@ void logText(std::string_view utf8) {
   }
 }
 
+void logPlainLine(const char* text, std::size_t length) {
+  LogFile& f = logFile();
+  if (f.handle == INVALID_HANDLE_VALUE || !text) return;
+  DWORD written = 0;
+  WriteFile(f.handle, text, static_cast<DWORD>(length), &written, nullptr);
+  WriteFile(f.handle, "\r\n", 2, &written, nullptr);
+}
+
 void logCText(const char* text) { logText(text ? std::string_view(text) : std::string_view()); }
 
 void logErrorReport(const char* file, const char* function, int line, std::int32_t hr) {

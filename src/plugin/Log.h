@@ -2,6 +2,7 @@
 // The plug-in's log: one plain-text file per run, .\Plugins\OSTREL\OSTREL.log,
 // one line per event, readable by other programs while the host runs.
 // Logging never fails its caller and never throws.
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -15,6 +16,9 @@ void openLog();
 void closeLog();
 void logText(std::string_view utf8);
 void logCText(const char* text);
+// Writes `length` bytes and a line break as they are, without converting or
+// allocating: for the crash trace, which writes from inside a fault.
+void logPlainLine(const char* text, std::size_t length);
 
 // Symbolic name and description of a Direct3D / Windows result code;
 // "Unknown" and "n/a" when the code is not in the table.

@@ -7,6 +7,7 @@
 #include "plugin/HostInterfaces.h"
 #include "plugin/MenuLogic.h"
 #include "plugin/PluginState.h"
+#include "plugin/Version.h"
 
 namespace ostrel {
 namespace {
@@ -18,9 +19,6 @@ constexpr int kTitleFont = 3;
 constexpr int kBodyFont = 0;
 constexpr float kRowTop = 50.0f;
 constexpr float kRowHeight = 21.0f;
-
-// The plug-in's version as the title shows it.
-constexpr int kVersion[4] = {0, 2, 6, 4};
 
 void drawEntries(IHostGame& host, const PluginState& state) {
   const int n = static_cast<int>(state.items.size());
@@ -52,8 +50,8 @@ void drawMenuPage(IHostGame& host, const PluginState& state) {
   host.SelectFont(kTitleFont);
   host.BeginDrawModes(kTitleModes);
   char title[128];
-  std::snprintf(title, sizeof title, FT("OSTREL Heads-Up Display v%d.%d.%d.%d"), kVersion[0], kVersion[1],
-                kVersion[2], kVersion[3]);
+  std::snprintf(title, sizeof title, FT("OSTREL Heads-Up Display v%d.%d.%d.%d"), kPluginVersion[0],
+                kPluginVersion[1], kPluginVersion[2], kPluginVersion[3]);
   host.WriteText(320.0f, 20.0f, title);
   host.EndDrawModes(kTitleModes);
   host.SelectFont(kBodyFont);

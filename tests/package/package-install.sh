@@ -36,7 +36,36 @@ game="$work/game"
 cp -r "$build/simhost/stage" "$game"
 rm -rf "$game/Plugins"
 (cd "$game" && unzip -q "$zip") || fail "unzip"
-cmp -s "$game/Plugins/OSTREL.dll" "$build/src/OSTREL.dll" || fail "the zipped DLL is not the built one"
+
+# The zipped DLL is the built one stripped (same code), small, and linked to
+# the symbols file beside the zip, which turns its addresses into source lines.
+dll="$game/Plugins/OSTREL.dll"
+symbols="${zip%.zip}.dll.debug"
+objdump=i686-w64-mingw32-objdump
+size=$(stat -c %s "$dll")
+[ "$size" -lt 3000000 ] || fail "the zipped DLL has $size bytes, expected under 3 MB"
+if $objdump -h "$dll" | grep -q ' \.debug_'; then fail "the zipped DLL carries debug sections"; fi
+if $objdump -t "$dll" | grep -q '\[ *[0-9]*\](sec'; then fail "the zipped DLL carries a symbol table"; fi
+i686-w64-mingw32-objcopy -O binary -j .text "$dll" "$work/zipped.text"
+i686-w64-mingw32-objcopy -O binary -j .text "$build/src/OSTREL.dll" "$work/built.text"
+cmp -s "$work/zipped.text" "$work/built.text" || fail "the zipped DLL's code is not the built one's"
+[ -f "$symbols" ] || fail "no symbols file $symbols"
+i686-w64-mingw32-objcopy --dump-section .gnu_debuglink="$work/debuglink.bin" "$dll" "$work/dump.dll"
+/usr/bin/python3 - "$work/debuglink.bin" "$symbols" <<'PY' || fail "the debug link does not match the symbols file"
+import struct, sys, zlib, os
+link, symbols = sys.argv[1:]
+dump = open(link, "rb").read()
+name = dump[:dump.index(b"\0")].decode()
+crc = struct.unpack("<I", dump[-4:])[0]
+actual = zlib.crc32(open(symbols, "rb").read()) & 0xFFFFFFFF
+print(f"debug link: {name} crc {crc:08x}, symbols file {os.path.basename(symbols)} crc {actual:08x}")
+sys.exit(0 if name == os.path.basename(symbols) and crc == actual else 1)
+PY
+# The exported entry's address resolves to its source line through the symbols.
+base=$($objdump -p "$dll" | sed -n 's/^ImageBase\s*//p')
+rva=$($objdump -p "$dll" | sed -n 's/^\s*\[\s*0\] +base\[\s*1\]\s*\([0-9a-f]*\) Export RVA$/\1/p')
+where=$(i686-w64-mingw32-addr2line -f -e "$symbols" "$(printf '0x%x' $((0x$base + 0x$rva)))" | tr '\n' ' ')
+echo "$where" | grep -q '^KVX_CreatePlugin .*DllEntry\.cpp:[0-9]' || fail "KVX_CreatePlugin does not resolve through the symbols: $where"
 
 cat >"$game/scenario.txt" <<'SCENARIO'
 frames 120

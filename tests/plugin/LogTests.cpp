@@ -1,4 +1,4 @@
-// The log file and the error reports, on the real file system.
+// The log file, the error reports and the crash trace, on the real file system.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <d3d9.h>
@@ -8,6 +8,7 @@
 #include <string>
 
 #include "TestFiles.h"
+#include "plugin/CrashTrace.h"
 #include "plugin/Log.h"
 
 using namespace ostrel;
@@ -86,4 +87,77 @@ TEST(ResultCodes, NamesMatchThePlatformHeaders) {
   }
   EXPECT_STREQ(resultName(0x7FFFFFFF), "Unknown");
   EXPECT_STREQ(resultDescription(0x7FFFFFFF), "n/a");
+}
+
+namespace {
+
+// Machine code that faults at known places: an access violation at +0 and an
+// illegal instruction at +16. After the trace has had its look, the test's
+// own handler (last in the chain, as a game's would be) steps over the
+// faulting instruction, so the test goes on.
+struct FaultingCode {
+  BYTE* page = static_cast<BYTE*>(VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
+  FaultingCode() {
+    const BYTE code[] = {0xA3, 0, 0, 0, 0, 0xC3};  // A3 00000000: MOV [0], EAX; C3: RET
+    const BYTE ud2[] = {0x0F, 0x0B, 0xC3};        // 0F 0B: UD2; RET
+    memcpy(page, code, sizeof code);
+    memcpy(page + 16, ud2, sizeof ud2);
+  }
+  ~FaultingCode() { VirtualFree(page, 0, MEM_RELEASE); }
+  void accessViolation() const { reinterpret_cast<void (*)()>(page)(); }
+  void illegalInstruction() const { reinterpret_cast<void (*)()>(page + 16)(); }
+};
+
+BYTE* gFaultPage = nullptr;
+LONG CALLBACK stepOverFault(EXCEPTION_POINTERS* info) {
+  const auto at = static_cast<BYTE*>(info->ExceptionRecord->ExceptionAddress);
+  if (!gFaultPage || at < gFaultPage || at >= gFaultPage + 4096) return EXCEPTION_CONTINUE_SEARCH;
+  info->ContextRecord->Eip += at == gFaultPage ? 5 : 2;
+  return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+int countLines(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST(CrashTrace, LogsFaultsInsideTheModuleOnlyAndNeverHandlesThem) {
+  FaultingCode code;
+  gFaultPage = code.page;
+  void* gameHandler = AddVectoredExceptionHandler(0, stepOverFault);
+  const auto page = reinterpret_cast<std::uintptr_t>(code.page);
+  const size_t before = logContents().size();
+
+  installCrashTrace(page - 0x1000, page + 0x1000);  // the page lies 0x1000 into the "module"
+  code.accessViolation();
+  code.illegalInstruction();
+  installCrashTrace(page + 0x1000, page + 0x2000);  // a module elsewhere: not ours
+  code.accessViolation();
+  installCrashTrace(page, page + 0x1000);
+  for (int i = 0; i < 12; ++i) code.accessViolation();  // a game that goes on after each
+  removeCrashTrace();
+  code.accessViolation();
+
+  RemoveVectoredExceptionHandler(gameHandler);
+  gFaultPage = nullptr;
+  const std::string added = logContents().substr(before);
+  // The game's handler saw every fault (the test got here); the trace logged
+  // those inside its range, at most eight a run.
+  EXPECT_EQ(countLines(added, "Crash: exception 0xC0000005 at OSTREL.dll+0x00001000, version 0.2.6.4\r\n"), 1)
+      << added;
+  EXPECT_EQ(countLines(added, "Crash: exception 0xC000001D at OSTREL.dll+0x00001010, version 0.2.6.4\r\n"), 1);
+  EXPECT_EQ(countLines(added, "Crash: exception 0xC0000005 at OSTREL.dll+0x00000000, version 0.2.6.4\r\n"), 8);
+  EXPECT_EQ(countLines(added, "Crash:"), 10);
+}
+
+TEST(CrashTrace, LineFitsAnyBufferWithoutOverrun) {
+  char small[12];
+  memset(small, 'x', sizeof small);
+  EXPECT_EQ(formatCrashLine(small, 8, 0xC0000005u, 0x10u), 7u);
+  EXPECT_STREQ(small, "Crash: ");
+  EXPECT_EQ(small[8], 'x');
+  EXPECT_EQ(formatCrashLine(small, 0, 1, 1), 0u);
 }

@@ -1,0 +1,43 @@
+#pragma once
+// Gauge base images without a load-time dependency on the D3DX runtime, which
+// is not part of Windows: D3DXCreateTextureFromFileExA is bound at run time
+// from d3dx9_43.dll when it loads, else from the host's own texture creation
+// function (given by the caller: the texture hook's trampoline, so the hook
+// does not see the plug-in's own load), else from another D3DX 9 library
+// already in the process; failing all, the plug-in decodes the image itself.
+// The first time d3dx9_43.dll is missing, one log line says what serves instead.
+#include <d3d9.h>
+#include <d3dx9.h>  // types only: nothing is imported from it
+
+#include <string>
+
+namespace ostrel {
+
+// The form of D3DXCreateTextureFromFileExA, and of the host's own function.
+using TextureFromFileFunction = HRESULT(WINAPI*)(IDirect3DDevice9*, LPCSTR, UINT, UINT, UINT, DWORD, D3DFORMAT,
+                                                 D3DPOOL, DWORD, DWORD, D3DCOLOR, D3DXIMAGE_INFO*, PALETTEENTRY*,
+                                                 IDirect3DTexture9**);
+
+struct TextureFileLoader {
+  TextureFromFileFunction function = nullptr;  // null: the plug-in's own decoder
+  std::string origin;                          // for log lines: which library or function
+};
+
+// Which loader serves, given what the process has, in this order:
+// `runtimeName` (loaded with LoadLibrary; may be null), `hostFunction` (may be
+// null), then the libraries of `loadedNames` that are already loaded, else the
+// plug-in's own decoder (a null function). Nothing is logged.
+TextureFileLoader chooseTextureFileLoader(const char* runtimeName, void* hostFunction,
+                                          const char* const* loadedNames, int loadedCount);
+
+// A gauge base image as D3DXCreateTextureFromFileExA makes it with default
+// sizes: one level, A8R8G8B8, in system memory. `origin` (optional) is set to
+// the loader that served.
+HRESULT loadGaugeBaseImage(IDirect3DDevice9* device, const std::string& file, void* hostFunction,
+                           IDirect3DTexture9** texture, std::string* origin = nullptr);
+
+// The plug-in's own loader alone: the image decoded, its alpha made straight
+// and its sides rounded up to powers of two, as D3DX would.
+HRESULT decodeGaugeBaseImage(IDirect3DDevice9* device, const std::string& file, IDirect3DTexture9** texture);
+
+}  // namespace ostrel
