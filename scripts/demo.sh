@@ -3,7 +3,8 @@
 # the simulated host with the plug-in, writing to out/demo/:
 #   <phase>.png      one screenshot per phase (menu, pre-start, driving, ...)
 #   stage.gif        the whole stage, one picture every 10 frames
-#   contact-sheet.png  the phase screenshots side by side
+#   contact-sheet.png  the phase screenshots side by side, close-ups of the
+#                      panels' text at three times the size under them
 #   OSTREL.log       the plug-in's log;  calls.log, timing.csv  the host's records
 #   summary.txt      what ran
 set -euo pipefail
@@ -19,13 +20,17 @@ game="$build/demo-game"
 rm -rf "$game" "$out"
 mkdir -p "$out"
 cp -r "$build/simhost/stage" "$game"
+# An 800 x 600 window: the settings page's lines and the panels' text fit with
+# room to spare (the panels keep their own coordinates).
+width=800 height=600
 # The shipped diagram position (20, 300 at full size) suits larger screens; on
-# the stage's 640 x 480 window it would cover the dashboard's tacho, so the
-# demo places it as a player would there: top right, at half size.
+# this window it would cover the dashboard's tacho, so the demo places it as a
+# player would there: top right, at half size (80 x 160).
 plugin="$game/Plugins/OSTREL"
-sed -e 's/^PosX=.*/PosX=548/' -e 's/^PosY=.*/PosY=28/' -e 's/^Scale=.*/Scale=0.5/' \
+sed -e "s/^PosX=.*/PosX=$((width - 92))/" -e 's/^PosY=.*/PosY=28/' -e 's/^Scale=.*/Scale=0.5/' \
   "$plugin/carDamageHUD.ini.default" >"$plugin/carDamageHUD.ini"
-python3 "$root/scripts/demo_scenario.py" "$root/simhost/scenarios/full-stage.txt" "$game/scenario.txt" 10
+python3 "$root/scripts/demo_scenario.py" "$root/simhost/scenarios/full-stage.txt" "$game/scenario.txt" 10 \
+  "$width" "$height"
 frames=$(sed -n 's/^frames \([0-9]*\).*/\1/p' "$game/scenario.txt")
 
 echo "demo: running $frames frames of the full stage in the simulated host"
@@ -66,7 +71,26 @@ for p in "${phases[@]}"; do [ -f "$out/$p.png" ] && shots+=("$out/$p.png"); done
 if [ ${#shots[@]} -gt 0 ]; then
   font=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
   [ -f "$font" ] || font=DejaVu-Sans
-  montage -font "$font" -label '%t' -pointsize 14 "${shots[@]}" -tile 4x -geometry 480x360+4+4 "$out/contact-sheet.png" || true
+  # At the window's own size: the panels' small text stays readable.
+  montage -font "$font" -label '%t' -pointsize 16 "${shots[@]}" -tile 4x -geometry +4+4 "$out/contact-sheet.png" || true
+  # A row of close-ups at three times the size under the sheet: the panels'
+  # small text stays readable where the sheet is shown shrunk (the README).
+  zoom=$(mktemp -d)
+  closeups=()
+  closeup() {  # SHOT GEOMETRY LABEL
+    [ -f "$out/$1.png" ] || return 0
+    convert "$out/$1.png" -crop "$2" +repage -filter point -resize 300% "$zoom/${#closeups[@]}.png" &&
+      closeups+=(-label "$3" "$zoom/${#closeups[@]}.png")
+  }
+  closeup pre-start 100x130+0+185 "tire panel (pre-start), 3x"
+  closeup finish 440x80+0+105 "damaged part table (finish), 3x"
+  closeup menu 400x110+400+380 "settings page, bottom right (menu), 3x"
+  if [ ${#closeups[@]} -gt 0 ] && [ -f "$out/contact-sheet.png" ]; then
+    montage -font "$font" -pointsize 16 "${closeups[@]}" -tile x1 -geometry +12+4 "$zoom/row.png" &&
+      convert "$out/contact-sheet.png" "$zoom/row.png" -background white -gravity center -append +repage -depth 8 \
+        "$out/contact-sheet.png" || true
+  fi
+  rm -rf "$zoom"
 fi
 
 {

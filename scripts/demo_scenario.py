@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Adds a numbered screenshot every N frames to a scenario, for the demo's animation.
 
-usage: demo_scenario.py SCENARIO-IN SCENARIO-OUT EVERY
+usage: demo_scenario.py SCENARIO-IN SCENARIO-OUT EVERY [WIDTH HEIGHT]
+With WIDTH and HEIGHT the scenario's window gets that size.
 """
 import re
 import sys
@@ -9,6 +10,7 @@ import sys
 
 def main():
     source, target, every = sys.argv[1], sys.argv[2], int(sys.argv[3])
+    window = f"window {sys.argv[4]} {sys.argv[5]}\n" if len(sys.argv) > 5 else None
     header, blocks, order = [], {}, []
     current = None
     frames = 0
@@ -20,7 +22,7 @@ def main():
             order.append(current)
             continue
         if current is None:
-            header.append(line)
+            header.append(window if window and re.match(r"window\s", line) else line)
             f = re.match(r"frames\s+(\d+)", line)
             if f:
                 frames = int(f.group(1))

@@ -6,6 +6,9 @@
 #   Plugins/OSTREL/   default settings templates, damage texture set, sample
 #                     gauge set, and the gauge templates that update an
 #                     existing installation's gauge folders on start-up
+#   Plugins/OSTREL/README.txt        the player's guide as plain text
+#   Plugins/OSTREL/Tools/            gauge-preview.exe, gauge-lint.exe and
+#                                    their README.txt, for gauge authors
 # The zipped DLL is stripped; its debug information goes beside the zip as
 # OUTPUT-ZIP without .zip + ".dll.debug", which the DLL names in its debug
 # link: keep it with the release to turn a crash offset into a source line.
@@ -25,6 +28,16 @@ i686-w64-mingw32-objcopy --only-keep-debug "$build/src/OSTREL.dll" "$symbols"
   "$build/src/OSTREL.dll" "$stage/Plugins/OSTREL.dll")
 cp -r "$root/assets/plugin/." "$stage/Plugins/OSTREL/"
 cp -r "$root/assets/plugin/Gauges.default" "$stage/Plugins/OSTREL/GaugeTemplates"
+# The readmes are made from the guides, so the two never disagree.
+python3 "$root/scripts/guide_to_text.py" "$root/docs/players-guide.md" "$stage/Plugins/OSTREL/README.txt"
+tools="$stage/Plugins/OSTREL/Tools"
+mkdir -p "$tools"
+for exe in gauge-preview gauge-lint; do
+  [ -f "$build/tools/gauges/$exe.exe" ] || { echo "make-package: no $build/tools/gauges/$exe.exe; build first" >&2; exit 1; }
+  # Without their debug information: an author needs the program, not its symbols.
+  i686-w64-mingw32-strip -o "$tools/$exe.exe" "$build/tools/gauges/$exe.exe"
+done
+python3 "$root/scripts/guide_to_text.py" "$root/docs/gauges.md" "$tools/README.txt" --section "The tools on Windows"
 rm -f "$out"
 (cd "$stage" && zip -qr -X "$out" Plugins)
 echo "$out"

@@ -77,15 +77,18 @@ class CallTimer {
 HostGame::~HostGame() {
   for (auto& [n, f] : fonts_)
     if (f) f->Release();
+  if (textSprite_) textSprite_->Release();
 }
 
 ID3DXFont* HostGame::font(int number) {
   auto it = fonts_.find(number);
   if (it != fonts_.end()) return it->second;
-  // The host's three faces: 0 normal, 1 large bold, 3 small fixed; others normal.
-  int height = 16, weight = FW_NORMAL;
+  // The host's three faces: 0 semi-bold, 1 bold, 3 small fixed; others
+  // semi-bold. Sized for what the panels give them: table rows 12 pixels apart,
+  // headings in boxes 100 x 18, labels on blocks 16 pixels wide.
+  int height = 13, weight = FW_SEMIBOLD;
   const char* face = "Arial";
-  if (number == 1) { height = 22; weight = FW_BOLD; }
+  if (number == 1) { height = 15; weight = FW_BOLD; }
   if (number == 3) { height = 13; face = "Courier New"; }
   ID3DXFont* f = nullptr;
   if (FAILED(D3DXCreateFontA(device_, height, 0, weight, 1, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
@@ -136,8 +139,7 @@ void HostGame::WriteText(float x, float y, const char* text) {
   // Mode 3 centres the text on (x, y): the panels place their labels and
   // table columns at the middle of what they label.
   if (textMode_ == 3) {
-    RECT c{ix - 1000, iy - 100, ix + 1000, iy + 100};
-    f->DrawTextA(nullptr, text, -1, &c, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP, colour_);
+    outlinedText(f, text, ix, iy);
     return;
   }
   // Mode 4 (menu pages) is drawn with a drop shadow; the others plain.
@@ -147,6 +149,26 @@ void HostGame::WriteText(float x, float y, const char* text) {
   }
   RECT r{ix, iy, ix + 2000, iy + 200};
   f->DrawTextA(nullptr, text, -1, &r, DT_LEFT | DT_TOP | DT_NOCLIP, colour_);
+}
+
+// Panel labels sit on stripes of their own colour and table rows on the sky:
+// the outline keeps them legible whatever the colour is.
+void HostGame::outlinedText(ID3DXFont* f, const char* text, int x, int y) {
+  if (!textSpriteTried_) {
+    textSpriteTried_ = true;
+    if (FAILED(D3DXCreateSprite(device_, &textSprite_))) textSprite_ = nullptr;
+  }
+  const DWORD format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP;
+  const D3DCOLOR outline = colour_ & 0xFF000000;
+  constexpr int kOffsets[8][2] = {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}, {-1, 1}, {0, 1}, {1, 1}};
+  if (textSprite_) textSprite_->Begin(D3DXSPRITE_ALPHABLEND);
+  for (const auto& o : kOffsets) {
+    RECT r{x + o[0] - 1000, y + o[1] - 100, x + o[0] + 1000, y + o[1] + 100};
+    f->DrawTextA(textSprite_, text, -1, &r, format, outline);
+  }
+  RECT c{x - 1000, y - 100, x + 1000, y + 100};
+  f->DrawTextA(textSprite_, text, -1, &c, format, colour_);
+  if (textSprite_) textSprite_->End();
 }
 
 void HostGame::fillRect(float x, float y, float w, float h, D3DCOLOR c, D3DPRIMITIVETYPE type, int count) {

@@ -48,6 +48,8 @@ class HostGame final : public HostGameAbi {
 
  private:
   ID3DXFont* font(int number);
+  // Text centred on (x, y) with a dark one-pixel outline, in one sprite batch.
+  void outlinedText(ID3DXFont* f, const char* text, int x, int y);
   void flushMarkers();
   // The slots the plug-in never calls: recorded, so a call would show.
   void recordUnused(const char* name);
@@ -56,6 +58,8 @@ class HostGame final : public HostGameAbi {
   IDirect3DDevice9* device_;
   CallLog& log_;
   std::map<int, ID3DXFont*> fonts_;
+  ID3DXSprite* textSprite_ = nullptr;  // made on first outlined text
+  bool textSpriteTried_ = false;
   int font_ = 0;
   int textMode_ = 0;
   D3DCOLOR colour_ = 0xFFFFFFFF;

@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <d3d9.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 #include "hooks/CodeDetour.h"
@@ -35,6 +37,21 @@ void logFsError(const char* what, const std::string& path, const std::error_code
 bool exists(const std::string& path) {
   std::error_code ec;
   return fs::exists(fs::path(path), ec);
+}
+
+bool sameContents(const fs::path& a, const fs::path& b) {
+  std::error_code ea, eb;
+  const auto size = fs::file_size(a, ea);
+  if (ea || size != fs::file_size(b, eb) || eb) return false;
+  std::ifstream fa(a, std::ios::binary), fb(b, std::ios::binary);
+  if (!fa || !fb) return false;
+  char ba[4096], bb[4096];
+  while (fa && fb) {
+    fa.read(ba, sizeof ba);
+    fb.read(bb, sizeof bb);
+    if (fa.gcount() != fb.gcount() || std::memcmp(ba, bb, static_cast<std::size_t>(fa.gcount())) != 0) return false;
+  }
+  return fa.eof() && fb.eof();
 }
 
 void measureClientWidth() {
@@ -125,6 +142,9 @@ void syncTree(const std::string& from, const std::string& to) {
         mergeSettingsFile(it->path().string(), dest.string());
         continue;
       }
+      // A file the template does not change stays as it is: backing up an
+      // identical copy would use up the one backup before a release changes it.
+      if (sameContents(it->path(), dest)) continue;
       const fs::path backup = dest.string() + FT(".bak");
       if (fs::exists(backup, e)) continue;  // replaced once already
       fs::rename(dest, backup, e);

@@ -120,6 +120,23 @@ TEST_F(FullStage, PartTableShowsAfterTheFinish) {
   EXPECT_LT(pixelsIn(shot("pre-start"), kTable, white), 5);
 }
 
+// What a player reads: the table's headings stay inside their boxes (from
+// 20,120, 100 x 18 each), each tire label stands out from the stripes of its
+// own colour under it, and the settings page's help lines end inside the window.
+TEST_F(FullStage, PanelTextFitsAndStandsOut) {
+  Image finish = shot("finish"), prestart = shot("pre-start"), menu = shot("menu");
+  for (int border : {120, 220, 320})
+    EXPECT_EQ(pixelsIn(finish, Rect{border - 3, 121, border + 4, 138}, white), 0) << "heading over x " << border;
+  EXPECT_GT(pixelsIn(finish, Rect{21, 121, 117, 138}, white), 30);  // the first heading is there
+  auto dark = [](std::uint32_t c) { return red(c) < 60 && green(c) < 60 && blue(c) < 60; };
+  for (Rect label : {Rect{20, 212, 37, 229}, Rect{55, 212, 72, 229}, Rect{20, 272, 37, 289}, Rect{55, 272, 72, 289}})
+    EXPECT_GT(pixelsIn(prestart, label, dark), 15) << "tire label at " << label.x0 << "," << label.y0;
+  // Smoothed glyphs: any pixel well lighter than the grass and road there.
+  auto light = [](std::uint32_t c) { return red(c) > 110 && green(c) > 110 && blue(c) > 110; };
+  EXPECT_GT(pixelsIn(menu, Rect{560, 432, 640, 476}, light), 20);  // the help lines reach past the page's box
+  EXPECT_EQ(pixelsIn(menu, Rect{637, 432, 640, 476}, light), 0) << "help line cut at the window's edge";
+}
+
 TEST_F(FullStage, HomeKeyRebuildsTheGaugesOncePerPress) {
   EXPECT_EQ(count(log_, "Gauge reload: rebuilding the gauge renderers"), 1) << log_;
   // The frame of the press returns only once the key is up again.

@@ -175,9 +175,9 @@ class GaugePreview(unittest.TestCase):
     def tearDownClass(cls):
         shutil.rmtree(cls.tmp, ignore_errors=True)
 
-    def still(self, name, *sets):
+    def still(self, name, *sets, definition=None):
         out = os.path.join(self.tmp, name)
-        args = [self.definition, "--out", out]
+        args = [definition or self.definition, "--out", out]
         for s in sets:
             args += ["--set", s]
         status, stdout, err = run("gauge-preview.sh", *args)
@@ -199,6 +199,9 @@ class GaugePreview(unittest.TestCase):
         # What no value drives stays as it is: the tacho's scale at its top left.
         corner = (0, 0, 40, 40)
         self.assertEqual(low.crop(corner).tobytes(), high.crop(corner).tobytes())
+        # A set's folder stands for its Gauges.ini.
+        by_folder = self.still("high-folder.png", "rpm=6000", "gear=4", "speed=180", definition=SAMPLE)
+        self.assertEqual(by_folder.tobytes(), high.tobytes())
 
     def test_sweep_makes_a_gif_of_the_requested_frames_with_the_needle_moving(self):
         out = os.path.join(self.tmp, "sweep.gif")

@@ -23,8 +23,11 @@ namespace {
 constexpr int kUsageError = 2;
 
 const char* kUsage =
-    "usage: gauge-lint [--no-images] PATH...\n"
-    "  PATH   a definition file, or a folder searched for Gauges.ini and Gauges2.ini\n"
+    "usage: gauge-lint [--no-images] [PATH...]\n"
+    "  PATH   a definition file, or a folder searched for Gauges.ini and Gauges2.ini;\n"
+    "         a bare car folder name not found here is looked up in the plug-in's\n"
+    "         CustomGauges and Gauges folders beside this tool's folder\n"
+    "  no PATH: every set in those two folders\n"
     "  --no-images   do not open the images the definitions name\n"
     "Exit status: 0 no errors (warnings may be printed), 1 errors found, 2 bad command line.\n";
 
@@ -87,11 +90,17 @@ int main(int argc, char** argv) {
       }
     }
     if (paths.empty()) {
-      std::fprintf(stderr, "gauge-lint: no definition file or folder given\n%s", kUsage);
-      return kUsageError;
+      // Run from a release: the plug-in's own sets, found from where the tool sits.
+      paths = tools::pluginGaugeRoots();
+      if (paths.empty()) {
+        std::fprintf(stderr, "gauge-lint: no definition file or folder given, and no gauge folder of the plug-in "
+                             "beside this tool\n%s", kUsage);
+        return kUsageError;
+      }
     }
     std::vector<std::string> files;
-    for (const std::string& p : paths) {
+    for (std::string p : paths) {
+      if (const std::string car = tools::findPluginCarFolder(p); !car.empty()) p = car;
       const DWORD a = GetFileAttributesA(p.c_str());
       if (a == INVALID_FILE_ATTRIBUTES) {
         std::fprintf(stderr, "gauge-lint: %s: no such file or folder\n", p.c_str());

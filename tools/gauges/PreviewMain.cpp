@@ -112,9 +112,19 @@ void reportPluginProblems(const std::string& logPath, const std::string& definit
   }
 }
 
+// The definition file named on the command line: a file as given; a set's
+// folder stands for its Gauges.ini; a bare car folder name not found here is
+// looked up in the plug-in's gauge folders beside the tool.
+std::string definitionPath(const std::string& given) {
+  std::string path = given;
+  if (const std::string car = tools::findPluginCarFolder(given); !car.empty()) path = car;
+  if (tools::folderExists(path)) path += "\\Gauges.ini";
+  return tools::fullPath(path);
+}
+
 int run(const preview::PreviewOptions& o) {
   // Full paths first: the work folder becomes the current folder.
-  const std::string definition = tools::fullPath(o.definition);
+  const std::string definition = definitionPath(o.definition);
   const std::string engine = o.engine.empty() ? std::string() : tools::fullPath(o.engine);
   const std::string givenBase = o.base.empty() ? std::string() : tools::fullPath(o.base);
   const std::string out = o.out.empty() ? std::string() : tools::fullPath(o.out);

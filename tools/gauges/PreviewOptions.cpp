@@ -27,6 +27,8 @@ bool splitNameValue(const std::string& text, NameValue& out) {
 
 const char* previewUsage() {
   return "usage: gauge-preview DEFINITION [options]\n"
+         "  DEFINITION            a Gauges.ini, or a set's folder; a bare car folder name not found here is\n"
+         "                        looked up in the plug-in's CustomGauges and Gauges folders (beside Tools)\n"
          "  --set NAME=VALUE      a car value (value source, condition, gear, clock, maxrpm, upshift, downshift)\n"
          "  --out FILE.png        the picture to write (default gauge-preview.png)\n"
          "  --sweep NAME=FROM:TO  move a value from FROM to TO over the frames (repeatable)\n"
