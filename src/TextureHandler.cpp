@@ -77,27 +77,17 @@ void TextureHandler::releaseAll() {
   releaseCom(target);
 }
 
-void TextureHandler::SetUpTransformations() {
-  const char* fn = FT("TextureHandler::SetUpTransformations");
-  D3DXMATRIX projection, identity;
-  D3DXMatrixOrthoLH(&projection, baseWidth, baseHeight, 0.0f, 1.0f);
-  D3DXMatrixIdentity(&identity);
-  OSTREL_CHECK_HR(device->SetTransform(D3DTS_PROJECTION, &projection), fn);
-  OSTREL_CHECK_HR(device->SetTransform(D3DTS_WORLD, &identity), fn);
-  OSTREL_CHECK_HR(device->SetTransform(D3DTS_VIEW, &identity), fn);
-}
-
 void TextureHandler::SetUpRenderStates() {
   const char* fn = FT("TextureHandler::SetUpRenderStates");
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS), fn);
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_SPECULARENABLE, FALSE), fn);
+  // Only what changes a pixel of our pre-transformed quads:
+  // with depth off, the depth function and depth writes do nothing; lighting
+  // and specular never reach pre-transformed vertices; the alpha reference
+  // only counts with the alpha test on. The state block gives the host back
+  // whatever it had.
   OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ZENABLE, FALSE), fn);
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE), fn);
   OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), fn);
   OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE), fn);
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ALPHAREF, 0), fn);
   OSTREL_CHECK_HR(device->SetRenderState(D3DRS_FOGENABLE, FALSE), fn);
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_LIGHTING, FALSE), fn);
   OSTREL_CHECK_HR(device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA), fn);
   OSTREL_CHECK_HR(device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA), fn);
 }
@@ -183,12 +173,16 @@ void TextureHandler::Render() {
   // Drawing anywhere but the gauge texture would paint over the host's frame.
   if (onTarget) {
     try {
-      SetUpTransformations();
+      // Every element draws pre-transformed quads, which no transform reaches:
+      // the renderer sets none.
       restoreBaseImage(gaugeSurface);
       OSTREL_CHECK_HR(device->SetPixelShader(nullptr), fn);
       OSTREL_CHECK_HR(device->SetTexture(1, nullptr), fn);
       SetUpRenderStates();
       SetupVertex2DRenderState(device);
+      // The host drew (with its own texture and vertex format) since our
+      // last pass: the first quad binds both again.
+      lastBoundTexture = nullptr;
       drawElements(dt);
     } catch (...) {
       logText(FT("Gauges: frame abandoned"));

@@ -57,7 +57,6 @@ class TextureHandler : public BasicHUD {
 
  private:
   void loadGaugeSet();
-  void SetUpTransformations();
   void SetUpRenderStates();
   void restoreBaseImage(IDirect3DSurface9* targetSurface);
   void drawElements(float frameTime);
