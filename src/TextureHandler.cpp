@@ -64,6 +64,7 @@ TextureHandler::TextureHandler(IDirect3DDevice9* dev, IDirect3DTexture9* targetT
 TextureHandler::~TextureHandler() { releaseAll(); }
 
 void TextureHandler::releaseAll() {
+  releaseCom(savedState);
   releaseCom(baseImage);
   for (auto* e : elements) delete e;
   elements.clear();
@@ -143,13 +144,20 @@ void TextureHandler::Render() {
   }
 
   const char* fn = FT("TextureHandler::Render");
-  IDirect3DStateBlock9* saved = nullptr;
-  HRESULT hr = device->CreateStateBlock(D3DSBT_ALL, &saved);
+  // One state block for the renderer's life, made on the first frame (a new
+  // block already holds the device's current state) and captured again on
+  // the others: creating a whole-device block is among the dearest calls.
+  HRESULT hr = S_OK;
+  if (savedState) {
+    hr = savedState->Capture();
+  } else {
+    hr = device->CreateStateBlock(D3DSBT_ALL, &savedState);
+    if (FAILED(hr)) savedState = nullptr;
+  }
   OSTREL_CHECK_HR(hr, fn);
-  // A new state block already holds the device's current state. Without one
-  // the host's states could not be given back: skip this frame's drawing
-  // (the texture keeps its last picture) rather than leave them changed.
-  if (FAILED(hr) || !saved) {
+  // Without it the host's states could not be given back: skip this frame's
+  // drawing (the texture keeps its last picture) rather than leave them changed.
+  if (FAILED(hr) || !savedState) {
     endFrame();
     return;
   }
@@ -193,8 +201,7 @@ void TextureHandler::Render() {
   if (onTarget) restoreHostTarget(hostTarget);
   releaseCom(gaugeSurface);
   releaseCom(hostTarget);
-  OSTREL_CHECK_HR(saved->Apply(), fn);
-  saved->Release();
+  OSTREL_CHECK_HR(savedState->Apply(), fn);
   endFrame();
 }
 

@@ -54,6 +54,8 @@ class TextureHandler : public BasicHUD {
   std::vector<gauges::DigitFont*> fonts;
   std::vector<gauges::GaugeEffect*> effects;
   std::chrono::steady_clock::time_point lastRenderTime;
+  // The host's device state, captured before and applied after each frame.
+  IDirect3DStateBlock9* savedState = nullptr;
 
  private:
   void loadGaugeSet();

@@ -1,10 +1,13 @@
 #include "panels/CarDamageHUD.h"
 
+#include <algorithm>
+#include <iterator>
+
+#include "KVX/ComRelease.h"
 #include "panels/HostDamage.h"
 #include "panels/HostState.h"
 #include "panels/PartFileNames.h"
 #include "plugin/FixedText.h"
-#include "KVX/ComRelease.h"
 #include "plugin/Log.h"
 #include "plugin/PluginPaths.h"
 #include "plugin/Settings.h"
@@ -70,6 +73,8 @@ bool CarDamageHUD::loadAtlas(IDirect3DDevice9* device) {
     const TexelBounds& v = images[i].visible;
     if (!v.empty()) boxes[i] = {v.right - v.left, v.bottom - v.top};
   }
+  // No image at all: nothing to pack, and nothing to load one by one either.
+  if (std::none_of(std::begin(loaded), std::end(loaded), [](bool b) { return b; })) return true;
   std::int32_t maxWidth = atlasSideLimit, maxHeight = atlasSideLimit;
   if (atlasSideLimit <= 0) {
     D3DCAPS9 caps{};
