@@ -80,10 +80,10 @@ void TextureHandler::releaseAll() {
 
 void TextureHandler::SetUpRenderStates() {
   const char* fn = FT("TextureHandler::SetUpRenderStates");
-  // Only what changes a pixel of our pre-transformed quads:
-  // with depth off, the depth function and depth writes do nothing; lighting
-  // and specular never reach pre-transformed vertices; the alpha reference
-  // only counts with the alpha test on. The state block gives the host back
+  // Only the states that change a pixel of our pre-transformed quads: with
+  // depth off, the depth function and depth writes do nothing; lighting and
+  // specular never reach pre-transformed vertices; the alpha reference only
+  // counts with the alpha test on. The state block gives the host back
   // whatever it had.
   OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ZENABLE, FALSE), fn);
   OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), fn);
