@@ -8,6 +8,8 @@
 #
 #   bash scripts/bench.sh [OUTPUT-FOLDER]     (default build/bench)
 # BENCH_PACE=1 runs the frames at the scenario's rate instead of flat out.
+# BENCH_BASELINE=PATH-TO-OSTREL_counting.dll (of an older build) runs that
+# plug-in too, on the same host in the same run, and prints the two side by side.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${OSTREL_BUILD:-$root/build}"
@@ -36,13 +38,24 @@ make_game() {
   printf '[Gauges]\r\nEnabled=1\r\nRefreshRate=0\r\n' >"$p/gauges.ini"
   cp -r "$root/simhost/bench/overlay/." "$dir/"
   if [ "$with_plugin" = yes ]; then cp "$build/src/OSTREL_counting.dll" "$dir/Plugins/OSTREL.dll"; fi
+  if [ "$with_plugin" = baseline ]; then cp "$BENCH_BASELINE" "$dir/Plugins/OSTREL.dll"; fi
 }
+
+configs="plugin host"
+if [ -n "${BENCH_BASELINE:-}" ]; then
+  [ -f "$BENCH_BASELINE" ] || { echo "bench: no baseline plug-in at $BENCH_BASELINE" >&2; exit 1; }
+  configs="plugin baseline host"
+fi
 
 runs=()
 for scenario in full-stage long-drive; do
-  for config in plugin host; do
+  for config in $configs; do
     dir="$out/$scenario-$config"
-    if [ "$config" = plugin ]; then make_game "$dir" yes; args=""; else make_game "$dir" no; args="--no-plugin"; fi
+    case "$config" in
+      plugin) make_game "$dir" yes; args="" ;;
+      baseline) make_game "$dir" baseline; args="" ;;
+      *) make_game "$dir" no; args="--no-plugin" ;;
+    esac
     cp "$root/simhost/scenarios/$scenario.txt" "$dir/scenario.txt"
     echo "bench: $scenario, $config" >&2
     (cd "$dir" && wine simhost.exe scenario.txt out $pace --count-device $args </dev/null >"$dir/host-output.txt" 2>&1) \

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Summarises benchmark runs of the simulated host.
 
-Each run is SCENARIO:CONFIG:OUTPUT-FOLDER (CONFIG "plugin" or "host"); the
+Each run is SCENARIO:CONFIG:OUTPUT-FOLDER (CONFIG "plugin", "baseline" (an
+older plug-in in the same run) or "host"); the
 folder holds timing.csv, device-calls.csv and calls.log. Prints one set of
 tables per scenario, by phase of the stage, plus the gauge renderer rows,
 and plots the plug-in's share of frame time over each stage's timeline.
@@ -15,6 +16,21 @@ from collections import Counter, defaultdict
 
 PHASES = ["pre-start", "driving", "finish", "menu"]
 KINDS = ["state", "texture", "draw", "copy", "target", "create", "other"]
+# Device calls per frame of the last release, by scenario and phase.
+RELEASE_FIGURES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "simhost", "bench",
+                               "release-device-calls.csv")
+
+
+def read_release(path):
+    """(label, {(scenario, phase): row}) from the release figures file; '#' lines are comments, the
+    first one names the release."""
+    if not os.path.exists(path):
+        return None, {}
+    with open(path, newline="") as f:
+        lines = f.read().splitlines()
+    notes = [l[1:].strip() for l in lines if l.startswith("#")]
+    rows = csv.DictReader(l for l in lines if l and not l.startswith("#"))
+    return (notes[0] if notes else "last release"), {(r["scenario"], r["phase"]): r for r in rows}
 
 
 def read_csv(path):
@@ -83,7 +99,49 @@ def table(headers, rows):
     return "\n".join(lines)
 
 
-def summarise(scenario, plugin, host):
+def release_rows(scenario, plugin, release):
+    """Device calls per frame now and in the last release, per phase."""
+    label, figures = release
+    rows = []
+    for phase in plugin.phases():
+        frames = [int(r["frame"]) for r in plugin.rows(phase)]
+        dev = [plugin.device.get(f) for f in frames]
+        if not any(dev):
+            continue
+        now = {k: sum(int(d[k]) for d in dev if d) / len(frames) for k in KINDS + ["total"]}
+        old = figures.get((scenario, phase))
+        cell = lambda k: f"{now[k]:.1f} ({float(old[k]):.1f})" if old else f"{now[k]:.1f} (-)"
+        change = (f"{100.0 * (now['total'] - float(old['total'])) / float(old['total']):+.0f}%"
+                  if old and float(old["total"]) else "-")
+        rows.append([phase, cell("total"), cell("draw"), cell("texture"), cell("state"), change])
+    return label, rows
+
+
+def compare(scenario, plugin, baseline, host):
+    """The older plug-in next to this one, per phase: device calls per frame by kind and the share of
+    frame time (p50 ratio to the host's own time)."""
+    def per_phase(run, phase):
+        rows = run.rows(phase)
+        frames = [int(r["frame"]) for r in rows]
+        dev = [run.device.get(f) for f in frames]
+        calls = {k: sum(int(d[k]) for d in dev if d) / max(1, len(frames)) for k in KINDS + ["total"]}
+        share = [float(r["plugin_total_us"]) for r in rows]
+        own = [max(1e-3, float(r["frame_total_us"]) - float(r["plugin_total_us"])) for r in rows]
+        return calls, percentile(share, .5), percentile([s / o for s, o in zip(share, own)], .5)
+    rows = []
+    for phase in plugin.phases():
+        if not baseline.rows(phase):
+            continue
+        (new, new_us, new_ratio), (old, old_us, old_ratio) = per_phase(plugin, phase), per_phase(baseline, phase)
+        rows.append([phase] + [f"{old[k]:.1f} -> {new[k]:.1f}" for k in ["total", "draw", "texture", "state", "copy", "target"]] +
+                    [f"{fmt(old_us)} -> {fmt(new_us)}", f"{fmt(old_ratio, 3)} -> {fmt(new_ratio, 3)}"])
+    out = [f"== {scenario}: baseline plug-in -> this plug-in, same host, same run (per frame, mean; time p50)"]
+    out.append(table(["phase", "device calls", "draw", "texture", "state", "copy", "target", "plug-in us",
+                      "share of host frame"], rows))
+    return "\n".join(out)
+
+
+def summarise(scenario, plugin, host, release=(None, {})):
     out = [f"== {scenario}: {len(plugin.timing)} frames, plug-in run vs host-alone run"]
     # Frame time.
     rows = []
@@ -124,6 +182,11 @@ def summarise(scenario, plugin, host):
     out.append("Per frame, mean (device calls by kind, host IHostGame calls, heap allocations of the plug-in)")
     out.append(table(["phase"] + KINDS + ["dev total", "dev max", "host calls", "allocs", "alloc max",
                                           "frames w/ alloc"], rows))
+    label, rows = release_rows(scenario, plugin, release)
+    if rows:
+        out.append("")
+        out.append(f"Device calls per frame, now (last release: {label or 'no figures'})")
+        out.append(table(["phase", "total", "draw", "texture", "state", "total change"], rows))
     # The host calls behind the mean, by operation.
     rows = []
     for phase in plugin.phases():
@@ -143,8 +206,9 @@ def summarise(scenario, plugin, host):
 
 
 def plot(runs, path):
-    series = [(r.scenario, [float(x["plugin_total_us"]) for x in r.timing], [x["phase"] for x in r.timing])
-              for r in runs if r.config == "plugin"]
+    series = [(r.scenario if r.config == "plugin" else f"{r.scenario} (baseline)",
+               [float(x["plugin_total_us"]) for x in r.timing], [x["phase"] for x in r.timing])
+              for r in runs if r.config in ("plugin", "baseline")]
     if not series:
         return None
     try:
@@ -188,15 +252,16 @@ def plot(runs, path):
     return "Pillow"
 
 
-def print_variants(path, title, slow, fast, ratio_name):
-    """The rows of a two-variant micro benchmark and the ratio of their medians."""
+def print_variants(path, title, *ratios):
+    """The rows of a micro benchmark and, per (slow, fast, name), the ratio of their medians."""
     rows = read_csv(path)
     print(f"== {title}")
     print(table(["variant", "frames", "p50 us", "p99 us", "max us", "mean us"],
                 [[r["variant"], r["frames"], r["p50_us"], r["p99_us"], r["max_us"], r["mean_us"]] for r in rows]))
     by = {r["variant"]: float(r["p50_us"]) for r in rows}
-    if by.get(fast) and slow in by:
-        print(f"{ratio_name}, p50: {by[slow] / by[fast]:.2f}x")
+    for slow, fast, ratio_name in ratios:
+        if by.get(fast) and slow in by:
+            print(f"{ratio_name}, p50: {by[slow] / by[fast]:.2f}x")
     print()
 
 
@@ -207,23 +272,30 @@ def main():
     ap.add_argument("--diagram", help="CSV of the damage diagram bench")
     ap.add_argument("--plot", help="PNG to write")
     ap.add_argument("--ia32", help="how 32-bit code ran (native or emulated): times compare only within one mode")
+    ap.add_argument("--release", default=RELEASE_FIGURES, help="CSV of the last release's device calls")
     a = ap.parse_args()
     if a.ia32:
         print(f"32-bit code ran {a.ia32}")
         print()
     runs = [Run(s) for s in a.runs]
+    release = read_release(a.release)
     for scenario in dict.fromkeys(r.scenario for r in runs):
         plugin = next((r for r in runs if r.scenario == scenario and r.config == "plugin"), None)
         host = next((r for r in runs if r.scenario == scenario and r.config == "host"), None)
+        baseline = next((r for r in runs if r.scenario == scenario and r.config == "baseline"), None)
         if plugin:
-            print(summarise(scenario, plugin, host))
+            print(summarise(scenario, plugin, host, release))
+            print()
+        if plugin and baseline:
+            print(compare(scenario, plugin, baseline, host))
             print()
     if a.gauge:
         print_variants(a.gauge, "gauge renderer on a 1024 x 1024 texture (us per Render)",
-                       "WholeTexture", "RefreshRects", "whole texture / refresh rectangles")
+                       ("WholeTexture", "RefreshRects", "whole texture / refresh rectangles"))
     if a.diagram:
         print_variants(a.diagram, "damage diagram, 88 part images, each frame finished on the device (us per frame)",
-                       "WholeImages", "VisibleTexels", "whole images / visible texels")
+                       ("WholeImages", "VisibleTexels", "whole images / visible texels"),
+                       ("VisibleTexels", "Atlas", "visible texels one by one / one atlas draw"))
     if a.plot:
         how = plot(runs, a.plot)
         if how:

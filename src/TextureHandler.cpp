@@ -4,7 +4,6 @@
 
 #include "KVX/ComRelease.h"
 #include "KVX/D3D9Helpers.h"
-#include "KVX/Matrix4.h"
 #include "KVX/TextureFileLoader.h"
 #include "gauges/GaugeEffect.h"
 #include "gauges/GaugeElements.h"
@@ -64,6 +63,7 @@ TextureHandler::TextureHandler(IDirect3DDevice9* dev, IDirect3DTexture9* targetT
 TextureHandler::~TextureHandler() { releaseAll(); }
 
 void TextureHandler::releaseAll() {
+  releaseCom(savedState);
   releaseCom(baseImage);
   for (auto* e : elements) delete e;
   elements.clear();
@@ -77,26 +77,17 @@ void TextureHandler::releaseAll() {
   releaseCom(target);
 }
 
-void TextureHandler::SetUpTransformations() {
-  const char* fn = FT("TextureHandler::SetUpTransformations");
-  const D3DMATRIX projection = toD3DMatrix(orthoLHMatrix(baseWidth, baseHeight, 0.0f, 1.0f));
-  const D3DMATRIX identity = toD3DMatrix(identityMatrix());
-  OSTREL_CHECK_HR(device->SetTransform(D3DTS_PROJECTION, &projection), fn);
-  OSTREL_CHECK_HR(device->SetTransform(D3DTS_WORLD, &identity), fn);
-  OSTREL_CHECK_HR(device->SetTransform(D3DTS_VIEW, &identity), fn);
-}
-
 void TextureHandler::SetUpRenderStates() {
   const char* fn = FT("TextureHandler::SetUpRenderStates");
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESS), fn);
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_SPECULARENABLE, FALSE), fn);
+  // Only the states that change a pixel of our pre-transformed quads: with
+  // depth off, the depth function and depth writes do nothing; lighting and
+  // specular never reach pre-transformed vertices; the alpha reference only
+  // counts with the alpha test on. The state block gives the host back
+  // whatever it had.
   OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ZENABLE, FALSE), fn);
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ZWRITEENABLE, FALSE), fn);
   OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), fn);
   OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE), fn);
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ALPHAREF, 0), fn);
   OSTREL_CHECK_HR(device->SetRenderState(D3DRS_FOGENABLE, FALSE), fn);
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_LIGHTING, FALSE), fn);
   OSTREL_CHECK_HR(device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA), fn);
   OSTREL_CHECK_HR(device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA), fn);
 }
@@ -152,13 +143,20 @@ void TextureHandler::Render() {
   }
 
   const char* fn = FT("TextureHandler::Render");
-  IDirect3DStateBlock9* saved = nullptr;
-  HRESULT hr = device->CreateStateBlock(D3DSBT_ALL, &saved);
+  // One state block for the renderer's life, made on the first frame (a new
+  // block already holds the device's current state) and captured again on
+  // the others: creating a whole-device block is among the dearest calls.
+  HRESULT hr = S_OK;
+  if (savedState) {
+    hr = savedState->Capture();
+  } else {
+    hr = device->CreateStateBlock(D3DSBT_ALL, &savedState);
+    if (FAILED(hr)) savedState = nullptr;
+  }
   OSTREL_CHECK_HR(hr, fn);
-  // A new state block already holds the device's current state. Without one
-  // the host's states could not be given back: skip this frame's drawing
-  // (the texture keeps its last picture) rather than leave them changed.
-  if (FAILED(hr) || !saved) {
+  // Without it the host's states could not be given back: skip this frame's
+  // drawing (the texture keeps its last picture) rather than leave them changed.
+  if (FAILED(hr) || !savedState) {
     endFrame();
     return;
   }
@@ -182,12 +180,16 @@ void TextureHandler::Render() {
   // Drawing anywhere but the gauge texture would paint over the host's frame.
   if (onTarget) {
     try {
-      SetUpTransformations();
+      // Every element draws pre-transformed quads, which no transform reaches:
+      // the renderer sets none.
       restoreBaseImage(gaugeSurface);
       OSTREL_CHECK_HR(device->SetPixelShader(nullptr), fn);
       OSTREL_CHECK_HR(device->SetTexture(1, nullptr), fn);
       SetUpRenderStates();
       SetupVertex2DRenderState(device);
+      // The host drew (with its own texture and vertex format) since our
+      // last pass: the first quad binds both again.
+      lastBoundTexture = nullptr;
       drawElements(dt);
     } catch (...) {
       logText(FT("Gauges: frame abandoned"));
@@ -198,8 +200,7 @@ void TextureHandler::Render() {
   if (onTarget) restoreHostTarget(hostTarget);
   releaseCom(gaugeSurface);
   releaseCom(hostTarget);
-  OSTREL_CHECK_HR(saved->Apply(), fn);
-  saved->Release();
+  OSTREL_CHECK_HR(savedState->Apply(), fn);
   endFrame();
 }
 

@@ -54,10 +54,11 @@ class TextureHandler : public BasicHUD {
   std::vector<gauges::DigitFont*> fonts;
   std::vector<gauges::GaugeEffect*> effects;
   std::chrono::steady_clock::time_point lastRenderTime;
+  // The host's device state, captured before and applied after each frame.
+  IDirect3DStateBlock9* savedState = nullptr;
 
  private:
   void loadGaugeSet();
-  void SetUpTransformations();
   void SetUpRenderStates();
   void restoreBaseImage(IDirect3DSurface9* targetSurface);
   void drawElements(float frameTime);

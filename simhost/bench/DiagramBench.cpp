@@ -1,8 +1,9 @@
 // Times the damage diagram's drawing in one process: the 88 shipped part
-// images drawn as whole-image quads, and drawn over their visible texels only
-// (as the panel does), each frame finished on the device before the clock
-// stops so that the fill is counted, not just the calls. Prints one CSV row
-// per variant.
+// images drawn as whole-image quads, drawn over their visible texels only,
+// one texture and draw each, and drawn from one atlas in one call (as the
+// panel does), each frame finished on the device before the clock stops so
+// that the fill is counted, not just the calls. Prints one CSV row per
+// variant.
 //
 //   diagram_bench.exe PART-IMAGE-FOLDER [FRAMES]
 #include <windows.h>
@@ -17,6 +18,7 @@
 
 #include "D3DTestDevice.h"
 #include "KVX/D3D9Helpers.h"
+#include "KVX/ImageAtlas.h"
 #include "panels/CarDamageHUD.h"
 #include "panels/PartFileNames.h"
 #include "plugin/WideText.h"
@@ -55,11 +57,28 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "diagram_bench: cannot load part %d from %s\n", i, folder.c_str());
       return 4;
     }
+  // The same images packed as the panel packs them.
+  std::vector<ostrel::AtlasImage> boxes(kParts);
+  std::vector<ostrel::AtlasSize> sizes(kParts);
+  for (int i = 0; i < kParts; ++i) {
+    if (FAILED(ostrel::decodeAtlasImage(ostrel::widen(folder + "\\" + ostrel::partFileName(i)), boxes[i]))) return 4;
+    const ostrel::TexelBounds& v = boxes[i].visible;
+    if (!v.empty()) sizes[i] = {v.right - v.left, v.bottom - v.top};
+  }
+  const auto layout = ostrel::packAtlas(sizes, 4096, 4096, ostrel::kAtlasPadding);
+  IDirect3DTexture9* atlas = nullptr;
+  if (!layout || FAILED(ostrel::createAtlasTexture(device, boxes, *layout, &atlas))) {
+    std::fprintf(stderr, "diagram_bench: no atlas for %s\n", folder.c_str());
+    return 4;
+  }
+  std::vector<ostrel::Vertex2D> triangles(kParts * 6);
+
   IDirect3DQuery9* query = nullptr;
   if (FAILED(device->CreateQuery(D3DQUERYTYPE_EVENT, &query))) query = nullptr;
 
   std::printf("variant,frames,p50_us,p99_us,max_us,mean_us\n");
-  for (const bool visibleOnly : {false, true}) {
+  enum Variant { WholeImages, VisibleTexels, Atlas };
+  for (const Variant variant : {WholeImages, VisibleTexels, Atlas}) {
     std::vector<double> us;
     for (int f = 0; f < frames + 10; ++f) {
       dev.begin(0xFF204060);
@@ -70,17 +89,25 @@ int main(int argc, char** argv) {
       device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
       device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
       ostrel::lastBoundTexture = nullptr;
+      UINT quads = 0;
       for (int i = 0; i < kParts; ++i) {
         ostrel::TexturedRect& p = parts[i];
-        if (visibleOnly) {
+        const std::uint32_t tint = ostrel::damageTint(i % 5, (f / 30) % 2 == 0);
+        if (variant == Atlas) {
+          if (layout->spots[i].x < 0) continue;
+          ostrel::atlasQuad(&triangles[quads++ * 6], boxes[i].visible, boxes[i].width, boxes[i].height,
+                            layout->spots[i], *layout, 20.0f, 100.0f, 0.0f, 0.0f, tint);
+          continue;
+        }
+        if (variant == VisibleTexels) {
           if (!ostrel::setVisibleRectQuad(p, 20.0f, 100.0f, 0.0f, 0.0f)) continue;
         } else {
           ostrel::setRectQuad(p, 20.0f, 100.0f, 0.0f, 0.0f);
         }
-        const std::uint32_t tint = ostrel::damageTint(i % 5, (f / 30) % 2 == 0);
         for (ostrel::Vertex2D& v : p.vertices) v.colour = tint;
         ostrel::drawTexturedQuad(device, p);
       }
+      if (variant == Atlas) ostrel::drawTexturedQuadList(device, atlas, triangles.data(), quads);
       finish(device, query);
       const auto t1 = std::chrono::steady_clock::now();
       dev.end();
@@ -92,9 +119,11 @@ int main(int argc, char** argv) {
     double mean = 0;
     for (double v : us) mean += v;
     mean /= static_cast<double>(us.size());
-    std::printf("%s,%d,%.1f,%.1f,%.1f,%.1f\n", visibleOnly ? "VisibleTexels" : "WholeImages", frames, at(0.5),
+    const char* names[] = {"WholeImages", "VisibleTexels", "Atlas"};
+    std::printf("%s,%d,%.1f,%.1f,%.1f,%.1f\n", names[variant], frames, at(0.5),
                 at(0.99), us.back(), mean);
   }
   if (query) query->Release();
+  atlas->Release();
   return 0;
 }

@@ -145,17 +145,41 @@ void SetupVertex2DRenderState(IDirect3DDevice9* device) {
   check(device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE), 2012);
 }
 
+void bindQuadTexture(IDirect3DDevice9* device, IDirect3DBaseTexture9* texture) {
+  if (texture == lastBoundTexture) return;
+  if (!lastBoundTexture) device->SetFVF(kVertex2DFvf);
+  device->SetTexture(0, texture);
+  lastBoundTexture = texture;
+}
+
 void drawTexturedQuad(IDirect3DDevice9* device, IDirect3DTexture9* texture, const Vertex2D* vertices) {
   if (!texture) {
     lastBoundTexture = nullptr;
     return;
   }
-  if (texture != lastBoundTexture) {
-    device->SetFVF(kVertex2DFvf);
-    device->SetTexture(0, texture);
-    lastBoundTexture = texture;
-  }
+  bindQuadTexture(device, texture);
   device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, vertices, sizeof(Vertex2D));
+}
+
+void quadAsTriangles(const Vertex2D* strip, Vertex2D* t) {
+  // A strip's second triangle runs 2, 1, 3 (its winding kept).
+  t[0] = strip[0];
+  t[1] = strip[1];
+  t[2] = strip[2];
+  t[3] = strip[2];
+  t[4] = strip[1];
+  t[5] = strip[3];
+}
+
+void drawTexturedQuadList(IDirect3DDevice9* device, IDirect3DTexture9* texture, const Vertex2D* triangles,
+                          UINT quads) {
+  if (!texture) {
+    lastBoundTexture = nullptr;
+    return;
+  }
+  if (quads == 0) return;
+  bindQuadTexture(device, texture);
+  device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, quads * 2, triangles, sizeof(Vertex2D));
 }
 
 }  // namespace ostrel

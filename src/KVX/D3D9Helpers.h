@@ -68,7 +68,18 @@ HRESULT loadTextureFromFile(IDirect3DDevice9* device, const std::wstring& path,
 HRESULT loadTexturedRect(IDirect3DDevice9* device, const std::wstring& path, float x, float y,
                          float width, float height, TexturedRect* rect);
 void SetupVertex2DRenderState(IDirect3DDevice9* device);
+// Binds `texture` to stage 0 unless it is there already. The first bind of a
+// pass (lastBoundTexture empty) also sets the vertex format, which nothing
+// changes between our draws within a pass.
+void bindQuadTexture(IDirect3DDevice9* device, IDirect3DBaseTexture9* texture);
 void drawTexturedQuad(IDirect3DDevice9* device, IDirect3DTexture9* texture, const Vertex2D* vertices);
+// A quad's strip (top-left, top-right, bottom-left, bottom-right) as the six
+// vertices of its two triangles, the same two the strip draws.
+void quadAsTriangles(const Vertex2D* strip, Vertex2D* triangles);
+// `quads` quads, six vertices each (quadAsTriangles), in one draw with one
+// texture: later quads blend over earlier ones as separate draws would.
+void drawTexturedQuadList(IDirect3DDevice9* device, IDirect3DTexture9* texture, const Vertex2D* triangles,
+                          UINT quads);
 inline void drawTexturedQuad(IDirect3DDevice9* device, const TexturedRect& rect) {
   drawTexturedQuad(device, rect.texture, rect.vertices);
 }

@@ -57,6 +57,9 @@ class NumberObject : public TextureObject {
 
  private:
   bool formatReported_ = false;
+  // The cells of one draw, as triangles; longer numbers take more draws.
+  static constexpr UINT kCellBatch = 16;
+  Vertex2D cells_[kCellBatch * 6]{};
 };
 
 // A bar: the image cropped to the value's fraction from one edge.

@@ -58,17 +58,25 @@ void NumberObject::Draw(IDirect3DDevice9* device, GaugeValueContext& context, fl
   const float back = alignment == 1 ? d : alignment == 2 ? d * 0.5f : 0.0f;
   x -= back * dirX;
   y -= back * dirY;
+  // All cells of the number in one draw: they share the font's texture.
+  UINT quads = 0;
   for (char ch : text) {
     if (ch != ' ') {
       const float left = font->offsetOf(ch);
-      if (FAILED(buildRotatedQuad(&font->rect, c, x, y, left, 0.0f, left + cell, font->cellHeight, angle)))
+      if (FAILED(buildRotatedQuad(&font->rect, c, x, y, left, 0.0f, left + cell, font->cellHeight, angle))) {
         logRectFailure();
-      else
-        drawTexturedQuad(device, font->rect);
+      } else {
+        quadAsTriangles(font->rect.vertices, &cells_[quads * 6]);
+        if (++quads == kCellBatch) {
+          drawTexturedQuadList(device, font->rect.texture, cells_, quads);
+          quads = 0;
+        }
+      }
     }
     x += cell * dirX;
     y += cell * dirY;
   }
+  drawTexturedQuadList(device, font->rect.texture, cells_, quads);
 }
 
 }  // namespace ostrel::gauges

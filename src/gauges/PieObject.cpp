@@ -47,11 +47,9 @@ void PieObject::Draw(IDirect3DDevice9* device, GaugeValueContext& context, float
     const float ct = std::cos(t), st = std::sin(t);
     vertices.push_back({posX + ct * r, posY - st * r, 0.0f, 1.0f, c, 0.5f + 0.5f * ct, 0.5f + 0.5f * st});
   }
-  device->SetFVF(kVertex2DFvf);
-  device->SetTexture(0, texture);
+  bindQuadTexture(device, texture);
   device->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, static_cast<UINT>(vertices.size() - 2), vertices.data(),
                           sizeof(Vertex2D));
-  lastBoundTexture = nullptr;
 }
 
 }  // namespace ostrel::gauges

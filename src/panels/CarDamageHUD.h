@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "KVX/ImageAtlas.h"
 #include "panels/TexturedHUD.h"
 
 namespace ostrel {
@@ -11,6 +12,7 @@ namespace ostrel {
 class CarDamageHUD : public TexturedHUD {
  public:
   CarDamageHUD();
+  ~CarDamageHUD() override;
   void reload() override;
   // One visible frame; dt = seconds since the previous frame.
   void drawDiagram(float dt);
@@ -23,8 +25,23 @@ class CarDamageHUD : public TexturedHUD {
   std::string textureSet;
   float blinkAccum = 0.0f;
 
+  // The visible boxes of all part images in one texture (one reference held
+  // here, one by each loaded slot, whose texture it is); null when the set
+  // did not fit and each slot holds its own image.
+  IDirect3DTexture9* atlas = nullptr;
+  AtlasLayout atlasLayout;
+  // Largest atlas side to try; 0 takes the device's limits.
+  std::int32_t atlasSideLimit = 0;
+
  private:
   void classifyLoadedSlots();
+  void loadImages(IDirect3DDevice9* device);
+  bool loadAtlas(IDirect3DDevice9* device);
+  void releaseImages();
+  void drawAtlas(IDirect3DDevice9* device);
+  void drawEachImage(IDirect3DDevice9* device);
+  // The quads of one atlas frame (no allocation per frame).
+  Vertex2D atlasVertices_[kSlotCount * 6]{};
 };
 
 // Vertex colour of a layer at damage level `level` in blink phase `blinkOn`.

@@ -138,6 +138,27 @@ TEST_F(Digits, FormattedValueLeftRightAndCentred) {
   }
 }
 
+// Between two gauge frames the diagram binds its atlas and the host draws
+// with its own vertex format: the next pass binds its texture and format
+// again instead of trusting the record of the last bound texture.
+TEST_F(Digits, APassAfterOtherDrawingBindsItsOwnTextureAndFormat) {
+  host.speed(123.456f);
+  number("decimal2", "left", 0, 100);
+  auto h = make();
+  render(*h);
+  ASSERT_EQ(readAlong(100, 56, 1, 0, 6), "123.46");
+  IDirect3DTexture9* other = nullptr;
+  ASSERT_EQ(device->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &other, nullptr), D3D_OK);
+  device->SetTexture(0, other);
+  ostrel::lastBoundTexture = other;
+  device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
+  host.speed(45.5f);
+  render(*h);
+  EXPECT_EQ(readAlong(100, 56, 1, 0, 5), "45.50");
+  device->SetTexture(0, nullptr);
+  other->Release();
+}
+
 TEST_F(Digits, TurnedTextRunsDownTheTexture) {
   host.speed(-42.0f);
   number("integer", "left", 90, 100);

@@ -13,6 +13,7 @@
 #include "TestPaths.h"
 #include "panels/CarDamageHUD.h"
 #include "panels/PartFileNames.h"
+#include "plugin/WideText.h"
 
 using namespace ostrel;
 using namespace panel_tests;
@@ -273,62 +274,124 @@ TEST_F(DamageDiagram, ScaleSizesTheLayersFromTheirCorner) {
   EXPECT_FALSE(isClear(dev.pixel(kPos + 20, kPos + 60))) << "a front wheel";
 }
 
-// The diagram draws only the visible texels of each part image: what the
-// player sees must be what whole-image quads give, at any scale and position,
-// with point or linear filtering. (A point sample that falls exactly on a
-// texel edge may pick either texel, whichever quad is drawn; those pixels are
-// left out of the comparison.)
+// The diagram draws only the visible texels of each part image, all from one
+// atlas texture (or, when the set does not fit one, from each image's own
+// texture): what the player sees must be what whole-image quads give, at any
+// scale and position, with point or linear filtering. (A point sample that
+// falls exactly on a texel edge may pick either texel, whichever quad is
+// drawn; those pixels are left out of the comparison.)
 TEST_F(DamageDiagram, DrawingOnlyVisibleTexelsLooksLikeTheWholeImages) {
   mem.setF(0, 0.45f);  // front bumper damaged
   mem.setI(30, 0);     // roof lost: the blinking red
   IDirect3DDevice9* d = dev.device();
+  // The reference: every part image whole, in a texture of its own.
+  TexturedRect whole[88];
+  for (int i = 0; i < 88; ++i)
+    ASSERT_EQ(loadTexturedRect(d, widen(imageFolder("Standard") + "\\" + partFileName(i)), 0, 0, 0, 0, &whole[i]), S_OK);
   const D3DSAMPLERSTATETYPE filters[] = {D3DSAMP_MINFILTER, D3DSAMP_MAGFILTER};
-  for (const float scale : {1.0f, 0.5f, 0.73f, 1.6f}) {
-    for (const D3DTEXTUREFILTERTYPE filter : {D3DTEXF_POINT, D3DTEXF_LINEAR}) {
-      setPanelKey("carDamageHUD", "Scale", std::to_string(scale));
-      setPanelKey("carDamageHUD", "PosX", "13.3");
-      setPanelKey("carDamageHUD", "PosY", "10.4");
-      auto panel = make();
-      ASSERT_EQ(loaded(*panel), 88);
-      for (D3DSAMPLERSTATETYPE s : filters) d->SetSamplerState(0, s, filter);
-      frame(*panel, 0.6f);
-      const std::vector<std::uint32_t> cropped = dev.readPixels();
-
-      // The same layers as whole-image quads, with the tints the panel chose.
-      dev.begin(kClear);
-      SetupVertex2DRenderState(d);
-      d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-      d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-      d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
-      lastBoundTexture = nullptr;
-      int visibleArea = 0, wholeArea = 0;
-      for (int i = 0; i < 88; ++i) {
-        TexturedRect& slot = panel->textures[i];
-        ASSERT_EQ(setRectQuad(slot, panel->posX, panel->posY, slot.width * scale, slot.height * scale), S_OK);
-        for (Vertex2D& v : slot.vertices) v.colour = damageTint(panel->lastLevel[i], panel->blinkOn);
-        drawTexturedQuad(d, slot);
-        visibleArea += (slot.visible.right - slot.visible.left) * (slot.visible.bottom - slot.visible.top);
-        wholeArea += slot.width * slot.height;
-      }
-      dev.end();
-      const std::vector<std::uint32_t> whole = dev.readPixels();
-      ASSERT_EQ(cropped.size(), whole.size());
-      auto onTexelEdge = [&](int pixel, float pos) {
-        const float t = (static_cast<float>(pixel) - pos) / scale;
-        return std::fabs(t - std::round(t)) < 0.01f;
-      };
-      int differing = 0, drawn = 0;
-      for (int y = 0; y < 400; ++y)
-        for (int x = 0; x < 400; ++x) {
-          const std::size_t p = static_cast<std::size_t>(y) * 400 + x;
-          drawn += !isClear(whole[p]);
-          if (filter == D3DTEXF_POINT && (onTexelEdge(x, panel->posX) || onTexelEdge(y, panel->posY))) continue;
-          differing += cropped[p] != whole[p];
+  for (const bool atlas : {true, false}) {
+    for (const float scale : {1.0f, 0.5f, 0.73f, 1.6f}) {
+      for (const D3DTEXTUREFILTERTYPE filter : {D3DTEXF_POINT, D3DTEXF_LINEAR}) {
+        SCOPED_TRACE(testing::Message() << (atlas ? "atlas" : "one texture per image") << ", scale " << scale
+                                        << ", filter " << filter);
+        setPanelKey("carDamageHUD", "Scale", std::to_string(scale));
+        setPanelKey("carDamageHUD", "PosX", "13.3");
+        setPanelKey("carDamageHUD", "PosY", "10.4");
+        std::unique_ptr<CarDamageHUD> panel;
+        if (atlas) {
+          panel = make();
+        } else {
+          setPanelKey("carDamageHUD", "TextureSet", "");
+          panel = make();
+          panel->atlasSideLimit = 64;  // far too small for the outline
+          setPanelKey("carDamageHUD", "TextureSet", "Standard");
+          panel->reload();
         }
-      EXPECT_EQ(differing, 0) << "scale " << scale << " filter " << filter;
-      EXPECT_GT(drawn, 2000) << "the diagram was drawn at all";
-      EXPECT_LT(visibleArea * 10, wholeArea) << "the part images are mostly transparent";
+        ASSERT_EQ(loaded(*panel), 88);
+        ASSERT_EQ(panel->atlas != nullptr, atlas);
+        for (D3DSAMPLERSTATETYPE s : filters) d->SetSamplerState(0, s, filter);
+        frame(*panel, 0.6f);
+        const std::vector<std::uint32_t> cropped = dev.readPixels();
+
+        // The same layers as whole-image quads, with the tints the panel chose.
+        dev.begin(kClear);
+        SetupVertex2DRenderState(d);
+        d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+        d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+        d->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
+        lastBoundTexture = nullptr;
+        int visibleArea = 0, wholeArea = 0;
+        for (int i = 0; i < 88; ++i) {
+          TexturedRect& slot = whole[i];
+          ASSERT_EQ(setRectQuad(slot, panel->posX, panel->posY, slot.width * scale, slot.height * scale), S_OK);
+          for (Vertex2D& v : slot.vertices) v.colour = damageTint(panel->lastLevel[i], panel->blinkOn);
+          drawTexturedQuad(d, slot);
+          const TexelBounds& b = panel->textures[i].visible;
+          visibleArea += (b.right - b.left) * (b.bottom - b.top);
+          wholeArea += slot.width * slot.height;
+        }
+        dev.end();
+        const std::vector<std::uint32_t> reference = dev.readPixels();
+        ASSERT_EQ(cropped.size(), reference.size());
+        auto onTexelEdge = [&](int pixel, float pos) {
+          const float t = (static_cast<float>(pixel) - pos) / scale;
+          return std::fabs(t - std::round(t)) < 0.01f;
+        };
+        int differing = 0, drawn = 0;
+        for (int y = 0; y < 400; ++y)
+          for (int x = 0; x < 400; ++x) {
+            const std::size_t p = static_cast<std::size_t>(y) * 400 + x;
+            drawn += !isClear(reference[p]);
+            if (filter == D3DTEXF_POINT && (onTexelEdge(x, panel->posX) || onTexelEdge(y, panel->posY))) continue;
+            differing += cropped[p] != reference[p];
+          }
+        EXPECT_EQ(differing, 0);
+        EXPECT_GT(drawn, 2000) << "the diagram was drawn at all";
+        EXPECT_LT(visibleArea * 10, wholeArea) << "the part images are mostly transparent";
+      }
     }
   }
   for (D3DSAMPLERSTATETYPE s : filters) d->SetSamplerState(0, s, D3DTEXF_POINT);
+}
+
+// One texture for the whole set; a set that does not fit the largest atlas
+// falls back to a texture per image, says so once, and draws the same.
+TEST_F(DamageDiagram, ImagesShareOneAtlasOrFallBackToOneTextureEach) {
+  auto panel = make();
+  ASSERT_EQ(loaded(*panel), 88);
+  ASSERT_NE(panel->atlas, nullptr);
+  for (const TexturedRect& slot : panel->textures) EXPECT_EQ(slot.texture, panel->atlas);
+  D3DSURFACE_DESC desc{};
+  ASSERT_EQ(panel->atlas->GetLevelDesc(0, &desc), D3D_OK);
+  EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED) << "the atlas must survive a device reset";
+  EXPECT_LT(static_cast<std::int64_t>(desc.Width) * desc.Height * 4, 88 * 160 * 320)
+      << "only the visible boxes are kept";
+  mem.setI(30, 0);
+  frame(*panel, 0.6f);
+  EXPECT_TRUE(isRed(at(kRoof)));
+  EXPECT_TRUE(isWhite(at(kDoor)));
+
+  // Too small a limit for the outline: each image gets its own texture.
+  const std::size_t logBefore = logSize();
+  setPanelKey("carDamageHUD", "TextureSet", "");
+  panel->reload();
+  panel->atlasSideLimit = 256;
+  setPanelKey("carDamageHUD", "TextureSet", "Standard");
+  panel->reload();
+  const std::string log = logSince(logBefore);
+  EXPECT_EQ(countOf(log, "do not fit one texture of 256 x 256"), 1) << log;
+  EXPECT_EQ(panel->atlas, nullptr);
+  ASSERT_EQ(loaded(*panel), 88);
+  EXPECT_NE(panel->textures[33].texture, panel->textures[36].texture);
+  frame(*panel, 0.6f);
+  frame(*panel, 0.6f);  // the roof blinks back to red
+  EXPECT_TRUE(isRed(at(kRoof))) << std::hex << at(kRoof);
+  EXPECT_TRUE(isWhite(at(kDoor)));
+
+  // A set with one image still fits the limit.
+  setPanelKey("carDamageHUD", "TextureSet", "RoofOnly");
+  panel->reload();
+  ASSERT_NE(panel->atlas, nullptr);
+  EXPECT_EQ(loaded(*panel), 1);
+  EXPECT_EQ(countOf(logSince(logBefore), "do not fit"), 1);
 }

@@ -31,28 +31,6 @@ constexpr const char* kScenario =
     "frame 7\n"
     "  mode 5\n";
 
-// A CSV file as rows of named cells.
-struct Csv {
-  std::vector<std::string> header;
-  std::vector<std::map<std::string, std::string>> rows;
-  const std::string& cell(size_t row, const std::string& column) const { return rows.at(row).at(column); }
-  int number(size_t row, const std::string& column) const { return std::stoi(cell(row, column)); }
-};
-
-Csv readCsv(const std::string& path) {
-  Csv csv;
-  std::vector<std::string> all = lines(readFile(path));
-  if (all.empty()) return csv;
-  csv.header = cells(all[0]);
-  for (size_t i = 1; i < all.size(); ++i) {
-    std::vector<std::string> c = cells(all[i]);
-    std::map<std::string, std::string> row;
-    for (size_t k = 0; k < csv.header.size(); ++k) row[csv.header[k]] = k < c.size() ? c[k] : "<missing>";
-    csv.rows.push_back(row);
-  }
-  return csv;
-}
-
 std::string probeLine(const std::string& probe, const std::string& start) {
   for (const std::string& l : lines(probe))
     if (l.rfind(start, 0) == 0) return l;

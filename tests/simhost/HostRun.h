@@ -1,6 +1,7 @@
 #pragma once
 // Runs the simulated host as a separate process in a game folder of its own.
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,5 +34,27 @@ Image loadPng(const std::string& path);
 std::vector<std::string> lines(const std::string& text);
 // Cells of one CSV row.
 std::vector<std::string> cells(const std::string& row);
+
+// A CSV file as rows of named cells.
+struct Csv {
+  std::vector<std::string> header;
+  std::vector<std::map<std::string, std::string>> rows;
+  const std::string& cell(size_t row, const std::string& column) const { return rows.at(row).at(column); }
+  int number(size_t row, const std::string& column) const { return std::stoi(cell(row, column)); }
+};
+
+inline Csv readCsv(const std::string& path) {
+  Csv csv;
+  std::vector<std::string> all = lines(readFile(path));
+  if (all.empty()) return csv;
+  csv.header = cells(all[0]);
+  for (size_t i = 1; i < all.size(); ++i) {
+    std::vector<std::string> c = cells(all[i]);
+    std::map<std::string, std::string> row;
+    for (size_t k = 0; k < csv.header.size(); ++k) row[csv.header[k]] = k < c.size() ? c[k] : "<missing>";
+    csv.rows.push_back(row);
+  }
+  return csv;
+}
 
 }  // namespace simhost_test

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "HostRun.h"
@@ -62,7 +63,8 @@ class FullStage : public testing::Test {
     // At the scenario's own frame rate: the diagram's blink tick, autohide and
     // the gauge springs run on real time, and flat-out frames on a fast
     // machine would reach the screenshots before the tick that shows damage.
-    result_ = runHost(folder_, scenario, "");
+    // Through the counting device, which draws the same.
+    result_ = runHost(folder_, scenario, "--count-device");
     log_ = readFile(folder_ + "\\Plugins\\OSTREL\\OSTREL.log");
     calls_ = readFile(folder_ + "\\out\\calls.log");
   }
@@ -147,6 +149,35 @@ TEST_F(FullStage, MenuModeReloadsPanelsAndDropsTheRenderers) {
   // Start-up, the first frame (already in mode 5) and the return to mode 5.
   EXPECT_EQ(count(log_, "Loading show flags from .\\Plugins\\OSTREL\\TireHUD.ini"), 3) << log_;
   EXPECT_EQ(count(log_, "Gauges: dropping 1 gauge renderer(s)"), 1);
+}
+
+// The steady driving frame's device calls (frames that create textures, as
+// on the Home-key reload, load rather than draw): the damage diagram in one
+// draw from its atlas, the gauge renderer without redundant states, the
+// digits of a number in one draw.
+TEST_F(FullStage, DrivingFramesKeepToTheirDeviceCallBudget) {
+  const Csv timing = readCsv(folder_ + "\\out\\timing.csv");
+  const Csv device = readCsv(folder_ + "\\out\\device-calls.csv");
+  std::map<std::string, size_t> rowOfFrame;
+  for (size_t r = 0; r < device.rows.size(); ++r) rowOfFrame[device.cell(r, "frame")] = r;
+  int driving = 0, withDiagram = 0;
+  for (size_t f = 0; f < timing.rows.size(); ++f) {
+    if (timing.cell(f, "phase") != "driving") continue;
+    ++driving;
+    const auto it = rowOfFrame.find(timing.cell(f, "frame"));
+    ASSERT_NE(it, rowOfFrame.end()) << timing.cell(f, "frame");
+    const size_t r = it->second;
+    if (device.number(r, "CreateTexture") > 0) continue;
+    SCOPED_TRACE("frame " + timing.cell(f, "frame"));
+    EXPECT_LE(device.number(r, "total"), 60);
+    EXPECT_LE(device.number(r, "draw"), 25);
+    EXPECT_LE(device.number(r, "texture"), 20);
+    const bool diagram = device.number(r, "SetVertexShader") > 0;  // only the diagram sets it
+    EXPECT_EQ(device.number(r, "SetFVF"), diagram ? 2 : 1) << "one vertex format per pass";
+    withDiagram += diagram;
+  }
+  EXPECT_GT(driving, 100);
+  EXPECT_GT(withDiagram, 100);
 }
 
 TEST_F(FullStage, HostWordsAndResultsComeBackAsTheHostLeftThem) {
