@@ -4,10 +4,8 @@
 #include <d3d9.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
-#include "KVX/Matrix4.h"
 #include "KVX/VisibleBounds.h"
 
 namespace ostrel {
@@ -41,14 +39,6 @@ struct TexturedRect {
     visible = TexelBounds{};
   }
 };
-
-// Our matrix as Direct3D takes it: the same 16 floats in the same order.
-inline D3DMATRIX toD3DMatrix(const Matrix4& m) {
-  static_assert(sizeof(Matrix4) == sizeof(D3DMATRIX));
-  D3DMATRIX d;
-  std::memcpy(&d, &m, sizeof d);
-  return d;
-}
 
 // The texture last bound to stage 0 by a quad draw (no reference held).
 extern IDirect3DBaseTexture9* lastBoundTexture;

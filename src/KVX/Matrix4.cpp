@@ -26,15 +26,6 @@ Matrix4 rotationZMatrix(float radians) {
   return r;
 }
 
-Matrix4 orthoLHMatrix(float width, float height, float zNear, float zFar) {
-  Matrix4 r = identityMatrix();
-  r.m[0][0] = 2.0f / width;
-  r.m[1][1] = 2.0f / height;
-  r.m[2][2] = 1.0f / (zFar - zNear);
-  r.m[3][2] = zNear / (zNear - zFar);
-  return r;
-}
-
 Matrix4 multiply(const Matrix4& a, const Matrix4& b) {
   Matrix4 r{};
   for (int i = 0; i < 4; ++i)

@@ -19,8 +19,6 @@ Matrix4 identityMatrix();
 Matrix4 translationMatrix(float x, float y, float z);
 // Rotation about the z axis by `radians`, clockwise on a y-down screen.
 Matrix4 rotationZMatrix(float radians);
-// Left-handed orthographic projection of a width x height view, centred on the origin.
-Matrix4 orthoLHMatrix(float width, float height, float zNear, float zFar);
 // a x b: a's transformation first, then b's.
 Matrix4 multiply(const Matrix4& a, const Matrix4& b);
 Vector4 transform(const Vector4& v, const Matrix4& m);
