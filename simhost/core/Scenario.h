@@ -38,6 +38,16 @@ struct DeviceFault {
   std::uint32_t result = 0;
 };
 
+// "lose-device N [W H]": the device is lost for N frames (the first half
+// D3DERR_DEVICELOST, then D3DERR_DEVICENOTRESET); the host then releases its
+// default-pool textures, calls Reset (with a W x H back buffer and window when
+// given) and creates its textures again. "reset-device [W H]" resets at once,
+// without a loss (a change of resolution or window mode).
+struct DeviceLoss {
+  int frames = 0;  // 0: no loss, the Reset comes at once
+  int width = 0, height = 0;  // 0: the size stays
+};
+
 struct FrameBlock {
   int frame = 0;
   int line = 0;
@@ -52,6 +62,7 @@ struct FrameBlock {
   std::vector<DeviceFault> faults;
   std::optional<bool> damageRecordPresent;  // CarObject +0x620
   std::optional<bool> engineRecordPresent;  // CarObject +0x698
+  std::optional<DeviceLoss> deviceLoss;
 };
 
 struct Scenario {

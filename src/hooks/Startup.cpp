@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "hooks/CodeDetour.h"
+#include "hooks/DeviceResetHook.h"
 #include "hooks/FrameDriver.h"
 #include "hooks/HookState.h"
 #include "hooks/TextureLoadHook.h"
@@ -37,15 +38,6 @@ bool exists(const std::string& path) {
   return fs::exists(fs::path(path), ec);
 }
 
-void measureClientWidth() {
-  IDirect3DDevice9* device = host::pointers().device;
-  if (!device) return;
-  D3DDEVICE_CREATION_PARAMETERS params{};
-  if (FAILED(device->GetCreationParameters(&params))) return;
-  RECT rect{};
-  if (GetClientRect(params.hFocusWindow, &rect)) clientWidth = rect.right - rect.left;
-}
-
 void findHost() {
   HMODULE exe = nullptr;
   if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, nullptr, &exe) || !exe) {
@@ -53,7 +45,8 @@ void findHost() {
     return;
   }
   host::findHostPointers(reinterpret_cast<std::uintptr_t>(exe));
-  measureClientWidth();
+  measureClientWidth(host::pointers().device);
+  watchDeviceReset(host::pointers().device);
 }
 
 void* installDetour(std::uintptr_t target, void* replacement, const char* what) {
@@ -64,6 +57,14 @@ void* installDetour(std::uintptr_t target, void* replacement, const char* what) 
 }
 
 }  // namespace
+
+void measureClientWidth(IDirect3DDevice9* device) {
+  if (!device) return;
+  D3DDEVICE_CREATION_PARAMETERS params{};
+  if (FAILED(device->GetCreationParameters(&params))) return;
+  RECT rect{};
+  if (GetClientRect(params.hFocusWindow, &rect)) clientWidth = rect.right - rect.left;
+}
 
 void installDefaultFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
