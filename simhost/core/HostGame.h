@@ -71,7 +71,7 @@ class HostGame final : public HostGameAbi {
   std::vector<ColourVertex> markers_;
   long long callTicks_ = 0;
   std::function<std::uint32_t()> screenWidth_;
-  std::uint32_t screenWidthSeen_ = 0;  // performance-counter ticks inside the calls
+  std::uint32_t screenWidthSeen_ = 0xFFFFFFFFu;  // none noted yet  // performance-counter ticks inside the calls
 };
 
 }  // namespace simhost

@@ -455,6 +455,7 @@ void Stage::resetDevice() {
   if (FAILED(hr)) {
     ++resetFaults_;
     log_.record("fault", "Reset failed hr=%08lX", static_cast<unsigned long>(hr));
+    setCooperativeLevel(D3DERR_DEVICENOTRESET);  // the host draws nothing until a Reset succeeds
     return;
   }
   game_->onResetDevice();

@@ -332,3 +332,46 @@ TEST(DeviceReset, ResolutionChangeLetsGoOfBothSetsAndBuildsThemAgain) {
   ASSERT_EQ(after.width, 720u);
   EXPECT_NEAR(needleAngle(after, 0), tachoAngle(6000), 8.0) << "the gauges draw on the new dashboard";
 }
+
+// ---- Hosts that make the plug-in's life harder --------------------------------
+
+// The host's texture function is D3DX's own: the detour lands in the helper
+// library the renderer loads its base image with, and those loads must pass
+// straight through.
+TEST(HarderHosts, TextureFunctionThatIsTheHelperLibrarysOwn) {
+  std::string folder = makeGameFolder("plugin-texutil-d3dx", testing_support::buildDir() + "\\src\\OSTREL.dll");
+  RunResult r = runHost(folder,
+                        "frames 60\nwindow 640 480\nfps 60\n"
+                        "frame 0\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n  rpm 6000\n"
+                        "frame 59\n  screenshot gauges\n",
+                        "--texutil-is-d3dx");
+  ASSERT_EQ(r.exitCode, 0u) << r.output;
+  std::string log = readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log");
+  EXPECT_NE(readFile(folder + "\\out\\calls.log").find("note texture function is D3DX's own"), std::string::npos);
+  EXPECT_EQ(count(log, "Texture creation detour: installed"), 1) << log;
+  EXPECT_EQ(count(log, "Texture requested: "), 1) << "only the host's request";
+  EXPECT_NEAR(needleAngle(loadPng(folder + "\\out\\gauges.png"), 0), tachoAngle(6000), 8.0) << log;
+}
+
+// The device pointer chain leads nowhere: no client width (the host's width
+// words stay its own) and renderers on the device the texture was made with,
+// also after a Home-key reload.
+TEST(HarderHosts, DeviceNotFound) {
+  std::string folder = makeGameFolder("plugin-no-device", testing_support::buildDir() + "\\src\\OSTREL.dll");
+  RunResult r = runHost(folder,
+                        "frames 90\nwindow 640 480\nfps 60\n"
+                        "frame 0\n  mode 1\n  prestart 3.0\n  texture Cars\\Car1\\Textures\\dashboard.png\n"
+                        "  rpm 6000\n"
+                        "frame 30\n  home 50\n"
+                        "frame 89\n  screenshot gauges\n",
+                        "--device-chain null-device");
+  ASSERT_EQ(r.exitCode, 0u) << r.output;
+  std::string log = readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log");
+  std::string calls = readFile(folder + "\\out\\calls.log");
+  EXPECT_NE(calls.find("note screen width during plug-in text 1024"), std::string::npos) << calls;
+  EXPECT_EQ(count(calls, "note screen width during plug-in text"), 1);
+  EXPECT_EQ(count(calls, " fault "), 0);
+  EXPECT_EQ(count(log, "Gauge reload: rebuilding the gauge renderers"), 1) << log;
+  EXPECT_EQ(count(log, "no device or target texture"), 0);
+  EXPECT_NEAR(needleAngle(loadPng(folder + "\\out\\gauges.png"), 0), tachoAngle(6000), 8.0);
+}
