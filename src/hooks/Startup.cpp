@@ -19,6 +19,7 @@
 #include "plugin/Log.h"
 #include "plugin/PluginPaths.h"
 #include "plugin/Settings.h"
+#include "plugin/WideText.h"
 
 namespace fs = std::filesystem;
 
@@ -26,6 +27,11 @@ namespace ostrel {
 namespace {
 
 std::string folderPath(const char* sub) { return pluginFolder() + FT("\\") + sub; }
+
+// Paths cross between the plug-in's narrow (ANSI) texts and the file system
+// only here, so a folder named in the code page's other letters is found.
+fs::path pathOf(const std::string& ansi) { return fs::path(widen(ansi)); }
+std::string textOf(const fs::path& path) { return narrow(path.wstring()); }
 
 // Every file-system step of start-up reports its failure with the path and
 // lets start-up go on: a locked or unreadable folder must not stop the game.
@@ -35,7 +41,7 @@ void logFsError(const char* what, const std::string& path, const std::error_code
 
 bool exists(const std::string& path) {
   std::error_code ec;
-  return fs::exists(fs::path(path), ec);
+  return fs::exists(pathOf(path), ec);
 }
 
 void findHost() {
@@ -74,7 +80,7 @@ void installDefaultFiles(const std::vector<std::string>& paths) {
     std::error_code ec;
     // Folders come with everything in them: the damage texture set lives a
     // level below its folder.
-    fs::copy(templatePath, path, fs::copy_options::recursive, ec);
+    fs::copy(pathOf(templatePath), pathOf(path), fs::copy_options::recursive, ec);
     if (ec)
       logFsError(FT("Default files: could not install "), path, ec);
     else
@@ -88,7 +94,7 @@ void collectGaugeTextures(const std::string& root) {
     return;
   }
   std::error_code ec;
-  fs::directory_iterator it(root, ec), end;
+  fs::directory_iterator it(pathOf(root), ec), end;
   if (ec) {
     logFsError(FT("Gauges: cannot list "), root, ec);
     return;
@@ -97,9 +103,9 @@ void collectGaugeTextures(const std::string& root) {
   for (; it != end; it.increment(ec)) {
     std::error_code typeError;
     if (!it->is_directory(typeError)) continue;
-    const std::string folderName = it->path().filename().string();
+    const std::string folderName = textOf(it->path().filename());
     for (const char* fileName : definitionNames) {
-      const std::string definition = (it->path() / fileName).string();
+      const std::string definition = textOf(it->path() / fileName);
       if (!exists(definition)) continue;
       const std::string target = readSettingText(FT("Texture"), FT("Target"), "", definition);
       if (target.empty()) continue;
@@ -112,31 +118,31 @@ void collectGaugeTextures(const std::string& root) {
 
 void syncTree(const std::string& from, const std::string& to) {
   std::error_code ec;
-  fs::directory_iterator it(from, ec), end;
+  fs::directory_iterator it(pathOf(from), ec), end;
   if (ec) {
     logFsError(FT("Gauge templates: cannot list "), from, ec);
     return;
   }
   for (; it != end; it.increment(ec)) {
-    const fs::path dest = fs::path(to) / it->path().filename();
+    const fs::path dest = pathOf(to) / it->path().filename();
     std::error_code e;
     if (it->is_regular_file(e)) {
       if (!fs::exists(dest, e)) continue;  // files are never added to a target
       if (dest.extension() == FT(".ini")) {
-        mergeSettingsFile(it->path().string(), dest.string());
+        mergeSettingsFile(textOf(it->path()), textOf(dest));
         continue;
       }
-      const fs::path backup = dest.string() + FT(".bak");
+      const fs::path backup = dest.wstring() + widen(FT(".bak"));
       if (fs::exists(backup, e)) continue;  // replaced once already
       fs::rename(dest, backup, e);
       if (e) {
-        logFsError(FT("Gauge templates: cannot back up "), dest.string(), e);
+        logFsError(FT("Gauge templates: cannot back up "), textOf(dest), e);
         continue;
       }
       fs::copy_file(it->path(), dest, fs::copy_options::overwrite_existing, e);
-      if (e) logFsError(FT("Gauge templates: cannot copy to "), dest.string(), e);
+      if (e) logFsError(FT("Gauge templates: cannot copy to "), textOf(dest), e);
     } else if (it->is_directory(e) && fs::exists(dest, e)) {
-      syncTree(it->path().string(), dest.string());
+      syncTree(textOf(it->path()), textOf(dest));
     }
   }
   if (ec) logFsError(FT("Gauge templates: listing stopped early in "), from, ec);
@@ -172,14 +178,14 @@ void loadHookConfiguration() {
   const std::string syncRoot = folderPath(FT("GaugeTemplates"));
   if (!exists(syncRoot)) return;
   std::error_code ec;
-  fs::directory_iterator it(syncRoot, ec), end;
+  fs::directory_iterator it(pathOf(syncRoot), ec), end;
   if (ec) {
     logFsError(FT("Gauge templates: cannot list "), syncRoot, ec);
     return;
   }
   for (; it != end; it.increment(ec)) {
     std::error_code e;
-    if (it->is_directory(e)) syncGaugeFolder(it->path().filename().string());
+    if (it->is_directory(e)) syncGaugeFolder(textOf(it->path().filename()));
   }
 }
 

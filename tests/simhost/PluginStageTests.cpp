@@ -3,6 +3,7 @@
 // the game-mode reactions and the host's width words, judged from the
 // screenshots, the plug-in's log and the host's call log.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <algorithm>
 #include <cmath>
@@ -373,5 +374,35 @@ TEST(HarderHosts, DeviceNotFound) {
   EXPECT_EQ(count(calls, " fault "), 0);
   EXPECT_EQ(count(log, "Gauge reload: rebuilding the gauge renderers"), 1) << log;
   EXPECT_EQ(count(log, "no device or target texture"), 0);
+  EXPECT_NEAR(needleAngle(loadPng(folder + "\\out\\gauges.png"), 0), tachoAngle(6000), 8.0);
+}
+
+// A car folder and its gauge folder named with a letter beyond ASCII that the
+// ANSI code page holds: the host names the texture in that code page, the
+// plug-in finds the folder on disk, claims the texture and draws.
+TEST(NonAsciiNames, GaugeFolderOfACarWithAnAccentedName) {
+  namespace fs = std::filesystem;
+  const std::wstring car = L"Citro\u00EBn";
+  BOOL lossy = FALSE;
+  char ansi[32] = {};
+  WideCharToMultiByte(CP_ACP, 0, car.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy);
+  if (lossy) GTEST_SKIP() << "the code page " << GetACP() << " has no e with diaeresis";
+  std::string folder = makeGameFolder("plugin-non-ascii", testing_support::buildDir() + "\\src\\OSTREL.dll");
+  const fs::path game(folder), textures = game / L"Cars" / car / L"Textures", gauges = game / L"Plugins" / L"OSTREL" / L"Gauges" / car;
+  fs::create_directories(textures);
+  fs::copy_file(game / L"Cars" / L"Car1" / L"Textures" / L"dashboard.png", textures / L"dashboard.png");
+  fs::create_directories(gauges);
+  for (const auto& e : fs::directory_iterator(game / L"Plugins" / L"OSTREL" / L"Gauges.default" / L"Car1"))
+    fs::copy_file(e.path(), gauges / e.path().filename());
+  RunResult r = runHost(folder,
+                        "frames 60\nwindow 640 480\nfps 60\n"
+                        "frame 0\n  mode 1\n  texture Cars\\" + std::string(ansi) + "\\Textures\\dashboard.png\n"
+                        "  rpm 6000\n"
+                        "frame 59\n  screenshot gauges\n",
+                        "");
+  ASSERT_EQ(r.exitCode, 0u) << r.output;
+  std::string log = readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log");
+  EXPECT_EQ(count(log, "Texture is claimed by a gauge definition"), 1) << log;
+  EXPECT_EQ(count(log, "could not be loaded"), 0);
   EXPECT_NEAR(needleAngle(loadPng(folder + "\\out\\gauges.png"), 0), tachoAngle(6000), 8.0);
 }
