@@ -377,8 +377,8 @@ TEST(HarderHosts, DeviceNotFound) {
   EXPECT_NEAR(needleAngle(loadPng(folder + "\\out\\gauges.png"), 0), tachoAngle(6000), 8.0);
 }
 
-// A car folder and its gauge folder named with a letter beyond ASCII that the
-// ANSI code page holds: the host names the texture in that code page, the
+// A game folder, a car folder and its gauge folder named with a letter beyond
+// ASCII that the ANSI code page holds: the host names the texture in that code page, the
 // plug-in finds the folder on disk, claims the texture and draws.
 TEST(NonAsciiNames, GaugeFolderOfACarWithAnAccentedName) {
   namespace fs = std::filesystem;
@@ -387,8 +387,16 @@ TEST(NonAsciiNames, GaugeFolderOfACarWithAnAccentedName) {
   char ansi[32] = {};
   WideCharToMultiByte(CP_ACP, 0, car.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy);
   if (lossy) GTEST_SKIP() << "the code page " << GetACP() << " has no e with diaeresis";
-  std::string folder = makeGameFolder("plugin-non-ascii", testing_support::buildDir() + "\\src\\OSTREL.dll");
-  const fs::path game(folder), textures = game / L"Cars" / car / L"Textures", gauges = game / L"Plugins" / L"OSTREL" / L"Gauges" / car;
+  // The game itself lives in a folder so named as well.
+  const fs::path game = fs::absolute(fs::path(makeGameFolder("plugin-non-ascii", testing_support::buildDir() +
+                                                                                    "\\src\\OSTREL.dll")))
+                            .parent_path() / (L"plugin-" + car);
+  fs::remove_all(game);
+  fs::rename(fs::absolute(fs::path("plugin-non-ascii")), game);
+  char folderAnsi[MAX_PATH] = {};
+  WideCharToMultiByte(CP_ACP, 0, game.wstring().c_str(), -1, folderAnsi, sizeof folderAnsi, nullptr, nullptr);
+  const std::string folder = folderAnsi;
+  const fs::path textures = game / L"Cars" / car / L"Textures", gauges = game / L"Plugins" / L"OSTREL" / L"Gauges" / car;
   fs::create_directories(textures);
   fs::copy_file(game / L"Cars" / L"Car1" / L"Textures" / L"dashboard.png", textures / L"dashboard.png");
   fs::create_directories(gauges);
@@ -404,5 +412,6 @@ TEST(NonAsciiNames, GaugeFolderOfACarWithAnAccentedName) {
   std::string log = readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log");
   EXPECT_EQ(count(log, "Texture is claimed by a gauge definition"), 1) << log;
   EXPECT_EQ(count(log, "could not be loaded"), 0);
+  EXPECT_EQ(count(log, "Default files: installed .\\Plugins\\OSTREL\\gauges.ini"), 1);
   EXPECT_NEAR(needleAngle(loadPng(folder + "\\out\\gauges.png"), 0), tachoAngle(6000), 8.0);
 }
