@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The soak: the plug-in in the simulated host for many frames (100,000 by
 # default) of game-mode cycling, damage changes, dashboard texture
-# re-creation and Home-key reloads, frames flat out, a line per call not kept.
+# re-creation, device loss and Reset, and Home-key reloads, frames flat out,
+# a line per call not kept.
 # Prints memory, handle and reference figures at the start and the end and
 # fails if they grew.
 #
@@ -55,7 +56,8 @@ for k in ("handles", "gdi", "user", "dashboard_refs", "device_refs"):
 faults = [l for l in calls if " fault " in l]
 summary = [l for l in calls if "faults this-pointer" in l or "plug-in destroyed" in l]
 print("\n".join(summary))
-print(f"fault lines: {len(faults)}")
+print(f"fault lines: {len(faults)}; device resets: {sum(' note reset ' in l for l in calls)}, "
+      f"failed: {sum('Reset failed' in l for l in calls)}")
 log = open(sys.argv[2], encoding="utf-8", errors="replace").read().splitlines()
 print(f"plug-in log lines: {len(log)}; reloads: {sum('Gauge reload: rebuilding' in l for l in log)}")
 if faults: bad.append("host faults")

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Writes the soak scenario: cycles of 500 frames through the game modes
-(menu 5, driving 1 with a fresh dashboard texture, damage changes, a Home-key
-reload, finish, then modes 3, 8 and 10), repeated to the frame count.
+(menu 5, driving 1 with a fresh dashboard texture, damage changes, a device
+loss and Reset, a Home-key reload, finish, then modes 3, 8 and 10), repeated
+to the frame count.
 
 usage: soak_scenario.py FRAMES OUT-FILE
 """
@@ -19,6 +20,9 @@ def cycle(start, n):
               "clock 1 step 0.0166667", "rpm 2000 step 10", "gear 2", "gear-index 2"]),
         (80, [f"damagef {damage_word} 0.{3 + n % 6}", "damagef 0 0.5", "event 1 13"]),
         (90, ["event 0 0"]),
+        # Alt-tab while driving: the device is lost for six frames, then
+        # reset, every other cycle to a new size and back.
+        (120, ["lose-device 6 800 600" if n % 2 else "lose-device 6 640 480"]),
         (150, ["damagei 30 0", f"damagef {(damage_word + 7) % 60} 0.2"]),
         (200, ["home 30"]),
         (300, ["finished 1"]),

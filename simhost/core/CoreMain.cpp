@@ -38,7 +38,7 @@ int usage() {
   std::fprintf(stderr,
                "usage: simhost.exe SCENARIO OUTPUT-FOLDER [--plugin PATH | --no-plugin] [--no-pace] [--count-device]\n"
                "       [--quiet-calls] [--resources-every N]\n"
-               "       [--no-texutil] [--device-chain present|null-outer|null-inner|null-device]\n"
+               "       [--no-texutil] [--texutil-is-d3dx] [--device-chain present|null-outer|null-inner|null-device]\n"
                "       [--bad-prologue frame|gauge|texture|all]\n"
                "  runs from the game folder; loads .\\Plugins\\OSTREL.dll by default\n");
   return 2;
@@ -56,6 +56,7 @@ int run(const char* commandLine, void* begin, void* end) {
     else if (args[i] == "--quiet-calls") options.quietCalls = true;
     else if (args[i] == "--resources-every" && i + 1 < args.size()) options.resourcesEvery = std::max(0, std::atoi(args[++i].c_str()));
     else if (args[i] == "--no-texutil") options.noTexUtil = true;
+    else if (args[i] == "--texutil-is-d3dx") options.texUtilIsD3dx = true;
     else if (args[i] == "--device-chain" && i + 1 < args.size()) options.deviceChain = args[++i];
     else if (args[i] == "--bad-prologue" && i + 1 < args.size()) {
       const std::string& which = args[++i];

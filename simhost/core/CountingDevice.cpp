@@ -39,6 +39,10 @@ bool CountingDevice::enter(DeviceMethod m, HRESULT& hr) {
   const int i = static_cast<int>(m);
   ++frame_[i];
   const std::uint64_t call = ++total_[i];
+  if (m == DeviceMethod::TestCooperativeLevel && cooperativeLevel_ != D3D_OK) {
+    hr = cooperativeLevel_;
+    return true;
+  }
   std::vector<Rule>& rules = rules_[i];
   for (auto it = rules.begin(); it != rules.end(); ++it)
     if (it->call == call) {

@@ -43,6 +43,10 @@ class CountingDevice final : public IDirect3DDevice9 {
 #undef SIMHOST_DECL_H
 #undef SIMHOST_DECL_V
 
+  // What TestCooperativeLevel answers while the host's device is lost
+  // (D3D_OK: the real device answers).
+  void setCooperativeLevel(HRESULT level) { cooperativeLevel_ = level; }
+
   // The n-th call of `method` from now on fails with `result`.
   void addFault(DeviceMethod method, int nth, HRESULT result);
 
@@ -68,6 +72,7 @@ class CountingDevice final : public IDirect3DDevice9 {
   };
   IDirect3DDevice9* real_;
   CallLog* log_;
+  HRESULT cooperativeLevel_ = D3D_OK;
   long references_ = 1;
   bool hostReleased_ = false;
   int overReleases_ = 0;

@@ -120,6 +120,16 @@ void HostGame::recordUnused(const char* name) {
 }
 
 void HostGame::unused1() { recordUnused("unused1"); }
+void HostGame::onLostDevice() {
+  for (auto& [n, f] : fonts_)
+    if (f) f->OnLostDevice();
+}
+
+void HostGame::onResetDevice() {
+  for (auto& [n, f] : fonts_)
+    if (f) f->OnResetDevice();
+}
+
 void HostGame::unused2() { recordUnused("unused2"); }
 void HostGame::unused5() { recordUnused("unused5"); }
 void HostGame::unused8() { recordUnused("unused8"); }
@@ -129,6 +139,10 @@ void HostGame::WriteText(float x, float y, const char* text) {
   if (!text) {
     log_.record("WriteText", "%.2f %.2f (null)", x, y);
     return;
+  }
+  if (screenWidth_ && screenWidth_() != screenWidthSeen_) {
+    screenWidthSeen_ = screenWidth_();
+    log_.note("screen width during plug-in text %u", screenWidthSeen_);
   }
   log_.record("WriteText", "%.2f %.2f font=%d mode=%d colour=%08lX \"%s\"", x, y, font_, textMode_,
               static_cast<unsigned long>(colour_), text);

@@ -4,6 +4,8 @@
 #include <d3d9.h>
 #include <d3dx9.h>
 
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -37,6 +39,12 @@ class HostGame final : public HostGameAbi {
   void SIMHOST_THISCALL SelectTextMode(int mode) override;
   void SIMHOST_THISCALL SetColor(float r, float g, float b, float a) override;
 
+  // The host's screen-width word as the plug-in's text finds it: noted
+  // whenever it differs from the last text's.
+  void watchScreenWidth(std::function<std::uint32_t()> word) { screenWidth_ = std::move(word); }
+  // Device loss: the fonts let go of their device objects and get them back.
+  void onLostDevice();
+  void onResetDevice();
   // The host's own text (its HUD line), not recorded.
   void hostText(int x, int y, const char* text, D3DCOLOR colour);
   // Called by the host at the end of each frame: open brackets are a fault.
@@ -65,7 +73,9 @@ class HostGame final : public HostGameAbi {
   D3DCOLOR colour_ = 0xFFFFFFFF;
   std::vector<int> modeStack_;
   std::vector<ColourVertex> markers_;
-  long long callTicks_ = 0;  // performance-counter ticks inside the calls
+  long long callTicks_ = 0;
+  std::function<std::uint32_t()> screenWidth_;
+  std::uint32_t screenWidthSeen_ = 0xFFFFFFFFu;  // none noted yet  // performance-counter ticks inside the calls
 };
 
 }  // namespace simhost

@@ -262,6 +262,18 @@ void parseBlockLine(const LineParser& p, FrameBlock& block) {
   } else if (key == "plugin-fault") {
     p.expectCount(1);
     block.pluginFault = true;
+  } else if (key == "lose-device" || key == "reset-device") {
+    const bool lose = key == "lose-device";
+    const std::size_t first = lose ? 2 : 1;  // where the size starts
+    if (p.count() != first && p.count() != first + 2)
+      p.fail(lose ? "'lose-device' takes FRAMES or FRAMES WIDTH HEIGHT" : "'reset-device' takes nothing or WIDTH HEIGHT");
+    DeviceLoss loss;
+    if (lose) loss.frames = p.integerIn(1, 2, 100000);
+    if (p.count() == first + 2) {
+      loss.width = p.integerIn(first, 160, 4096);
+      loss.height = p.integerIn(first + 1, 120, 4096);
+    }
+    block.deviceLoss = loss;
   } else if (key == "home") {
     p.expectCount(2);
     block.homeMs = p.integerIn(1, 1, 10000);
@@ -328,8 +340,9 @@ Scenario parseScenario(const std::string& text, const std::string& fileName) {
   }
   if (!framesGiven) throw ScenarioError(fileName, lineNo, "no 'frames' line");
   // Failures can only be injected through the proxy.
+  // (The plug-in sees a lost device only through the proxy as well.)
   for (const FrameBlock& b : s.blocks)
-    if (!b.faults.empty()) s.countDevice = true;
+    if (!b.faults.empty() || (b.deviceLoss && b.deviceLoss->frames > 0)) s.countDevice = true;
   return s;
 }
 

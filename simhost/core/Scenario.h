@@ -38,6 +38,16 @@ struct DeviceFault {
   std::uint32_t result = 0;
 };
 
+// "lose-device N [W H]": the device is lost for N frames (the first half
+// D3DERR_DEVICELOST, then D3DERR_DEVICENOTRESET); the host then releases its
+// default-pool textures, calls Reset (with a W x H back buffer and window when
+// given) and creates its textures again. "reset-device [W H]" resets at once,
+// without a loss (a change of resolution or window mode).
+struct DeviceLoss {
+  int frames = 0;  // 0: no loss, the Reset comes at once
+  int width = 0, height = 0;  // 0: the size stays
+};
+
 struct FrameBlock {
   int frame = 0;
   int line = 0;
@@ -53,6 +63,7 @@ struct FrameBlock {
   std::optional<bool> damageRecordPresent;  // CarObject +0x620
   std::optional<bool> engineRecordPresent;  // CarObject +0x698
   bool pluginFault = false;                 // calls the test build's fault switch
+  std::optional<DeviceLoss> deviceLoss;
 };
 
 struct Scenario {

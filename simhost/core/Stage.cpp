@@ -10,6 +10,7 @@
 #include <cstring>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "CallLog.h"
@@ -131,6 +132,12 @@ class Stage {
   void stepValues();
   void noteResources();
   void createTexture(const std::string& path);
+  // Device loss: the cooperative level the frame has, and the Reset after it.
+  void updateDeviceLoss();
+  void setCooperativeLevel(HRESULT level);
+  void resetDevice();
+  void noteReferences(const char* when);
+  bool deviceLost() const { return cooperativeLevel_ != D3D_OK; }
   void drawWorld();
   void screenshot(const std::string& name);
   void openDeviceCalls();
@@ -154,6 +161,13 @@ class Stage {
   TextureFunction textureFunction_ = nullptr;
   std::map<std::string, IDirect3DTexture9*> textures_;
   IDirect3DTexture9* dashboard_ = nullptr;
+  D3DPRESENT_PARAMETERS present_{};
+  int width_ = 0, height_ = 0;          // the back buffer's size
+  std::optional<DeviceLoss> loss_;      // the loss under way
+  int lossStart_ = 0;
+  HRESULT cooperativeLevel_ = D3D_OK;   // what TestCooperativeLevel answers the host
+  int resetFaults_ = 0;
+  bool presentFailNoted_ = false;
   std::map<std::pair<int, std::uint32_t>, Poke> steppers_;
   bool menuOpen_ = false;
   int frame_ = 0;
@@ -182,7 +196,9 @@ bool Stage::createWindowAndDevice() {
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "SimhostStage";
   RegisterClassA(&wc);
-  RECT r{0, 0, scenario_.width, scenario_.height};
+  width_ = scenario_.width;
+  height_ = scenario_.height;
+  RECT r{0, 0, width_, height_};
   AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
   window_ = CreateWindowA("SimhostStage", "simhost", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, r.right - r.left,
                           r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
@@ -193,10 +209,11 @@ bool Stage::createWindowAndDevice() {
   pp.Windowed = TRUE;
   pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
   pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-  pp.BackBufferWidth = scenario_.width;
-  pp.BackBufferHeight = scenario_.height;
+  pp.BackBufferWidth = width_;
+  pp.BackBufferHeight = height_;
   pp.hDeviceWindow = window_;
   pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  present_ = pp;
   HRESULT hr = d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
                                   D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE, &pp, &device_);
   if (FAILED(hr)) {
@@ -217,6 +234,7 @@ bool Stage::createWindowAndDevice() {
   if (!memory_.setDeviceChain(options_.deviceChain, pluginDevice)) return fail("bad --device-chain " + options_.deviceChain);
   if (options_.deviceChain != "present") log_.note("device chain %s", options_.deviceChain.c_str());
   game_ = new HostGame(device_, log_);
+  game_->watchScreenWidth([this] { return memory_.screenWord(0x14); });
   frameObject.game = game_;
   return true;
 }
@@ -312,6 +330,12 @@ void Stage::applyBlock(const FrameBlock& b) {
     log_.note("plug-in fault switch %s", fault ? "pulled" : "missing");
     if (fault) fault();
   }
+  if (b.deviceLoss && !loss_) {
+    loss_ = *b.deviceLoss;
+    lossStart_ = frame_;
+    noteReferences("before the loss");
+    if (loss_->frames > 0) log_.note("device lost for %d frames", loss_->frames);
+  }
   if (b.homeMs > 0) {
     keybd_event(VK_HOME, 0, KEYEVENTF_EXTENDEDKEY, 0);
     log_.note("home down for %d ms, key state %s", b.homeMs, (GetAsyncKeyState(VK_HOME) & 0x8000) ? "down" : "up");
@@ -378,9 +402,83 @@ void Stage::createTexture(const std::string& path) {
   if (endsWithNoCase(path, "dashboard.png")) dashboard_ = texture;
 }
 
+void Stage::noteReferences(const char* when) {
+  auto references = [](IUnknown* u) -> long {
+    if (!u) return -1;
+    u->AddRef();
+    return static_cast<long>(u->Release());
+  };
+  log_.note("references %s dashboard=%ld device=%ld", when, references(dashboard_), references(device_));
+}
+
+void Stage::setCooperativeLevel(HRESULT level) {
+  if (level == cooperativeLevel_) return;
+  cooperativeLevel_ = level;
+  if (counting_) counting_->setCooperativeLevel(level);
+  log_.note("device cooperative level %s", level == D3DERR_DEVICELOST      ? "D3DERR_DEVICELOST"
+                                           : level == D3DERR_DEVICENOTRESET ? "D3DERR_DEVICENOTRESET"
+                                                                            : "D3D_OK");
+}
+
+// A lost device first answers D3DERR_DEVICELOST, then D3DERR_DEVICENOTRESET;
+// once it may be reset, the host does so before it draws again.
+void Stage::updateDeviceLoss() {
+  if (!loss_) return;
+  if (loss_->frames == 0) {  // a change of size or mode: no loss, just the Reset
+    resetDevice();
+    return;
+  }
+  const int into = frame_ - lossStart_;
+  if (into < loss_->frames) {
+    setCooperativeLevel(into < loss_->frames / 2 ? D3DERR_DEVICELOST : D3DERR_DEVICENOTRESET);
+    return;
+  }
+  setCooperativeLevel(D3DERR_DEVICENOTRESET);
+  resetDevice();
+}
+
+// What a careful game does: its default-pool resources go, then Reset (with
+// the window resized first for a new size), then its textures come again
+// through the texture utility function. A failed Reset is a fault; the
+// device stays waiting and the next frame tries again.
+void Stage::resetDevice() {
+  std::vector<std::string> names;
+  for (auto& [name, t] : textures_) {
+    names.push_back(name);
+    if (t) t->Release();
+    t = nullptr;
+  }
+  dashboard_ = nullptr;
+  game_->onLostDevice();
+  if (loss_->width > 0 && (loss_->width != width_ || loss_->height != height_)) {
+    width_ = loss_->width;
+    height_ = loss_->height;
+    RECT r{0, 0, width_, height_};
+    AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
+    SetWindowPos(window_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOMOVE);
+    present_.BackBufferWidth = width_;
+    present_.BackBufferHeight = height_;
+  }
+  D3DPRESENT_PARAMETERS pp = present_;
+  const HRESULT hr = device_->Reset(&pp);
+  log_.note("reset %dx%d hr=%08lX", width_, height_, static_cast<unsigned long>(hr));
+  if (FAILED(hr)) {
+    ++resetFaults_;
+    log_.record("fault", "Reset failed hr=%08lX", static_cast<unsigned long>(hr));
+    setCooperativeLevel(D3DERR_DEVICENOTRESET);  // the host draws nothing until a Reset succeeds
+    return;
+  }
+  game_->onResetDevice();
+  setCooperativeLevel(D3D_OK);
+  loss_.reset();
+  presentFailNoted_ = false;
+  for (const std::string& name : names) createTexture(name);
+  noteReferences("after the reset");
+}
+
 // The world: sky, ground, a road to the horizon and the car's dashboard.
 void Stage::drawWorld() {
-  const float w = static_cast<float>(scenario_.width), h = static_cast<float>(scenario_.height);
+  const float w = static_cast<float>(width_), h = static_cast<float>(height_);
   const float horizon = h * 0.45f;
   device_->SetRenderState(D3DRS_ZENABLE, FALSE);
   device_->SetRenderState(D3DRS_LIGHTING, FALSE);
@@ -448,6 +546,12 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
   } else {
     HMODULE texUtil = LoadLibraryA("kvxtexutil.dll");
     if (!texUtil) return fail("cannot load kvxtexutil.dll"), 4;
+    if (options_.texUtilIsD3dx) {
+      using UseD3dxFn = BOOL (*)();
+      auto use = reinterpret_cast<UseD3dxFn>(reinterpret_cast<void*>(GetProcAddress(texUtil, "kvxUseD3dxDirectly")));
+      if (!use || !use()) return fail("cannot point the texture function at D3DX"), 4;
+      log_.note("texture function is D3DX's own");
+    }
     const auto entry = reinterpret_cast<std::uintptr_t>(texUtil) + kTextureFunctionOffset;
     textureFunction_ = reinterpret_cast<TextureFunction>(entry);
     if (options_.badTexturePrologue) {
@@ -488,12 +592,15 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
     if (nextBlock < scenario_.blocks.size() && scenario_.blocks[nextBlock].frame == frame_)
       block = &scenario_.blocks[nextBlock++];
     if (block) applyBlock(*block);
+    updateDeviceLoss();
     const std::int32_t mode = memory_.gameMode();
     const std::string phase = phaseName(mode, memory_.preStartTimer(), memory_.finishedFlag());
 
     device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
     device_->BeginScene();
-    drawWorld();
+    // Nothing of the host's shows while the device is lost; its frame and
+    // gauge functions still run.
+    if (!deviceLost()) drawWorld();
     frameObject.frame = frame_;
     frameObject.bodySeconds = 0.0;
     game_->takeCallSeconds();
@@ -542,7 +649,12 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
     device_->EndScene();
     if (block)
       for (const std::string& s : block->screenshots) screenshot(s);
-    device_->Present(nullptr, nullptr, nullptr, nullptr);
+    if (!deviceLost()) {
+      device_->Present(nullptr, nullptr, nullptr, nullptr);
+    } else if (!presentFailNoted_) {
+      presentFailNoted_ = true;
+      log_.note("present fails while the device is lost");
+    }
     const double f1 = nowSeconds();
     writeDeviceCalls(frame_);
 
@@ -568,8 +680,8 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
   }
   if (csv) std::fclose(csv);
   log_.setFrame(scenario_.frames);
-  log_.note("faults this-pointer=%d width-words=%d results=%d device-state=%d", frameObject.wrongThis, widthFaults,
-            resultFaults, stateFaults);
+  log_.note("faults this-pointer=%d width-words=%d results=%d device-state=%d reset=%d", frameObject.wrongThis,
+            widthFaults, resultFaults, stateFaults, resetFaults_);
   // The host destroys the plug-in at exit (scalar deleting destructor, free).
   if (plugin_) {
     plugin_->destroy(1);

@@ -18,6 +18,8 @@ struct StageOptions {
   // Host faults (see README): no texture utility module, a broken device
   // chain, host functions a detour cannot be installed over.
   bool noTexUtil = false;
+  bool texUtilIsD3dx = false;  // the texture function's entry jumps straight into D3DX's own
+
   std::string deviceChain = "present";
   bool badFramePrologue = false, badGaugePrologue = false, badTexturePrologue = false;
 };

@@ -37,6 +37,22 @@ static BOOL writeEntryStub(HMODULE self) {
   return TRUE;
 }
 
+/* A host whose texture utility is the helper library itself: the entry
+   becomes a jump to D3DX's own function, which a detour then patches. */
+__declspec(dllexport) BOOL kvxUseD3dxDirectly(void) {
+  unsigned char* at = (unsigned char*)GetModuleHandleA("kvxtexutil.dll") + TEXTURE_FUNCTION_OFFSET;
+  /* The library this module imports, and the plug-in with it. */
+  HMODULE d3dx = GetModuleHandleA("d3dx9_43.dll");
+  FARPROC real = d3dx ? GetProcAddress(d3dx, "D3DXCreateTextureFromFileExA") : NULL;
+  DWORD old = 0;
+  if (!real || !VirtualProtect(at, 16, PAGE_EXECUTE_READWRITE, &old)) return FALSE;
+  DWORD rel = (DWORD)((UINT_PTR)real - ((UINT_PTR)at + 5));
+  at[0] = 0xE9;
+  for (unsigned i = 0; i < 4; ++i) at[1 + i] = (unsigned char)(rel >> (8 * i));
+  FlushInstructionCache(GetCurrentProcess(), at, 16);
+  return TRUE;
+}
+
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID reserved) {
   (void)reserved;
   if (reason == DLL_PROCESS_ATTACH) return writeEntryStub((HMODULE)self);

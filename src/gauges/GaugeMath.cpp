@@ -80,7 +80,8 @@ float calibratedAngle(const std::vector<float>& angles, const std::vector<float>
 
 void stepSpring(SpringState& s, float target, float frameTime, float stiffness, float damping,
                 float speedFactor) {
-  s.accumulator += frameTime;
+  // Negative or not a number counts as no time at all.
+  s.accumulator += frameTime > 0.0f ? std::min(frameTime, kSpringCatchUpLimit) : 0.0f;
   const float c = -2.0f * std::sqrt(std::max(0.0f, stiffness)) * damping;
   while (s.accumulator >= kSpringStep) {
     s.acceleration = s.velocity * c + stiffness * (target - s.angle);

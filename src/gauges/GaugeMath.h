@@ -36,6 +36,10 @@ float calibratedAngle(const std::vector<float>& angles, const std::vector<float>
 // The needle's damped spring, stepped in fixed 1/90 s steps whatever the
 // frame time, so it swings alike at any frame rate.
 inline constexpr float kSpringStep = 0.011111111f;
+// After a long gap (a pause of hours, a suspended machine) the spring catches
+// up this much time at most: a float accumulator of days would never count
+// down by steps this small.
+inline constexpr float kSpringCatchUpLimit = 2.0f;
 struct SpringState {
   float angle = 0.0f;  // radians
   float velocity = 0.0f;

@@ -6,7 +6,9 @@
 
 #include "TextureHandler.h"
 #include "gauges/CheckedSets.h"
+#include "hooks/DeviceResetHook.h"
 #include "hooks/HookState.h"
+#include "hooks/TextureLoadHook.h"
 #include "panels/CarDamageHUD.h"
 #include "panels/DamagedPartTableHUD.h"
 #include "panels/HostState.h"
@@ -69,9 +71,17 @@ void rebuildGaugeRenderers() {
     // The old renderer holds a reference on the target; keep the texture
     // alive across the swap.
     if (target) target->AddRef();
+    IDirect3DDevice9* device = old->device;
     delete old;
     list[i] = nullptr;
-    list[i] = new TextureHandler(host::pointers().device, target, definition, textureFile);
+    // The device choice of the texture hook: a host whose device pointer was
+    // not found keeps the device the renderer had.
+    try {
+      list[i] = createGaugeRenderer(device, target, definition, textureFile);
+    } catch (...) {
+      if (target) target->Release();
+      throw;
+    }
     if (target) target->Release();
   }
 }
@@ -113,7 +123,9 @@ void frameWork() {
     if (mode == 5) reloadPanelsAndSettings();
   }
   // 2, 3. The host's width words hold the client width while panels draw.
-  std::uint8_t* screen = screenBlock();
+  // Not while the width is unknown: a width of 0 would be worse than the
+  // host's own.
+  std::uint8_t* screen = clientWidth != 0 ? screenBlock() : nullptr;
   if (screen) {
     if (hostWidthSaved == 0) hostWidthSaved = host::field<std::uint32_t>(screen, host::kScreenWidthWordA);
     writeScreenWidth(screen, static_cast<std::uint32_t>(clientWidth));
@@ -143,6 +155,14 @@ void frameWork() {
     waitForHomeRelease();
   }
   homeSeenDown = homeDown;
+}
+
+// The device the renderers draw on.
+IDirect3DDevice9* renderDevice(const std::vector<TextureHandler*>& list) {
+  if (host::pointers().device) return host::pointers().device;
+  for (const TextureHandler* r : list)
+    if (r && r->device) return r->device;
+  return nullptr;
 }
 
 // Said once: a fault that recurs every frame must not fill the log.
@@ -180,8 +200,9 @@ std::uint32_t __attribute__((thiscall)) GaugeRenderHook(void* self) {
   const std::uint32_t result = original ? original(self) : 0;
   try {
     const std::int32_t mode = host::gameMode();
-    if (mode == 1 || mode == 8)
-      for (TextureHandler* r : hookState().gaugeRenderers)
+    const std::vector<TextureHandler*>& list = hookState().gaugeRenderers;
+    if ((mode == 1 || mode == 8) && !list.empty() && gaugeDeviceReady(renderDevice(list)))
+      for (TextureHandler* r : list)
         if (r) r->Render();
   } catch (...) {
     static bool said = false;

@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "hooks/CodeDetour.h"
+#include "hooks/DeviceResetHook.h"
 #include "hooks/FrameDriver.h"
 #include "hooks/HookState.h"
 #include "hooks/TextureLoadHook.h"
@@ -20,6 +21,7 @@
 #include "plugin/Log.h"
 #include "plugin/PluginPaths.h"
 #include "plugin/Settings.h"
+#include "plugin/WideText.h"
 
 namespace fs = std::filesystem;
 
@@ -27,6 +29,11 @@ namespace ostrel {
 namespace {
 
 std::string folderPath(const char* sub) { return pluginFolder() + FT("\\") + sub; }
+
+// Paths cross between the plug-in's narrow (ANSI) texts and the file system
+// only here, so a folder named in the code page's other letters is found.
+fs::path pathOf(const std::string& ansi) { return fs::path(widen(ansi)); }
+std::string textOf(const fs::path& path) { return narrow(path.wstring()); }
 
 // Every file-system step of start-up reports its failure with the path and
 // lets start-up go on: a locked or unreadable folder must not stop the game.
@@ -36,7 +43,7 @@ void logFsError(const char* what, const std::string& path, const std::error_code
 
 bool exists(const std::string& path) {
   std::error_code ec;
-  return fs::exists(fs::path(path), ec);
+  return fs::exists(pathOf(path), ec);
 }
 
 bool sameContents(const fs::path& a, const fs::path& b) {
@@ -54,15 +61,6 @@ bool sameContents(const fs::path& a, const fs::path& b) {
   return fa.eof() && fb.eof();
 }
 
-void measureClientWidth() {
-  IDirect3DDevice9* device = host::pointers().device;
-  if (!device) return;
-  D3DDEVICE_CREATION_PARAMETERS params{};
-  if (FAILED(device->GetCreationParameters(&params))) return;
-  RECT rect{};
-  if (GetClientRect(params.hFocusWindow, &rect)) clientWidth = rect.right - rect.left;
-}
-
 void findHost() {
   HMODULE exe = nullptr;
   if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, nullptr, &exe) || !exe) {
@@ -70,7 +68,8 @@ void findHost() {
     return;
   }
   host::findHostPointers(reinterpret_cast<std::uintptr_t>(exe));
-  measureClientWidth();
+  measureClientWidth(host::pointers().device);
+  watchDeviceReset(host::pointers().device);
 }
 
 void* installDetour(std::uintptr_t target, void* replacement, const char* what) {
@@ -82,6 +81,14 @@ void* installDetour(std::uintptr_t target, void* replacement, const char* what) 
 
 }  // namespace
 
+void measureClientWidth(IDirect3DDevice9* device) {
+  if (!device) return;
+  D3DDEVICE_CREATION_PARAMETERS params{};
+  if (FAILED(device->GetCreationParameters(&params))) return;
+  RECT rect{};
+  if (GetClientRect(params.hFocusWindow, &rect)) clientWidth = rect.right - rect.left;
+}
+
 void installDefaultFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     if (exists(path)) continue;
@@ -90,7 +97,7 @@ void installDefaultFiles(const std::vector<std::string>& paths) {
     std::error_code ec;
     // Folders come with everything in them: the damage texture set lives a
     // level below its folder.
-    fs::copy(templatePath, path, fs::copy_options::recursive, ec);
+    fs::copy(pathOf(templatePath), pathOf(path), fs::copy_options::recursive, ec);
     if (ec)
       logFsError(FT("Default files: could not install "), path, ec);
     else
@@ -104,7 +111,7 @@ void collectGaugeTextures(const std::string& root) {
     return;
   }
   std::error_code ec;
-  fs::directory_iterator it(root, ec), end;
+  fs::directory_iterator it(pathOf(root), ec), end;
   if (ec) {
     logFsError(FT("Gauges: cannot list "), root, ec);
     return;
@@ -113,9 +120,9 @@ void collectGaugeTextures(const std::string& root) {
   for (; it != end; it.increment(ec)) {
     std::error_code typeError;
     if (!it->is_directory(typeError)) continue;
-    const std::string folderName = it->path().filename().string();
+    const std::string folderName = textOf(it->path().filename());
     for (const char* fileName : definitionNames) {
-      const std::string definition = (it->path() / fileName).string();
+      const std::string definition = textOf(it->path() / fileName);
       if (!exists(definition)) continue;
       const std::string target = readSettingText(FT("Texture"), FT("Target"), "", definition);
       if (target.empty()) continue;
@@ -128,34 +135,34 @@ void collectGaugeTextures(const std::string& root) {
 
 void syncTree(const std::string& from, const std::string& to) {
   std::error_code ec;
-  fs::directory_iterator it(from, ec), end;
+  fs::directory_iterator it(pathOf(from), ec), end;
   if (ec) {
     logFsError(FT("Gauge templates: cannot list "), from, ec);
     return;
   }
   for (; it != end; it.increment(ec)) {
-    const fs::path dest = fs::path(to) / it->path().filename();
+    const fs::path dest = pathOf(to) / it->path().filename();
     std::error_code e;
     if (it->is_regular_file(e)) {
       if (!fs::exists(dest, e)) continue;  // files are never added to a target
       if (dest.extension() == FT(".ini")) {
-        mergeSettingsFile(it->path().string(), dest.string());
+        mergeSettingsFile(textOf(it->path()), textOf(dest));
         continue;
       }
       // A file the template does not change stays as it is: backing up an
       // identical copy would use up the one backup before a release changes it.
       if (sameContents(it->path(), dest)) continue;
-      const fs::path backup = dest.string() + FT(".bak");
+      const fs::path backup = dest.wstring() + widen(FT(".bak"));
       if (fs::exists(backup, e)) continue;  // replaced once already
       fs::rename(dest, backup, e);
       if (e) {
-        logFsError(FT("Gauge templates: cannot back up "), dest.string(), e);
+        logFsError(FT("Gauge templates: cannot back up "), textOf(dest), e);
         continue;
       }
       fs::copy_file(it->path(), dest, fs::copy_options::overwrite_existing, e);
-      if (e) logFsError(FT("Gauge templates: cannot copy to "), dest.string(), e);
+      if (e) logFsError(FT("Gauge templates: cannot copy to "), textOf(dest), e);
     } else if (it->is_directory(e) && fs::exists(dest, e)) {
-      syncTree(it->path().string(), dest.string());
+      syncTree(textOf(it->path()), textOf(dest));
     }
   }
   if (ec) logFsError(FT("Gauge templates: listing stopped early in "), from, ec);
@@ -191,14 +198,14 @@ void loadHookConfiguration() {
   const std::string syncRoot = folderPath(FT("GaugeTemplates"));
   if (!exists(syncRoot)) return;
   std::error_code ec;
-  fs::directory_iterator it(syncRoot, ec), end;
+  fs::directory_iterator it(pathOf(syncRoot), ec), end;
   if (ec) {
     logFsError(FT("Gauge templates: cannot list "), syncRoot, ec);
     return;
   }
   for (; it != end; it.increment(ec)) {
     std::error_code e;
-    if (it->is_directory(e)) syncGaugeFolder(it->path().filename().string());
+    if (it->is_directory(e)) syncGaugeFolder(textOf(it->path().filename()));
   }
 }
 

@@ -4,9 +4,15 @@
 #include <string>
 #include <vector>
 
+struct IDirect3DDevice9;
+
 namespace ostrel {
 
 void runQueryNameStartup();
+
+// Sets the client width from the device's focus window (left alone when the
+// window cannot be measured).
+void measureClientWidth(IDirect3DDevice9* device);
 
 // Copies each missing path from its template (path + ".default").
 void installDefaultFiles(const std::vector<std::string>& paths);

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "TextureHandler.h"
+#include "hooks/DeviceResetHook.h"
 #include "hooks/HookState.h"
 #include "panels/HostState.h"
 #include "plugin/FixedText.h"
@@ -15,6 +16,19 @@ namespace {
 using TextureFunction = HRESULT(__stdcall*)(IDirect3DDevice9*, LPCSTR, UINT, UINT, UINT, DWORD, D3DFORMAT,
                                             D3DPOOL, DWORD, DWORD, D3DCOLOR, D3DXIMAGE_INFO*,
                                             PALETTEENTRY*, IDirect3DTexture9**);
+thread_local int bypassDepth = 0;
+}  // namespace
+
+TextureHookBypass::TextureHookBypass() { ++bypassDepth; }
+TextureHookBypass::~TextureHookBypass() { --bypassDepth; }
+bool TextureHookBypass::active() { return bypassDepth > 0; }
+
+TextureHandler* createGaugeRenderer(IDirect3DDevice9* fallback, IDirect3DTexture9* target,
+                                    const std::string& definitionPath, const std::string& textureFileName) {
+  // The host's own device, as the renderer draws in the host's frame.
+  IDirect3DDevice9* device = host::pointers().device ? host::pointers().device : fallback;
+  const TextureHookBypass bypass;
+  return new TextureHandler(device, target, definitionPath, textureFileName);
 }
 
 std::string normalisePath(std::string path) {
@@ -40,6 +54,12 @@ HRESULT __stdcall TextureLoadHook(IDirect3DDevice9* device, LPCSTR fileName, UIN
                                   IDirect3DTexture9** texture) {
   auto original = reinterpret_cast<TextureFunction>(hookState().textureLoadTrampoline);
   if (!original) return E_FAIL;
+  if (TextureHookBypass::active())
+    return original(device, fileName, width, height, mipLevels, usage, format, pool, filter, mipFilter,
+                    colourKey, sourceInfo, palette, texture);
+  // Everything below, the renderer's image loads included, runs as the host's
+  // one call.
+  const TextureHookBypass bypass;
   const std::string* definition = nullptr;
   std::string passedName;
   try {
@@ -65,12 +85,14 @@ HRESULT __stdcall TextureLoadHook(IDirect3DDevice9* device, LPCSTR fileName, UIN
   const HRESULT result = original(device, passedName.c_str(), width, height, 1, D3DUSAGE_RENDERTARGET, format,
                                   pool, filter, mipFilter, colourKey, sourceInfo, palette, texture);
   try {
-    if (texture && *texture) {
+    // A failed call may leave anything in the out pointer.
+    if (SUCCEEDED(result) && texture && *texture) {
       logText(std::string(FT("Gauge texture created, levels: ")) + std::to_string((*texture)->GetLevelCount()));
-      // The host's own device, as the renderer draws in the host's frame; the
-      // caller's device only when the host's could not be found.
-      IDirect3DDevice9* hostDevice = host::pointers().device ? host::pointers().device : device;
-      auto* renderer = new TextureHandler(hostDevice, *texture, *definition, passedName);
+      // The renderer holds a default-pool texture: it must let go before the
+      // host's device Reset.
+      watchDeviceReset(host::pointers().device);
+      watchDeviceReset(device);
+      auto* renderer = createGaugeRenderer(device, *texture, *definition, passedName);
       try {
         hookState().gaugeRenderers.push_back(renderer);
       } catch (...) {

@@ -21,4 +21,25 @@ std::string replacementTextureFor(const std::string& definitionPath);
 // Lower case, backslashes to slashes: how texture paths and map keys compare.
 std::string normalisePath(std::string path);
 
+class TextureHandler;
+
+// A gauge renderer drawing on the host's device, or on `fallback` (the device
+// the texture was made with) when the host's device was not found. Its own
+// image loads never come back into the hook. Throws on out of memory.
+TextureHandler* createGaugeRenderer(IDirect3DDevice9* fallback, IDirect3DTexture9* target,
+                                    const std::string& definitionPath, const std::string& textureFileName);
+
+// While one lives on a thread, the texture creation hook passes every call on
+// that thread straight through: the plug-in's own image loads, and a host
+// whose texture function is the same helper-library function the plug-in
+// calls, must not find their way back into the hook.
+class TextureHookBypass {
+ public:
+  TextureHookBypass();
+  ~TextureHookBypass();
+  TextureHookBypass(const TextureHookBypass&) = delete;
+  TextureHookBypass& operator=(const TextureHookBypass&) = delete;
+  static bool active();
+};
+
 }  // namespace ostrel

@@ -59,7 +59,7 @@ const char* Plugin::QueryName() {
   } catch (...) {
     logEntryFailure(FT("QueryName"));
   }
-  return pluginName();
+  return processPluginName();
 }
 
 void Plugin::DrawMenuPage() {

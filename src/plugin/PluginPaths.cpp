@@ -8,6 +8,11 @@ namespace ostrel {
 
 const char* pluginName() { return FT("OSTREL"); }
 
+const char* processPluginName() {
+  static const std::string name = pluginName();
+  return name.c_str();
+}
+
 const std::string& pluginFolder() {
   static const std::string folder = std::string(FT(".\\Plugins\\")) + pluginName();
   return folder;

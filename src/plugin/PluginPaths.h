@@ -5,7 +5,10 @@
 
 namespace ostrel {
 
-const char* pluginName();                 // "OSTREL"
+const char* pluginName();                 // "OSTREL", valid on the calling thread
+// The same text in process-wide storage: what the host receives from
+// QueryName stays valid for the whole process, whichever thread asked.
+const char* processPluginName();
 const std::string& pluginFolder();        // ".\Plugins\OSTREL"
 // pluginFolder + "\" + feature + ".ini": the settings file of one feature or panel.
 std::string settingsFilePath(const std::string& feature);

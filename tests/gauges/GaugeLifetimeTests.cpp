@@ -8,6 +8,9 @@
 
 #include "TestPaths.h"
 #include "gauges/GaugeValueContext.h"
+#include "hooks/FrameDriver.h"
+#include "hooks/HookState.h"
+#include "hooks/TextureLoadHook.h"
 
 using namespace gauge_tests;
 
@@ -120,4 +123,93 @@ TEST_F(SampleSet, RendererHoldsOneTargetReferenceWhileAlive) {
     EXPECT_EQ(refCount(target), refs + 1);
   }
   EXPECT_EQ(refCount(target), refs);
+}
+
+// ---- The texture creation hook around the renderers it makes ---------------
+
+namespace {
+
+// Stands in for the host's texture function behind the hook's trampoline.
+struct FakeTextureFunction {
+  HRESULT result = S_OK;
+  IDirect3DTexture9* hands = nullptr;  // what it leaves in the out pointer
+  bool reenter = false;                // comes back into the hook once, as a helper library would
+  std::vector<DWORD> usages;           // usage of each call it saw
+} fake;
+
+HRESULT __stdcall fakeCreate(IDirect3DDevice9* device, LPCSTR name, UINT, UINT, UINT, DWORD usage, D3DFORMAT,
+                             D3DPOOL, DWORD, DWORD, D3DCOLOR, D3DXIMAGE_INFO*, PALETTEENTRY*,
+                             IDirect3DTexture9** texture) {
+  fake.usages.push_back(usage);
+  if (fake.reenter && fake.usages.size() == 1) {
+    IDirect3DTexture9* inner = nullptr;
+    ostrel::TextureLoadHook(device, name, D3DX_DEFAULT, D3DX_DEFAULT, 0, 0, D3DFMT_UNKNOWN, D3DPOOL_DEFAULT,
+                            D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &inner);
+    if (inner) inner->Release();
+  }
+  if (texture) *texture = fake.hands;
+  if (SUCCEEDED(fake.result) && fake.hands) fake.hands->AddRef();  // the caller's reference
+  return fake.result;
+}
+
+}  // namespace
+
+class TextureHook : public SampleSet {
+ protected:
+  void SetUp() override {
+    SampleSet::SetUp();
+    fake = FakeTextureFunction{};
+    fake.hands = target;
+    auto& hs = ostrel::hookState();
+    hs.textureLoadTrampoline = reinterpret_cast<void*>(&fakeCreate);
+    hs.gaugeTextureMap[ostrel::normalisePath(base())] = ostrel::normalisePath(sampleFolder() + "\\Gauges.ini");
+  }
+  void TearDown() override {
+    ostrel::destroyGaugeRenderers();
+    auto& hs = ostrel::hookState();
+    hs.gaugeTextureMap.clear();
+    hs.textureLoadTrampoline = nullptr;
+    SampleSet::TearDown();
+  }
+  static std::string base() { return sampleFolder() + "\\dash_base.png"; }
+  HRESULT request() {
+    IDirect3DTexture9* out = nullptr;
+    HRESULT hr = ostrel::TextureLoadHook(device, base().c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 0, 0, D3DFMT_UNKNOWN,
+                                         D3DPOOL_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &out);
+    if (SUCCEEDED(hr) && out) out->Release();
+    return hr;
+  }
+};
+
+TEST_F(TextureHook, MakesARendererOnlyForACreatedTexture) {
+  const ULONG refs = refCount(target);
+  // A failed call that leaves a stale pointer behind: no renderer on it.
+  fake.result = D3DERR_INVALIDCALL;
+  EXPECT_EQ(request(), D3DERR_INVALIDCALL);
+  EXPECT_TRUE(ostrel::hookState().gaugeRenderers.empty());
+  fake.hands = nullptr;
+  fake.result = S_OK;
+  EXPECT_EQ(request(), S_OK);
+  EXPECT_TRUE(ostrel::hookState().gaugeRenderers.empty());
+  EXPECT_EQ(refCount(target), refs);
+  fake.hands = target;
+  EXPECT_EQ(request(), S_OK);
+  ASSERT_EQ(ostrel::hookState().gaugeRenderers.size(), 1u);
+  EXPECT_TRUE(ostrel::hookState().gaugeRenderers[0]->active());
+  EXPECT_EQ(refCount(target), refs + 1);
+  ostrel::destroyGaugeRenderers();
+  EXPECT_EQ(refCount(target), refs);
+}
+
+TEST_F(TextureHook, NeverComesBackIntoItself) {
+  // The host's function (a helper library's) calls back into the hooked
+  // function; the renderer's own base-image load happens inside as well.
+  fake.reenter = true;
+  EXPECT_EQ(request(), S_OK);
+  // The outer call claimed the texture; the inner one passed untouched.
+  ASSERT_EQ(fake.usages.size(), 2u);
+  EXPECT_EQ(fake.usages[0], static_cast<DWORD>(D3DUSAGE_RENDERTARGET));
+  EXPECT_EQ(fake.usages[1], 0u);
+  EXPECT_EQ(ostrel::hookState().gaugeRenderers.size(), 1u);
+  EXPECT_FALSE(ostrel::TextureHookBypass::active());
 }

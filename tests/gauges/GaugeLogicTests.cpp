@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "gauges/GaugeEffect.h"
 #include "gauges/GaugeMath.h"
@@ -96,6 +97,27 @@ TEST(GaugeMath, SpringOvershootsThenSettlesAtAnyFrameRate) {
   stepSpring(e, target, kSpringStep * 0.5f, 30.0f, 2.0f, 15.0f);
   EXPECT_EQ(e.angle, 0.0f);
   EXPECT_FLOAT_EQ(e.accumulator, kSpringStep * 0.5f);
+}
+
+TEST(GaugeMath, SpringCatchesUpABoundedTimeAfterALongGap) {
+  // A day, a year and more in one frame (a paused or suspended game), and
+  // frame times that are no time at all: each call returns at once, with at
+  // most the catch-up limit stepped and the needle settled or untouched.
+  const float target = 1.0f;
+  for (float gap : {3600.0f * 24.0f, 3.2e7f, 1e30f, std::numeric_limits<float>::infinity()}) {
+    SpringState s;
+    stepSpring(s, target, gap, 30.0f, 2.0f, 15.0f);
+    EXPECT_NEAR(s.angle, target, 0.05f) << gap;
+    EXPECT_LT(s.accumulator, kSpringStep) << gap;
+  }
+  for (float nothing : {-5.0f, std::numeric_limits<float>::quiet_NaN()}) {
+    SpringState s;
+    stepSpring(s, target, nothing, 30.0f, 2.0f, 15.0f);
+    EXPECT_EQ(s.angle, 0.0f);
+    EXPECT_EQ(s.accumulator, 0.0f);
+    stepSpring(s, target, kSpringStep * 2.0f, 30.0f, 2.0f, 15.0f);  // and it still moves afterwards
+    EXPECT_GT(s.angle, 0.0f);
+  }
 }
 
 TEST(GaugeMath, ColourBlendPerChannelAndPieSegments) {

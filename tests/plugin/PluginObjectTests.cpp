@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "RecordingHost.h"
 #include "TestFiles.h"
@@ -49,6 +50,12 @@ TEST(PluginObject, LifeCycleAsTheHostDrivesIt) {
   EXPECT_STREQ(plugin->QueryName(), "OSTREL");
   added = logContents().substr(before);
   EXPECT_EQ(countOf(added, "QueryName called"), 2u) << added;
+  // The name lives in process-wide storage: a thread that asked first and has
+  // ended since leaves it where every other thread finds it.
+  const char* fromThread = nullptr;
+  std::thread([&] { fromThread = plugin->QueryName(); }).join();
+  EXPECT_EQ(fromThread, plugin->QueryName());
+  EXPECT_STREQ(fromThread, "OSTREL");
 
   // The first flag is ignored; every flag counts by its low byte only.
   plugin->HandleMenuInput(1, 0, 0, 0, 0, 0);

@@ -3,10 +3,17 @@
 // the game-mode reactions and the host's width words, judged from the
 // screenshots, the plug-in's log and the host's call log.
 #include <gtest/gtest.h>
+#include <windows.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "HostRun.h"
 #include "TestPaths.h"
@@ -201,3 +208,258 @@ TEST(ModeThree, DropsTheRenderersWithoutReloading) {
 }
 
 }  // namespace
+
+// ---- Device loss and Reset -------------------------------------------------
+
+namespace {
+
+// Puts `body` lines into the scenario's block for `frame`, making the block
+// where there is none (blocks stay in frame order).
+std::string withBlock(const std::string& scenario, int frame, const std::string& body) {
+  std::string out;
+  bool placed = false;
+  for (const std::string& line : lines(scenario)) {
+    int n = -1;
+    if (!placed && std::sscanf(line.c_str(), "frame %d", &n) == 1 && line.rfind("frame ", 0) == 0) {
+      if (n == frame) {
+        out += line + "\n" + body;
+        placed = true;
+        continue;
+      }
+      if (n > frame) {
+        out += "frame " + std::to_string(frame) + "\n" + body;
+        placed = true;
+      }
+    }
+    out += line + "\n";
+  }
+  if (!placed) out += "frame " + std::to_string(frame) + "\n" + body;
+  return out;
+}
+
+// A game folder whose Car1 has two gauge sets: the dashboard's and a dial
+// texture of its own (the benchmark's second set).
+std::string twoSetFolder(const std::string& name) {
+  namespace fs = std::filesystem;
+  std::string folder = makeGameFolder(name, testing_support::buildDir() + "\\src\\OSTREL.dll");
+  fs::copy(folder + "\\Plugins\\OSTREL\\Gauges.default", folder + "\\Plugins\\OSTREL\\Gauges",
+           fs::copy_options::recursive);
+  const fs::path overlay = testing_support::sourceDir() + "\\simhost\\bench\\overlay";
+  for (const auto& e : fs::recursive_directory_iterator(overlay)) {
+    const fs::path to = fs::path(folder) / fs::relative(e.path(), overlay);
+    if (e.is_directory()) fs::create_directories(to);
+    else fs::copy_file(e.path(), to, fs::copy_options::overwrite_existing);
+  }
+  return folder;
+}
+
+// "<key>=<number>" in the first line holding `head`; -1 when missing.
+long figure(const std::string& text, const std::string& head, const std::string& key) {
+  std::size_t at = text.find(head);
+  if (at == std::string::npos) return -1;
+  std::size_t end = text.find('\n', at);
+  std::size_t k = text.find(" " + key + "=", at);
+  if (k == std::string::npos || k > end) return -1;
+  return std::strtol(text.c_str() + k + key.size() + 2, nullptr, 10);
+}
+
+// The tacho needle's angle in degrees, clockwise from pointing left (as its
+// definition counts), from its red pixels 25 to 85 texture pixels out from the
+// pivot (100, 128) of the 512 x 256 dashboard texture, wherever (and however
+// squeezed) the host put the dashboard for its window size. Pixels left of `fromX` (the damage diagram)
+// are not looked at. -1 when no needle shows.
+double needleAngle(const Image& img, int fromX) {
+  const double w = img.width, h = img.height, dw = w * 0.8, dh = dw * 0.375;
+  const double x0 = (w - dw) * 0.5 - 0.5, y0 = h - dh - 0.5, sx0 = dw / 512.0, sy0 = dh / 256.0;
+  double sx = 0, sy = 0;
+  int n = 0;
+  for (int y = static_cast<int>(y0); y < static_cast<int>(h); ++y)
+    for (int x = std::max(fromX, static_cast<int>(x0)); x < static_cast<int>(x0 + dw * 0.4); ++x) {
+      const double dx = (x - x0) / sx0 - 100.0, dy = (y - y0) / sy0 - 128.0, r = std::hypot(dx, dy);
+      if (r >= 25.0 && r <= 85.0 && pureRed(img.at(x, y))) sx += dx, sy += dy, ++n;
+    }
+  if (n < 10) return -1.0;
+  const double degrees = std::atan2(-sy, -sx) * 180.0 / 3.14159265358979;
+  return degrees < 0 ? degrees + 360.0 : degrees;
+}
+
+// 0 to 8000 rpm over 270 degrees.
+double tachoAngle(double rpm) { return rpm * 270.0 / 8000.0; }
+
+}  // namespace
+
+// The full stage with a second gauge set; while driving the device is lost
+// for ten frames and then reset to 800 x 600.
+class LostDeviceStage : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    folder_ = twoSetFolder("plugin-lost-device");
+    std::string scenario = readFile(testing_support::sourceDir() + "\\simhost\\scenarios\\full-stage.txt");
+    scenario = withBlock(scenario, 60, "  texture Cars\\Car1\\Textures\\dials.png\n");
+    scenario = withBlock(scenario, 500, "  lose-device 10 800 600\n");
+    scenario = withBlock(scenario, 559, "  screenshot after-reset\n");
+    result_ = runHost(folder_, scenario, "");
+    log_ = readFile(folder_ + "\\Plugins\\OSTREL\\OSTREL.log");
+    calls_ = readFile(folder_ + "\\out\\calls.log");
+  }
+  void SetUp() override { ASSERT_EQ(result_.exitCode, 0u) << result_.output; }
+  static std::string folder_, log_, calls_;
+  static RunResult result_;
+};
+std::string LostDeviceStage::folder_, LostDeviceStage::log_, LostDeviceStage::calls_;
+RunResult LostDeviceStage::result_;
+
+TEST_F(LostDeviceStage, ResetSucceedsAndReferencesComeBack) {
+  EXPECT_NE(calls_.find("510 note reset 800x600 hr=00000000"), std::string::npos) << calls_;
+  EXPECT_NE(calls_.find("reset=0"), std::string::npos);
+  EXPECT_EQ(count(calls_, " fault "), 0);
+  const long dashboardBefore = figure(calls_, "references before the loss", "dashboard");
+  const long deviceBefore = figure(calls_, "references before the loss", "device");
+  EXPECT_GE(dashboardBefore, 2) << "the host's and the renderer's";
+  EXPECT_EQ(figure(calls_, "references after the reset", "dashboard"), dashboardBefore);
+  EXPECT_EQ(figure(calls_, "references after the reset", "device"), deviceBefore);
+  // Both sets made again by the texture hook after the Reset.
+  EXPECT_EQ(count(log_, "Texture is claimed by a gauge definition"), 4) << log_;
+}
+
+TEST_F(LostDeviceStage, NothingIsDrawnOrLoggedPerFrameWhileLost) {
+  EXPECT_EQ(count(log_, "Device lost (D3DERR_DEVICELOST)"), 1) << log_;
+  EXPECT_EQ(count(log_, "Device is back"), 1);
+  EXPECT_EQ(count(log_, "Error in file"), 0);
+  EXPECT_EQ(count(log_, "Device reset: S_OK, client width 800"), 1);
+  // No render-target switch or surface copy in the lost frames; both before.
+  std::vector<std::string> rows = lines(readFile(folder_ + "\\out\\device-calls.csv"));
+  ASSERT_GT(rows.size(), 520u);
+  std::vector<std::string> head = cells(rows[0]);
+  auto column = [&](const char* name) { return std::find(head.begin(), head.end(), name) - head.begin(); };
+  const auto target = column("target"), copy = column("copy");
+  auto at = [&](int frame, std::ptrdiff_t c) { return std::stoi(cells(rows[static_cast<size_t>(frame) + 2])[c]); };
+  ASSERT_EQ(cells(rows[501])[0], "499");
+  EXPECT_GT(at(499, target), 0);
+  EXPECT_GT(at(499, copy), 0);
+  for (int f = 500; f < 510; ++f) EXPECT_EQ(at(f, target) + at(f, copy), 0) << "frame " << f;
+}
+
+TEST_F(LostDeviceStage, GaugesAndPanelsFollowTheNewSize) {
+  Image after = loadPng(folder_ + "\\out\\after-reset.png");
+  ASSERT_EQ(after.width, 800u);
+  ASSERT_EQ(after.height, 600u);
+  // 7600 rpm: the rebuilt needle on the new dashboard points at 7600.
+  EXPECT_NEAR(needleAngle(after, 185), tachoAngle(7600), 8.0);
+  // The part table in its place at the new size, its text laid out for 800.
+  EXPECT_GT(pixelsIn(loadPng(folder_ + "\\out\\finish.png"), kTable, white), 60);
+  EXPECT_NE(calls_.find("note screen width during plug-in text 640"), std::string::npos) << calls_;
+  EXPECT_NE(calls_.find("note screen width during plug-in text 800"), std::string::npos);
+  EXPECT_LT(calls_.find("note screen width during plug-in text 640"),
+            calls_.find("note screen width during plug-in text 800"));
+}
+
+// A change of size without a loss, no proxy between: only the plug-in's
+// redirect of the device's Reset can let go of the textures in time.
+TEST(DeviceReset, ResolutionChangeLetsGoOfBothSetsAndBuildsThemAgain) {
+  std::string folder = twoSetFolder("plugin-reset-device");
+  RunResult r = runHost(folder,
+                        "frames 60\nwindow 640 480\nfps 60\n"
+                        "frame 0\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n"
+                        "  texture Cars\\Car1\\Textures\\dials.png\n  rpm 6000\n"
+                        "frame 10\n  reset-device 720 540\n"
+                        "frame 59\n  screenshot after\n",
+                        "");
+  ASSERT_EQ(r.exitCode, 0u) << r.output;
+  std::string log = readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log");
+  std::string calls = readFile(folder + "\\out\\calls.log");
+  EXPECT_NE(calls.find("10 note reset 720x540 hr=00000000"), std::string::npos) << calls;
+  EXPECT_EQ(count(calls, " fault "), 0);
+  const std::size_t letGo = log.find("Device reset: letting go of the gauge textures\r\n"
+                                     "Gauges: dropping 2 gauge renderer(s)\r\n"
+                                     "Device reset: S_OK, client width 720");
+  ASSERT_NE(letGo, std::string::npos) << log;
+  EXPECT_EQ(count(log.substr(letGo), "Gauge texture created, levels: 1"), 2);
+  EXPECT_EQ(figure(calls, "references after the reset", "dashboard"),
+            figure(calls, "references before the loss", "dashboard"));
+  Image after = loadPng(folder + "\\out\\after.png");
+  ASSERT_EQ(after.width, 720u);
+  EXPECT_NEAR(needleAngle(after, 0), tachoAngle(6000), 8.0) << "the gauges draw on the new dashboard";
+}
+
+// ---- Hosts that make the plug-in's life harder --------------------------------
+
+// The host's texture function is D3DX's own: the detour lands in the helper
+// library the renderer loads its base image with, and those loads must pass
+// straight through.
+TEST(HarderHosts, TextureFunctionThatIsTheHelperLibrarysOwn) {
+  std::string folder = makeGameFolder("plugin-texutil-d3dx", testing_support::buildDir() + "\\src\\OSTREL.dll");
+  RunResult r = runHost(folder,
+                        "frames 60\nwindow 640 480\nfps 60\n"
+                        "frame 0\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n  rpm 6000\n"
+                        "frame 59\n  screenshot gauges\n",
+                        "--texutil-is-d3dx");
+  ASSERT_EQ(r.exitCode, 0u) << r.output;
+  std::string log = readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log");
+  EXPECT_NE(readFile(folder + "\\out\\calls.log").find("note texture function is D3DX's own"), std::string::npos);
+  EXPECT_EQ(count(log, "Texture creation detour: installed"), 1) << log;
+  EXPECT_EQ(count(log, "Texture requested: "), 1) << "only the host's request";
+  EXPECT_NEAR(needleAngle(loadPng(folder + "\\out\\gauges.png"), 0), tachoAngle(6000), 8.0) << log;
+}
+
+// The device pointer chain leads nowhere: no client width (the host's width
+// words stay its own) and renderers on the device the texture was made with,
+// also after a Home-key reload.
+TEST(HarderHosts, DeviceNotFound) {
+  std::string folder = makeGameFolder("plugin-no-device", testing_support::buildDir() + "\\src\\OSTREL.dll");
+  RunResult r = runHost(folder,
+                        "frames 90\nwindow 640 480\nfps 60\n"
+                        "frame 0\n  mode 1\n  prestart 3.0\n  texture Cars\\Car1\\Textures\\dashboard.png\n"
+                        "  rpm 6000\n"
+                        "frame 30\n  home 50\n"
+                        "frame 89\n  screenshot gauges\n",
+                        "--device-chain null-device");
+  ASSERT_EQ(r.exitCode, 0u) << r.output;
+  std::string log = readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log");
+  std::string calls = readFile(folder + "\\out\\calls.log");
+  EXPECT_NE(calls.find("note screen width during plug-in text 1024"), std::string::npos) << calls;
+  EXPECT_EQ(count(calls, "note screen width during plug-in text"), 1);
+  EXPECT_EQ(count(calls, " fault "), 0);
+  EXPECT_EQ(count(log, "Gauge reload: rebuilding the gauge renderers"), 1) << log;
+  EXPECT_EQ(count(log, "no device or target texture"), 0);
+  EXPECT_NEAR(needleAngle(loadPng(folder + "\\out\\gauges.png"), 0), tachoAngle(6000), 8.0);
+}
+
+// A game folder, a car folder and its gauge folder named with a letter beyond
+// ASCII that the ANSI code page holds: the host names the texture in that code page, the
+// plug-in finds the folder on disk, claims the texture and draws.
+TEST(NonAsciiNames, GaugeFolderOfACarWithAnAccentedName) {
+  namespace fs = std::filesystem;
+  const std::wstring car = L"Citro\u00EBn";
+  BOOL lossy = FALSE;
+  char ansi[32] = {};
+  WideCharToMultiByte(CP_ACP, 0, car.c_str(), -1, ansi, sizeof ansi, nullptr, &lossy);
+  if (lossy) GTEST_SKIP() << "the code page " << GetACP() << " has no e with diaeresis";
+  // The game itself lives in a folder so named as well.
+  const fs::path game = fs::absolute(fs::path(makeGameFolder("plugin-non-ascii", testing_support::buildDir() +
+                                                                                    "\\src\\OSTREL.dll")))
+                            .parent_path() / (L"plugin-" + car);
+  fs::remove_all(game);
+  fs::rename(fs::absolute(fs::path("plugin-non-ascii")), game);
+  char folderAnsi[MAX_PATH] = {};
+  WideCharToMultiByte(CP_ACP, 0, game.wstring().c_str(), -1, folderAnsi, sizeof folderAnsi, nullptr, nullptr);
+  const std::string folder = folderAnsi;
+  const fs::path textures = game / L"Cars" / car / L"Textures", gauges = game / L"Plugins" / L"OSTREL" / L"Gauges" / car;
+  fs::create_directories(textures);
+  fs::copy_file(game / L"Cars" / L"Car1" / L"Textures" / L"dashboard.png", textures / L"dashboard.png");
+  fs::create_directories(gauges);
+  for (const auto& e : fs::directory_iterator(game / L"Plugins" / L"OSTREL" / L"Gauges.default" / L"Car1"))
+    fs::copy_file(e.path(), gauges / e.path().filename());
+  RunResult r = runHost(folder,
+                        "frames 60\nwindow 640 480\nfps 60\n"
+                        "frame 0\n  mode 1\n  texture Cars\\" + std::string(ansi) + "\\Textures\\dashboard.png\n"
+                        "  rpm 6000\n"
+                        "frame 59\n  screenshot gauges\n",
+                        "");
+  ASSERT_EQ(r.exitCode, 0u) << r.output;
+  std::string log = readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log");
+  EXPECT_EQ(count(log, "Texture is claimed by a gauge definition"), 1) << log;
+  EXPECT_EQ(count(log, "could not be loaded"), 0);
+  EXPECT_EQ(count(log, "Default files: installed .\\Plugins\\OSTREL\\gauges.ini"), 1);
+  EXPECT_NEAR(needleAngle(loadPng(folder + "\\out\\gauges.png"), 0), tachoAngle(6000), 8.0);
+}

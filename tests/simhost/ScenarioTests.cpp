@@ -102,6 +102,22 @@ TEST(Scenario, DeviceFaultLinesNameMethodCallAndResult) {
   EXPECT_FALSE(parseScenario("frames 3\nframe 1\nmode 1\n", "s.txt").countDevice);
 }
 
+TEST(Scenario, DeviceLossAndResetLines) {
+  // A loss needs the proxy (the plug-in asks it for the cooperative level);
+  // a plain Reset does not.
+  simhost::Scenario lost = parseScenario("frames 9\nframe 2\nlose-device 4 800 600\n", "s.txt");
+  EXPECT_TRUE(lost.countDevice);
+  ASSERT_TRUE(lost.blocks.at(0).deviceLoss);
+  EXPECT_EQ(lost.blocks[0].deviceLoss->frames, 4);
+  EXPECT_EQ(lost.blocks[0].deviceLoss->width, 800);
+  EXPECT_EQ(lost.blocks[0].deviceLoss->height, 600);
+  simhost::Scenario reset = parseScenario("frames 9\nframe 2\nreset-device\n", "s.txt");
+  EXPECT_FALSE(reset.countDevice);
+  ASSERT_TRUE(reset.blocks.at(0).deviceLoss);
+  EXPECT_EQ(reset.blocks[0].deviceLoss->frames, 0);
+  EXPECT_EQ(reset.blocks[0].deviceLoss->width, 0);
+}
+
 TEST(Scenario, DeviceMethodTableFollowsTheInterface) {
   using simhost::DeviceMethod;
   // Vtable order: spot checks at both ends and in the middle.
@@ -175,4 +191,7 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{"frames 5\nfail SetTexture 0 E_FAIL\n", 2, "out of range"},
                     BadCase{"frames 5\nfail SetTexture 1 D3DERR_NOPE\n", 2, "bad result code 'D3DERR_NOPE'"},
                     BadCase{"frames 5\nfail SetTexture 1\n", 2, "needs more values"},
-                    BadCase{"frames 5\nframe 1\ncount-device\n", 3, "belongs before the first 'frame'"}));
+                    BadCase{"frames 5\nframe 1\ncount-device\n", 3, "belongs before the first 'frame'"},
+                    BadCase{"frames 5\nframe 1\nlose-device 1\n", 3, "out of range"},
+                    BadCase{"frames 5\nframe 1\nlose-device 4 800\n", 3, "takes FRAMES or FRAMES WIDTH HEIGHT"},
+                    BadCase{"frames 5\nframe 1\nreset-device 100 600\n", 3, "out of range"}));
