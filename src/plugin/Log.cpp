@@ -21,17 +21,18 @@ LogFile& logFile() {
   return file;
 }
 
-// Valid UTF-8 is written as it is; anything else goes through the system's
-// converter, which puts U+FFFD in place of each bad sequence.
+// The log is UTF-8. Valid UTF-8 (every ASCII text among it) is written as it
+// is; anything else is the ANSI code page the host's names and paths come in
+// (a folder named "Citro\xEBn"), converted by the system.
 std::string sanitizedUtf8(std::string_view text) {
   if (text.empty()) return {};
   const int n = static_cast<int>(text.size());
   if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), n, nullptr, 0) > 0)
     return std::string(text);
-  const int wideLen = MultiByteToWideChar(CP_UTF8, 0, text.data(), n, nullptr, 0);
+  const int wideLen = MultiByteToWideChar(CP_ACP, 0, text.data(), n, nullptr, 0);
   if (wideLen <= 0) return std::string(text.size(), '?');
   std::wstring wide(static_cast<size_t>(wideLen), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), n, wide.data(), wideLen);
+  MultiByteToWideChar(CP_ACP, 0, text.data(), n, wide.data(), wideLen);
   const int outLen = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wideLen, nullptr, 0, nullptr, nullptr);
   if (outLen <= 0) return std::string(text.size(), '?');
   std::string out(static_cast<size_t>(outLen), '\0');

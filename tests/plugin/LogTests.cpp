@@ -27,13 +27,18 @@ TEST(Log, LinesArriveInOrderAndCanBeReadWhileOpen) {
   EXPECT_EQ(logContents().substr(before), "first line a\r\nsecond line b\r\n\r\n\r\n");
 }
 
-TEST(Log, InvalidUtf8IsLoggedWithReplacementCharacters) {
+TEST(Log, AnsiNamesAreLoggedAsUtf8) {
   const size_t before = logContents().size();
-  EXPECT_NO_THROW(logText(std::string("bad \xFF\xFE end")));
+  // A host path in the ANSI code page, as Windows hands it to the plug-in.
+  EXPECT_NO_THROW(logText(std::string("folder Citro\xEBn end")));
   logText("caf\xC3\xA9");  // valid UTF-8 goes through unchanged
   const std::string added = logContents().substr(before);
-  EXPECT_NE(added.find("bad \xEF\xBF\xBD"), std::string::npos) << added;
-  EXPECT_NE(added.find(" end\r\n"), std::string::npos) << added;
+  wchar_t wide[8] = {};
+  ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, "\xEB", 1, wide, 8), 1);
+  char utf8[8] = {};
+  const int len = WideCharToMultiByte(CP_UTF8, 0, wide, 1, utf8, sizeof utf8, nullptr, nullptr);
+  ASSERT_GT(len, 1) << "the test's code page has no letter at 0xEB";
+  EXPECT_NE(added.find("folder Citro" + std::string(utf8, len) + "n end\r\n"), std::string::npos) << added;
   EXPECT_NE(added.find("caf\xC3\xA9\r\n"), std::string::npos) << added;
 }
 
