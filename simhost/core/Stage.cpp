@@ -165,6 +165,7 @@ class Stage {
   int width_ = 0, height_ = 0;          // the back buffer's size
   std::optional<DeviceLoss> loss_;      // the loss under way
   int lossStart_ = 0;
+  bool referencesAfterReset_ = false;
   HRESULT cooperativeLevel_ = D3D_OK;   // what TestCooperativeLevel answers the host
   int resetFaults_ = 0;
   bool presentFailNoted_ = false;
@@ -473,7 +474,10 @@ void Stage::resetDevice() {
   loss_.reset();
   presentFailNoted_ = false;
   for (const std::string& name : names) createTexture(name);
-  noteReferences("after the reset");
+  // Counted where "before the loss" was, at the start of a frame, once a
+  // frame is through: the plug-in's renderers, made again from the new
+  // textures, take what they hold on their first frame.
+  referencesAfterReset_ = true;
 }
 
 // The world: sky, ground, a road to the horizon and the car's dashboard.
@@ -588,6 +592,10 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
       DispatchMessageA(&msg);
     }
     if (frame_ > 0) stepValues();
+    if (referencesAfterReset_) {
+      referencesAfterReset_ = false;
+      noteReferences("after the reset");
+    }
     const FrameBlock* block = nullptr;
     if (nextBlock < scenario_.blocks.size() && scenario_.blocks[nextBlock].frame == frame_)
       block = &scenario_.blocks[nextBlock++];

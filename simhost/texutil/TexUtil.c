@@ -41,8 +41,9 @@ static BOOL writeEntryStub(HMODULE self) {
    becomes a jump to D3DX's own function, which a detour then patches. */
 __declspec(dllexport) BOOL kvxUseD3dxDirectly(void) {
   unsigned char* at = (unsigned char*)GetModuleHandleA("kvxtexutil.dll") + TEXTURE_FUNCTION_OFFSET;
-  /* The library this module imports, and the plug-in with it. */
-  HMODULE d3dx = GetModuleHandleA("d3dx9_43.dll");
+  /* The helper library the plug-in loads for its own images: the game's
+     texture function and the plug-in's loader then meet in one function. */
+  HMODULE d3dx = LoadLibraryA("d3dx9_43.dll");
   FARPROC real = d3dx ? GetProcAddress(d3dx, "D3DXCreateTextureFromFileExA") : NULL;
   DWORD old = 0;
   if (!real || !VirtualProtect(at, 16, PAGE_EXECUTE_READWRITE, &old)) return FALSE;

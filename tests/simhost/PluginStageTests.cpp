@@ -462,6 +462,6 @@ TEST(NonAsciiNames, GaugeFolderOfACarWithAnAccentedName) {
   EXPECT_EQ(count(log, "could not be loaded"), 0);
   EXPECT_EQ(count(log, "Default files: installed .\\Plugins\\OSTREL\\gauges.ini"), 1);
   // The log, UTF-8, names the car as the player reads it.
-  EXPECT_NE(log.find("Citro\xC3\xABn"), std::string::npos) << log;
+  EXPECT_NE(log.find("Texture requested: cars/citro\xC3\xABn/textures/dashboard.png"), std::string::npos) << log;
   EXPECT_NEAR(needleAngle(loadPng(folder + "\\out\\gauges.png"), 0), tachoAngle(6000), 8.0);
 }
