@@ -57,7 +57,7 @@ run_locked() {
   local label="$1"
   if ! chattr -R +i "$plugin"; then
     echo "readonly-folder: cannot make $plugin immutable (chattr); skipping" >&2
-    exit 0
+    exit 77
   fi
   local before after
   before=$(cd "$plugin" && find . -type f -print0 | sort -z | xargs -0 md5sum)
