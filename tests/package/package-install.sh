@@ -217,7 +217,7 @@ done
 (cd "$game" && sha256sum --quiet -c "$work/players.sha") || fail "unzipping the release changed the player's files"
 
 printf 'frames 10\nwindow 640 480\nfps 60\nframe 0\n  mode 5\n' >"$game/upgrade.txt"
-(cd "$game" && timeout 300 wine simhost.exe upgrade.txt upgrade-out >"$work/upgrade.out" 2>&1) ||
+(cd "$game" && timeout 1200 wine simhost.exe upgrade.txt upgrade-out >"$work/upgrade.out" 2>&1) ||
   fail "the host ended with $? after the upgrade"
 grep -v -e '/OSTREL.log$' -e '/Gauges/Car1/Gauges.ini$' -e '/Gauges/Car1/needle.png$' "$work/players.sha" \
   >"$work/kept.sha"

@@ -34,12 +34,13 @@ frame 25
   rpm 3600
 frame 70
   screenshot fast
+frame 71
   damagef 0 0.3
   damagei 30 0
 frame 140
   screenshot driving
 SCENARIO
-(cd "$game" && timeout 300 wine simhost.exe scenario.txt out >"$game/host.out" 2>&1) || {
+(cd "$game" && timeout 1200 wine simhost.exe scenario.txt out >"$game/host.out" 2>&1) || {
   fail "the host ended with $?"; cat "$game/host.out"; }
 log="$game/Plugins/OSTREL/OSTREL.log"
 [ -s "$log" ] || fail "no log at $log: the plug-in was not loaded"
