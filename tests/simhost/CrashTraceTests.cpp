@@ -12,16 +12,6 @@
 
 using namespace simhost_test;
 
-namespace {
-
-int count(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
-  return n;
-}
-
-}  // namespace
-
 // The test build's fault switch makes the plug-in's own code write to address
 // 0 inside a frame. The log gets the trace before the game's handling, which
 // here (no handler in the host) ends the process with the fault's code: the

@@ -43,6 +43,13 @@ struct Csv {
   int number(size_t row, const std::string& column) const { return std::stoi(cell(row, column)); }
 };
 
+// How often `what` stands in `text`, not overlapping.
+inline int count(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
+  return n;
+}
+
 inline Csv readCsv(const std::string& path) {
   Csv csv;
   std::vector<std::string> all = lines(readFile(path));

@@ -22,12 +22,6 @@ using namespace simhost_test;
 
 namespace {
 
-int count(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
-  return n;
-}
-
 struct Rect {
   int x0, y0, x1, y1;
 };
