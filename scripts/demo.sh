@@ -53,7 +53,11 @@ while kill -0 "$host" 2>/dev/null; do
   sleep 2
 done
 wait "$host" && status=0 || status=$?
-if [ -t 1 ]; then printf '\rdemo: frame %d of %d\n' "$frames" "$frames"; else echo "demo: frame $frames of $frames"; fi
+if [ -t 1 ]; then
+  printf '\rdemo: frame %d of %d\n' "$frames" "$frames"
+elif [ "$shown_tenth" -lt 10 ]; then
+  echo "demo: frame $frames of $frames"
+fi
 seconds=$(( $(date +%s) - start ))
 
 cp "$game/out/calls.log" "$game/out/timing.csv" "$out/" 2>/dev/null || true
