@@ -6,6 +6,7 @@
 #include <d3d9.h>
 #include <d3dx9.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -176,11 +177,15 @@ TEST_F(ProbeStage, TimingCountsOnlyThePluginsShare) {
     return std::stod(cell);
   };
   // The probe spends 200 ms in its third frame hook (host frame 2). That time
-  // is the plug-in's: it outweighs the host's own body in that frame, and the
-  // plug-in's share of a frame without it. Compared within the run, since an
-  // emulated machine runs the host's body ten times slower.
+  // is the plug-in's: the host's body in that frame stays within half of it of
+  // the host's slowest other frame, and the plug-in's share of a frame without
+  // it is smaller. Compared within the run, since an emulated machine runs the
+  // host's body ten times slower.
   EXPECT_GE(column(2, 3), 200000.0);
-  EXPECT_LT(column(2, 2), column(2, 3)) << "the probe's time was charged to the host";
+  double slowestOtherHost = 0;
+  for (int f = 0; f < 12; ++f)
+    if (f != 2) slowestOtherHost = std::max(slowestOtherHost, column(f, 2));
+  EXPECT_LT(column(2, 2), slowestOtherHost + 0.5 * column(2, 3)) << "the probe's time was charged to the host";
   EXPECT_LT(column(8, 3), column(2, 3));
   for (int f = 0; f < 12; ++f) {
     EXPECT_EQ(column(f, 0), f);
