@@ -1,6 +1,17 @@
 #!/usr/bin/env bash
 # Runs one Windows program under Wine with the project's prefix and settings.
 # CTest uses it as the cross-compiling emulator.
+#
+# OSTREL_OWN_WINESERVER=NAME runs it in a prefix of its own, "<prefix>-NAME",
+# with a Wine server of its own: the desktop's key state is the server's, so a
+# program whose hosts press keys there cannot reach the plug-in in another
+# program's host.
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-. "$here/wine-env.sh"
+if [ -n "${OSTREL_OWN_WINESERVER:-}" ]; then
+  . "$here/wine-session.sh"
+  export WINEPREFIX="$WINEPREFIX-$OSTREL_OWN_WINESERVER"
+  start_wine_server
+else
+  . "$here/wine-env.sh"
+fi
 exec wine "$@"
