@@ -263,8 +263,8 @@ TEST_F(HostFaults, HomeKeyRebuildsTheGaugesOncePerPress) {
   RunResult r = run("frames 50\n"
                     "frame 0\n  mode 5\n"
                     "frame 5\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n"
-                    "frame 20\n  home 120\n"
-                    "frame 30\n  home 60\n");
+                    "frame 20\n  home 300\n"
+                    "frame 30\n  home 200\n");
   expectGameRanOn(r);
   EXPECT_EQ(countLinesWith(log_, {"Gauge reload: rebuilding the gauge renderers"}), 2) << log_;
   EXPECT_EQ(countLinesWith(log_, {"still down"}), 0) << log_;
