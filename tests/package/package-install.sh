@@ -141,28 +141,8 @@ grep -q "faults this-pointer=0 width-words=0 results=0" "$calls" 2>/dev/null || 
 
 # What the player sees: the tire panel's green bars before the start, the
 # damage diagram's white (sound) and red (damaged) parts while driving.
-/usr/bin/python3 - "$game/out" <<'PY' || failures=$((failures + 1))
-import sys
-from PIL import Image
-out = sys.argv[1]
-def count(name, box, test):
-    im = Image.open(f"{out}/{name}.png").convert("RGB")
-    x0, y0, x1, y1 = box
-    return sum(1 for y in range(y0, y1) for x in range(x0, x1) if test(im.getpixel((x, y))))
-green = lambda p: p[1] > 200 and p[0] < 80 and p[2] < 80
-red = lambda p: p[0] > 200 and p[1] < 60 and p[2] < 60
-white = lambda p: min(p) > 200
-bad = 0
-for name, box, test, least, what in [
-        ("prestart", (15, 195, 85, 300), green, 300, "tire panel bars"),
-        ("driving", (25, 300, 100, 480), white, 300, "sound parts of the damage diagram"),
-        ("driving", (25, 300, 100, 480), red, 50, "damaged parts of the damage diagram")]:
-    n = count(name, box, test)
-    if n < least:
-        print(f"FAIL: {what}: {n} pixels in {name}.png, expected at least {least}")
-        bad += 1
-sys.exit(1 if bad else 0)
-PY
+/usr/bin/python3 "$source/tests/support/stage_pixels.py" "$game/out" prestart driving || failures=$((failures + 1))
+
 # The zipped tools on the zipped sample set: the lint from a command prompt in
 # the game folder, both by car name from another folder (they find the
 # plug-in's gauge folders from where they sit), the preview's needle where the

@@ -46,40 +46,28 @@ log="$game/Plugins/OSTREL/OSTREL.log"
 [ -s "$log" ] || fail "no log at $log: the plug-in was not loaded"
 for line in "Frame detour: installed" "Texture creation detour: installed" "Gauges: base image loaded: " \
             "D3DX: d3dx9_43.dll is not installed; gauge base images are loaded by the game's texture function"; do
-  [ "$(grep -cF "$line" "$log" 2>/dev/null)" = 1 ] || fail "log lacks, or repeats: $line"
+  n=$(grep -cF "$line" "$log" 2>/dev/null)
+  [ "$n" = 1 ] || fail "the log has ${n:-no} lines, not one, with: $line"
 done
 [ "$(grep -c 'd3dx9_43' "$log" 2>/dev/null)" = 1 ] || fail "the missing library is named more than once"
 grep -q 'Crash:' "$log" 2>/dev/null && fail "a crash line in the log"
 
 # What the player sees: the tire panel before the start, the damage diagram
 # while driving, the tacho needle turning with the engine.
-/usr/bin/python3 - "$game/out" <<'PY' || failures=$((failures + 1))
+/usr/bin/python3 - "$game/out" "$source/tests/support" <<'PY' || failures=$((failures + 1))
 import sys
-from PIL import Image
+sys.path.insert(0, sys.argv[2])
+from stage_pixels import panel_failures, pixels, red
 out = sys.argv[1]
-def pixels(name, box, test):
-    im = Image.open(f"{out}/{name}.png").convert("RGB")
-    x0, y0, x1, y1 = box
-    return [(x, y) for y in range(y0, y1) for x in range(x0, x1) if test(im.getpixel((x, y)))]
-green = lambda p: p[1] > 200 and p[0] < 80 and p[2] < 80
-red = lambda p: p[0] > 200 and p[1] < 60 and p[2] < 60
-white = lambda p: min(p) > 200
-bad = 0
-for name, box, test, least, what in [
-        ("slow", (15, 195, 85, 300), green, 300, "tire panel bars"),
-        ("driving", (25, 300, 100, 480), white, 300, "sound parts of the damage diagram"),
-        ("driving", (25, 300, 100, 480), red, 50, "damaged parts of the damage diagram")]:
-    n = len(pixels(name, box, test))
-    if n < least:
-        print(f"FAIL: {what}: {n} pixels in {name}.png, expected at least {least}")
-        bad += 1
+failures = panel_failures(out, "slow", "driving")
 # The needle's red pixels: left of the dial's hub at 900 rpm, right of it at 3600.
-needle = {name: pixels(name, (100, 300, 240, 480), red) for name in ("slow", "fast")}
+needle = {name: pixels(out, name, (100, 300, 240, 480), red) for name in ("slow", "fast")}
 mean = {name: sum(x for x, _ in p) / len(p) if p else -1 for name, p in needle.items()}
 if min(mean.values()) < 0 or mean["fast"] - mean["slow"] < 25:
-    print(f"FAIL: the tacho needle does not follow the engine: mean x {mean}")
-    bad += 1
-sys.exit(1 if bad else 0)
+    failures.append(f"the tacho needle does not follow the engine: mean x {mean}")
+for line in failures:
+    print(f"FAIL: {line}")
+sys.exit(1 if failures else 0)
 PY
 echo "stage-without-d3dx: $failures failure(s)"
 exit $failures
