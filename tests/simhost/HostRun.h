@@ -10,6 +10,7 @@ namespace simhost_test {
 struct RunResult {
   unsigned long exitCode = 0xFFFFFFFF;
   std::string output;  // stdout and stderr together
+  double seconds = 0;  // wall time of the run
 };
 
 // A fresh game folder under the test's working directory: the assembled

@@ -148,8 +148,9 @@ TEST_F(ProbeStage, MenuPageIsDrivenWhileOpen) {
   for (const std::string& l : lines(probe_))
     if (l.rfind("tick ", 0) == 0) {
       float t = std::stof(l.substr(5));
+      // Seconds of one frame: more than none, less than the whole run.
       EXPECT_GT(t, 0.0f);
-      EXPECT_LT(t, 1.0f);
+      EXPECT_LT(t, result_.seconds);
     }
 }
 
