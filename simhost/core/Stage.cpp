@@ -98,17 +98,9 @@ LRESULT CALLBACK windowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWi
 // the release on the host's thread. The hold counts from the call of the
 // frame function, so that the host's own work before it, slow on a loaded or
 // emulated machine, cannot use the hold up before the plug-in looks.
-struct HomeRelease {
-  HANDLE frameCalled;
-  DWORD ms;
-};
-DWORD WINAPI releaseHomeLater(void* p) {
-  auto* release = static_cast<HomeRelease*>(p);
-  WaitForSingleObject(release->frameCalled, 10000);
-  Sleep(release->ms);
+DWORD WINAPI releaseHomeLater(void* ms) {
+  Sleep(static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(ms)));
   keybd_event(VK_HOME, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP, 0);
-  CloseHandle(release->frameCalled);
-  delete release;
   return 0;
 }
 
@@ -183,8 +175,8 @@ class Stage {
   bool menuOpen_ = false;
   int frame_ = 0;
   int homeWatchFrames_ = 0;  // frames after a Home press whose key state is noted
-  HANDLE homeFrameCalled_ = nullptr;  // set when the frame function of a Home press is called
-  void startHomeRelease(DWORD ms);
+  DWORD homeHoldMs_ = 0;     // a Home press whose release starts at the frame function's call
+  void startHomeRelease();
 };
 
 Stage::~Stage() {
@@ -352,33 +344,21 @@ void Stage::applyBlock(const FrameBlock& b) {
   if (b.homeMs > 0) {
     keybd_event(VK_HOME, 0, KEYEVENTF_EXTENDEDKEY, 0);
     log_.note("home down for %d ms, key state %s", b.homeMs, (GetAsyncKeyState(VK_HOME) & 0x8000) ? "down" : "up");
-    startHomeRelease(static_cast<DWORD>(b.homeMs));
+    homeHoldMs_ = static_cast<DWORD>(b.homeMs);
     homeWatchFrames_ = 8;
   }
 }
 
-void Stage::startHomeRelease(DWORD ms) {
-  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  HANDLE forThread = nullptr;
-  if (!event || !DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &forThread, 0, FALSE,
-                                 DUPLICATE_SAME_ACCESS)) {
-    // Without the event the hold counts from now.
-    if (event) CloseHandle(event);
-    event = nullptr;
-    forThread = CreateEventA(nullptr, TRUE, TRUE, nullptr);
-  }
-  if (homeFrameCalled_) CloseHandle(homeFrameCalled_);
-  homeFrameCalled_ = event;
-  auto* release = new HomeRelease{forThread, ms};
-  HANDLE t = CreateThread(nullptr, 0, releaseHomeLater, release, 0, nullptr);
+void Stage::startHomeRelease() {
+  HANDLE t = CreateThread(nullptr, 0, releaseHomeLater,
+                          reinterpret_cast<void*>(static_cast<std::uintptr_t>(homeHoldMs_)), 0, nullptr);
+  homeHoldMs_ = 0;
   if (t) {
     CloseHandle(t);
     return;
   }
   // No thread to release it: a key left down would hold the plug-in's frame.
   keybd_event(VK_HOME, 0, KEYEVENTF_EXTENDEDKEY | KEYEVENTF_KEYUP, 0);
-  if (forThread) CloseHandle(forThread);
-  delete release;
 }
 
 // The figures a long run must keep flat: memory, kernel, GDI and USER
@@ -649,11 +629,7 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
     game_->takeCallSeconds();
     const DeviceStateSnapshot stateBefore(device_);
     double t0 = nowSeconds();
-    if (homeFrameCalled_) {
-      SetEvent(homeFrameCalled_);
-      CloseHandle(homeFrameCalled_);
-      homeFrameCalled_ = nullptr;
-    }
+    if (homeHoldMs_) startHomeRelease();
     int frameResult = frameEntry(&frameObject);
     double t1 = nowSeconds();
     if (homeWatchFrames_ > 0) {
