@@ -289,26 +289,28 @@ TEST_F(DamageDiagram, DrawingOnlyVisibleTexelsLooksLikeTheWholeImages) {
   for (int i = 0; i < 88; ++i)
     ASSERT_EQ(loadTexturedRect(d, widen(imageFolder("Standard") + "\\" + partFileName(i)), 0, 0, 0, 0, &whole[i]), S_OK);
   const D3DSAMPLERSTATETYPE filters[] = {D3DSAMP_MINFILTER, D3DSAMP_MAGFILTER};
+  setPanelKey("carDamageHUD", "PosX", "13.3");
+  setPanelKey("carDamageHUD", "PosY", "10.4");
   for (const bool atlas : {true, false}) {
+    // The images load once per way of holding them; a new scale only reloads
+    // the layout.
+    std::unique_ptr<CarDamageHUD> panel;
+    if (atlas) {
+      panel = make();
+    } else {
+      setPanelKey("carDamageHUD", "TextureSet", "");
+      panel = make();
+      panel->atlasSideLimit = 64;  // far too small for the outline
+      setPanelKey("carDamageHUD", "TextureSet", "Standard");
+    }
     for (const float scale : {1.0f, 0.5f, 0.73f, 1.6f}) {
+      setPanelKey("carDamageHUD", "Scale", std::to_string(scale));
+      panel->reload();
+      ASSERT_EQ(loaded(*panel), 88);
+      ASSERT_EQ(panel->atlas != nullptr, atlas);
       for (const D3DTEXTUREFILTERTYPE filter : {D3DTEXF_POINT, D3DTEXF_LINEAR}) {
         SCOPED_TRACE(testing::Message() << (atlas ? "atlas" : "one texture per image") << ", scale " << scale
                                         << ", filter " << filter);
-        setPanelKey("carDamageHUD", "Scale", std::to_string(scale));
-        setPanelKey("carDamageHUD", "PosX", "13.3");
-        setPanelKey("carDamageHUD", "PosY", "10.4");
-        std::unique_ptr<CarDamageHUD> panel;
-        if (atlas) {
-          panel = make();
-        } else {
-          setPanelKey("carDamageHUD", "TextureSet", "");
-          panel = make();
-          panel->atlasSideLimit = 64;  // far too small for the outline
-          setPanelKey("carDamageHUD", "TextureSet", "Standard");
-          panel->reload();
-        }
-        ASSERT_EQ(loaded(*panel), 88);
-        ASSERT_EQ(panel->atlas != nullptr, atlas);
         for (D3DSAMPLERSTATETYPE s : filters) d->SetSamplerState(0, s, filter);
         frame(*panel, 0.6f);
         const std::vector<std::uint32_t> cropped = dev.readPixels();

@@ -25,6 +25,9 @@ constexpr int kFrames = 120;
 // The fewest frames of a phase the plug-in draws in: a line logged on every
 // frame of any one of them is logged at least this often.
 constexpr int kShortestPhase = 14;
+// The runs judged from the log and the host's calls draw into a small window:
+// an emulated machine spends most of a frame on its pixels.
+constexpr const char* kSmallWindow = "window 320 240\n";
 
 // Menu, pre-start, driving with damage, finish, the other game modes and
 // back to the menu: every path of the frame driver once, ending with the
@@ -32,8 +35,7 @@ constexpr int kShortestPhase = 14;
 // least kShortestPhase frames where the plug-in draws: every frame costs an
 // emulated machine tens of milliseconds.
 std::string stageScenario(const std::string& carLines0, const std::string& carLinesDriving) {
-  return "frames " + std::to_string(kFrames) +
-         "\n"
+  return "frames " + std::to_string(kFrames) + "\n" + kSmallWindow +
          "frame 0\n  mode 5\n  car-slot 0\n" + carLines0 +
          "frame 6\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n  prestart 1.0 step -0.05\n"
          "  clock 1 step 0.0166667\n  rpm 3000\n  gear 2\n  gear-index 2\n"
@@ -265,7 +267,7 @@ TEST_F(HostFaults, GaugeFoldersThatCannotBeListed) {
 // second.
 TEST_F(HostFaults, HomeKeyRebuildsTheGaugesOncePerPress) {
   prepare("home-presses");
-  RunResult r = run("frames 50\n"
+  RunResult r = run(std::string("frames 50\n") + kSmallWindow +
                     "frame 0\n  mode 5\n"
                     "frame 5\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n"
                     "frame 20\n  home 300\n"
@@ -294,9 +296,7 @@ TEST_P(DeviceFaults, GameRunsOnWithTheHostsStateBack) {
   // Calls made only when something is made (images, the renderer's state
   // block on its first frame) fail from the start.
   const bool fromStart = std::string(f.name) == "CreateTexture" || std::string(f.name) == "CreateStateBlock";
-  const std::string scenario = std::string(
-                                   "frames 40\n"
-                                   "frame 0\n  mode 5\n") +
+  const std::string scenario = std::string("frames 40\n") + kSmallWindow + "frame 0\n  mode 5\n" +
                                (fromStart ? f.failLines : "") +
                                "frame 2\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n"
                                "  prestart 0.2 step -0.05\n  clock 1 step 0.0166667\n  rpm 4000\n"

@@ -76,7 +76,9 @@ std::string readFile(const std::string& path) {
 
 Image loadPng(const std::string& path) {
   Image image;
-  testing_support::D3DTestDevice dev(64, 64);
+  // One device for the program's images: making a device is dear, most of
+  // all on an emulated machine.
+  static testing_support::D3DTestDevice dev(64, 64);
   D3DXIMAGE_INFO info{};
   if (!dev.ok() || FAILED(D3DXGetImageInfoFromFileA(path.c_str(), &info))) return image;
   IDirect3DSurface9* surface = nullptr;
