@@ -21,10 +21,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kFrames = 120;
+constexpr int kFrames = 84;
 // The fewest frames of a phase the plug-in draws in: a line logged on every
 // frame of any one of them is logged at least this often.
-constexpr int kShortestPhase = 14;
+constexpr int kShortestPhase = 10;
 // The runs judged from the log and the host's calls draw into a small window:
 // an emulated machine spends most of a frame on its pixels.
 constexpr const char* kSmallWindow = "window 320 240\n";
@@ -33,25 +33,25 @@ constexpr const char* kSmallWindow = "window 320 240\n";
 // back to the menu: every path of the frame driver once, ending with the
 // gauge texture re-created and a Home-key reload. Phases are short, each at
 // least kShortestPhase frames where the plug-in draws: every frame costs an
-// emulated machine tens of milliseconds.
+// emulated machine tenths of a second.
 std::string stageScenario(const std::string& carLines0, const std::string& carLinesDriving) {
   return "frames " + std::to_string(kFrames) + "\n" + kSmallWindow +
          "frame 0\n  mode 5\n  car-slot 0\n" + carLines0 +
-         "frame 6\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n  prestart 1.0 step -0.05\n"
+         "frame 4\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n  prestart 1.0 step -0.1\n"
          "  clock 1 step 0.0166667\n  rpm 3000\n  gear 2\n  gear-index 2\n"
-         "frame 20\n  prestart 0\n  rpm 5000 step 10\n  damagef 0 0.8\n  damagef 33 0.45\n  damagei 6 0\n" +
+         "frame 14\n  prestart 0\n  rpm 5000 step 10\n  damagef 0 0.8\n  damagef 33 0.45\n  damagei 6 0\n" +
          carLinesDriving +
-         "frame 34\n  event 1 13\n"
-         "frame 37\n  event 0 0\n"
-         "frame 45\n  screenshot driving\n"
-         "frame 55\n  finished 1\n"
-         "frame 70\n  mode 8\n"
-         "frame 74\n  mode 10\n"
-         "frame 78\n  mode 3\n"
-         "frame 82\n  mode 5\n  finished 0\n"
-         "frame 88\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n"
-         "frame 94\n  home 200\n"
-         "frame 112\n  mode 5\n";
+         "frame 22\n  event 1 13\n"
+         "frame 25\n  event 0 0\n"
+         "frame 30\n  screenshot driving\n"
+         "frame 38\n  finished 1\n"
+         "frame 48\n  mode 8\n"
+         "frame 51\n  mode 10\n"
+         "frame 54\n  mode 3\n"
+         "frame 57\n  mode 5\n  finished 0\n"
+         "frame 61\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n"
+         "frame 64\n  home 200\n"
+         "frame 77\n  mode 5\n";
 }
 
 class HostFaults : public testing::Test {
@@ -232,9 +232,10 @@ TEST_F(HostFaults, SettingsFileLockedByAnotherProgram) {
   // The stage plus the settings page: down to "Save Settings" and select.
   const std::string scenario = stageScenario("", "");
   const std::string page =
-      "frames 80\nframe 0\n  mode 5\n  menu open\nframe 2\n  key down\nframe 4\n  key down\nframe 6\n  key down\n"
-      "frame 8\n  key down\nframe 10\n  key down\nframe 12\n  key down\nframe 14\n  key select\nframe 30\n  menu close\n"
-      "  mode 1\n  prestart 0\n  damagef 0 0.8\nframe 60\n  mode 5\n";
+      std::string("frames 48\n") + kSmallWindow +
+      "frame 0\n  mode 5\n  menu open\nframe 2\n  key down\nframe 4\n  key down\nframe 6\n  key down\n"
+      "frame 8\n  key down\nframe 10\n  key down\nframe 12\n  key down\nframe 14\n  key select\nframe 20\n  menu close\n"
+      "  mode 1\n  prestart 0\n  damagef 0 0.8\nframe 40\n  mode 5\n";
   RunResult r1 = run(page);
   RunResult r2 = run(scenario);
   CloseHandle(h);
