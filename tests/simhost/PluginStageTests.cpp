@@ -63,7 +63,7 @@ double needleX(const Image& img) {
 // emulated machine draws slowly. Frame numbers, the frame rate and every
 // per-frame step scale together; the stage's frame numbers divide evenly.
 constexpr int kStageSlowdown = 2;
-int stageFrame(int frame) { return frame / kStageSlowdown; }
+constexpr int stageFrame(int frame) { return frame / kStageSlowdown; }
 std::string number(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.9g", value);
@@ -79,7 +79,8 @@ std::string withFewerFrames(const std::string& scenario) {
       out += line + "\n";
       continue;
     }
-    if (words[0] == "frame" || words[0] == "frames") words[1] = std::to_string(stageFrame(std::stoi(words[1])));
+    if (words[0] == "frame" || words[0] == "frames" || words[0] == "lose-device")
+      words[1] = std::to_string(stageFrame(std::stoi(words[1])));
     if (words[0] == "fps") words[1] = number(std::stod(words[1]) / kStageSlowdown);
     for (size_t i = 1; i + 1 < words.size(); ++i)
       if (words[i] == "step") words[i + 1] = number(std::stod(words[i + 1]) * kStageSlowdown);
@@ -295,16 +296,16 @@ double tachoAngle(double rpm) { return rpm * 270.0 / 8000.0; }
 }  // namespace
 
 // The stage with a second gauge set, its phases short (every frame costs an
-// emulated machine most of a second): the tire panel's text at 640 x 480
-// before the start; while driving at 7600 rpm the device is lost for
-// kLostFrames frames and then reset to 800 x 600; the part table after the
-// finish.
-constexpr int kLoss = 60, kLostFrames = 10, kReset = kLoss + kLostFrames;
+// emulated machine most of a second) and played at fewer, longer frames as
+// the full stage is: the tire panel's text at 640 x 480 before the start;
+// while driving at 7600 rpm the device is lost for kLostFrames frames and
+// then reset to 800 x 600; the part table after the finish.
+constexpr int kLoss = stageFrame(60), kLostFrames = stageFrame(10), kReset = kLoss + kLostFrames;
 class LostDeviceStage : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     folder_ = twoSetFolder("plugin-lost-device");
-    const std::string scenario =
+    const std::string scenario = withFewerFrames(
         "frames 210\nwindow 640 480\nfps 60\n"
         "frame 0\n  mode 5\n  car-slot 0\n"
         "frame 4\n  mode 1\n  texture Cars\\Car1\\Textures\\dashboard.png\n"
@@ -312,11 +313,11 @@ class LostDeviceStage : public testing::Test {
         "  rpm 900\n  gear 1\n  gear-index 1\n"
         "frame 34\n  prestart 0\n  rpm 7600\n  gear 4\n  gear-index 4\n  wheel-speed 20\n  speed 20\n"
         "  damagef 0 0.8\n  damagef 33 0.45\n  damagei 6 0\n"
-        "frame " + std::to_string(kLoss) + "\n  lose-device " + std::to_string(kLostFrames) + " 800 600\n"
-        "frame " + std::to_string(kReset + 49) + "\n  screenshot after-reset\n"
+        "frame 60\n  lose-device 10 800 600\n"
+        "frame 118\n  screenshot after-reset\n"
         "frame 130\n  finished 1\n  rpm 1200\n  wheel-speed 0\n  speed 0\n  velocity 0 0\n  stage-time 185.4\n"
         "frame 190\n  screenshot finish\n"
-        "frame 200\n  mode 5\n  finished 0\n";
+        "frame 200\n  mode 5\n  finished 0\n");
     result_ = runHost(folder_, scenario, "");
     log_ = readFile(folder_ + "\\Plugins\\OSTREL\\OSTREL.log");
     calls_ = readFile(folder_ + "\\out\\calls.log");
