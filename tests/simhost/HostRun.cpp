@@ -76,9 +76,10 @@ std::string readFile(const std::string& path) {
 
 Image loadPng(const std::string& path) {
   Image image;
-  // One device for the program's images: making a device is dear, most of
-  // all on an emulated machine.
-  static testing_support::D3DTestDevice dev(64, 64);
+  // A device of its own, gone again before the next host run: a window of
+  // this program's left open across host runs that press the Home key saw
+  // the plug-in count one press twice on a loaded machine.
+  testing_support::D3DTestDevice dev(64, 64);
   D3DXIMAGE_INFO info{};
   if (!dev.ok() || FAILED(D3DXGetImageInfoFromFileA(path.c_str(), &info))) return image;
   IDirect3DSurface9* surface = nullptr;
