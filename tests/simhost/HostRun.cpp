@@ -76,9 +76,9 @@ std::string readFile(const std::string& path) {
 
 Image loadPng(const std::string& path) {
   Image image;
-  // A device of its own, gone again before the next host run: a window of
-  // this program's left open across host runs that press the Home key saw
-  // the plug-in count one press twice on a loaded machine.
+  // A device of its own, gone again before the next host run. One kept for
+  // the whole program left its window open during the host runs, and on a
+  // loaded machine the plug-in then counted a Home press twice.
   testing_support::D3DTestDevice dev(64, 64);
   D3DXIMAGE_INFO info{};
   if (!dev.ok() || FAILED(D3DXGetImageInfoFromFileA(path.c_str(), &info))) return image;
