@@ -97,7 +97,7 @@ class FullStage : public testing::Test {
     folder_ = makeGameFolder("plugin-full-stage", testing_support::buildDir() + "\\src\\OSTREL.dll");
     std::string scenario =
         withFewerFrames(readFile(testing_support::sourceDir() + "\\simhost\\scenarios\\full-stage.txt"));
-    // At the scenario's own frame rate: the diagram's blink tick, autohide and
+    // Paced (at the rewritten frame rate): the diagram's blink tick, autohide and
     // the gauge springs run on real time, and flat-out frames on a fast
     // machine would reach the screenshots before the tick that shows damage.
     // Through the counting device, which draws the same.
