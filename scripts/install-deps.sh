@@ -35,7 +35,8 @@ qemu_suite=""
 if [ "$emulate" = 1 ]; then
   codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")"
   qemu_suite="$codename-backports"
-  qv="$(dpkg-query -W -f='${Status} ${Version}' qemu-user-static 2>/dev/null | sed -n 's/^install ok installed //p')"
+  # Not installed yet: dpkg-query fails, which must not end the script.
+  qv="$(dpkg-query -W -f='${Status} ${Version}' qemu-user-static 2>/dev/null | sed -n 's/^install ok installed //p' || true)"
   if [ -z "$qv" ] || dpkg --compare-versions "$qv" lt 1:10; then
     missing+=("qemu-user-static/$qemu_suite")
   fi
