@@ -1,6 +1,7 @@
 #include "TextureHandler.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "KVX/ComRelease.h"
 #include "KVX/D3D9Helpers.h"
@@ -16,6 +17,39 @@
 
 namespace ostrel {
 
+namespace {
+
+// Until the loader can make a base image for a given surface, the renderer
+// asks for one matching it and gets what the loader makes.
+HRESULT loadBaseImageFor(IDirect3DDevice9* device, const std::string& file, const D3DSURFACE_DESC&,
+                         IDirect3DTexture9** image, std::string* loader) {
+  return loadGaugeBaseImage(device, file, hookState().textureLoadTrampoline, image, loader);
+}
+
+// Bytes of one pixel of the formats a managed host texture is read back in;
+// 0 for the others (block-compressed, floating point...).
+UINT bytesPerPixel(D3DFORMAT format) {
+  switch (format) {
+    case D3DFMT_A8R8G8B8:
+    case D3DFMT_X8R8G8B8:
+    case D3DFMT_A8B8G8R8:
+    case D3DFMT_X8B8G8R8:
+    case D3DFMT_A2R10G10B10:
+    case D3DFMT_A2B10G10R10:
+      return 4;
+    case D3DFMT_R5G6B5:
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_A1R5G5B5:
+    case D3DFMT_A4R4G4B4:
+    case D3DFMT_X4R4G4B4:
+      return 2;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
 TextureHandler::TextureHandler(IDirect3DDevice9* dev, IDirect3DTexture9* targetTexture,
                                const std::string& definition, const std::string& fileName)
     : BasicHUD(std::string(), NoLoad{}),
@@ -23,33 +57,24 @@ TextureHandler::TextureHandler(IDirect3DDevice9* dev, IDirect3DTexture9* targetT
       device(dev),
       lastRenderTime(steadyNow()) {
   try {
-    if (!device || !targetTexture) {
+    // Known from the start, also to a renderer that stays inert: the
+    // texture hook finds it by these when the host makes its texture again.
+    definitionPath = definition;
+    folder = gauges::folderOf(definition);
+    D3DSURFACE_DESC desc{};
+    if (!device || !targetTexture || FAILED(targetTexture->GetLevelDesc(0, &desc))) {
       logText(std::string(FT("Gauges: no device or target texture for ")) + definition);
       return;
     }
-    std::string loader;
-    const HRESULT hr = loadGaugeBaseImage(device, textureFileName, hookState().textureLoadTrampoline,
-                                          &baseImage, &loader);
-    if (FAILED(hr)) {
-      baseImage = nullptr;
-      logText(std::string(FT("Gauges: base image could not be loaded by ")) + loader + FT(" (") +
-              resultName(hr) + FT("): ") + textureFileName);
-      return;
-    }
-    D3DSURFACE_DESC desc{};
-    if (SUCCEEDED(baseImage->GetLevelDesc(0, &desc))) {
-      baseWidth = static_cast<float>(desc.Width);
-      baseHeight = static_cast<float>(desc.Height);
-    }
-    logText(std::string(FT("Gauges: base image loaded: ")) + textureFileName);
+    if (!loadBaseImage(desc)) return;
 
     name = FT("GaugeRenderer");
     loadLayout();
-    target = targetTexture;
-    target->AddRef();
+    if (!takeTarget(targetTexture, desc)) {
+      releaseAll();
+      return;
+    }
     logText(std::string(FT("Gauges: loading gauge set ")) + definition);
-    definitionPath = definition;
-    folder = gauges::folderOf(definition);
     loadGaugeSet();
     loadShowFlags();
     frameInterval = refreshRate != 0 ? 1.0f / static_cast<float>(refreshRate) : 0.0f;
@@ -74,7 +99,164 @@ void TextureHandler::releaseAll() {
   for (auto* e : effects) delete e;
   effects.clear();
   refreshRects.clear();
+  releaseCom(ownTarget);
+  releaseCom(readback);
   releaseCom(target);
+  targetDevice = nullptr;
+}
+
+bool TextureHandler::loadBaseImage(const D3DSURFACE_DESC& surface) {
+  std::string loader;
+  IDirect3DTexture9* image = nullptr;
+  const HRESULT hr = loadBaseImageFor(device, textureFileName, surface, &image, &loader);
+  if (FAILED(hr) || !image) {
+    if (image) image->Release();
+    logText(std::string(FT("Gauges: base image could not be loaded by ")) + loader + FT(" (") +
+            resultName(hr) + FT("): ") + textureFileName);
+    return false;
+  }
+  D3DSURFACE_DESC desc{};
+  if (FAILED(image->GetLevelDesc(0, &desc))) {
+    image->Release();
+    logText(std::string(FT("Gauges: base image could not be read: ")) + textureFileName);
+    return false;
+  }
+  releaseCom(baseImage);
+  baseImage = image;
+  baseDesc_ = desc;
+  baseWidth = static_cast<float>(desc.Width);
+  baseHeight = static_cast<float>(desc.Height);
+  logText(std::string(FT("Gauges: base image loaded: ")) + textureFileName);
+  return true;
+}
+
+bool TextureHandler::takeTarget(IDirect3DTexture9* texture, const D3DSURFACE_DESC& desc) {
+  const bool managed = desc.Pool == D3DPOOL_MANAGED;
+  if (!managed && !(desc.Pool == D3DPOOL_DEFAULT && (desc.Usage & D3DUSAGE_RENDERTARGET))) {
+    logText(std::string(FT("Gauges: the texture can be neither drawn on nor written: ")) + textureFileName);
+    return false;
+  }
+  if (managed && bytesPerPixel(desc.Format) == 0) {
+    logText(std::string(FT("Gauges: a managed texture of this format cannot be written: ")) + textureFileName);
+    return false;
+  }
+  copyToTarget = managed;
+  target = texture;
+  target->AddRef();
+  // Not held: the texture holds its device.
+  IDirect3DDevice9* made = nullptr;
+  if (SUCCEEDED(target->GetDevice(&made)) && made) {
+    targetDevice = made;
+    made->Release();
+  }
+  return true;
+}
+
+bool TextureHandler::holdsDeviceObjects() const {
+  return savedState || ownTarget || (target && !copyToTarget);
+}
+
+void TextureHandler::releaseDeviceObjects() {
+  releaseCom(savedState);
+  releaseCom(ownTarget);
+  ownTargetFailed_ = false;
+  // A managed texture survives a Reset; the host's render target must not.
+  if (!copyToTarget) releaseCom(target);
+}
+
+void TextureHandler::bindTarget(IDirect3DTexture9* texture) {
+  if (!texture || texture == target) return;
+  try {
+    D3DSURFACE_DESC desc{};
+    if (FAILED(texture->GetLevelDesc(0, &desc))) return;
+    releaseDeviceObjects();
+    releaseCom(target);
+    targetDevice = nullptr;
+    releaseCom(readback);
+    copyFailed_ = false;
+    if (!active()) return;
+    // The host may make it again at another size or in another format.
+    if (desc.Format != baseDesc_.Format || desc.Width != baseDesc_.Width || desc.Height != baseDesc_.Height) {
+      if (!loadBaseImage(desc)) {
+        releaseCom(baseImage);
+        return;
+      }
+    }
+    takeTarget(texture, desc);
+  } catch (...) {
+    logText(FT("Gauges: the texture made again could not be bound"));
+  }
+}
+
+IDirect3DSurface9* TextureHandler::drawSurface() {
+  const char* fn = FT("TextureHandler::Render");
+  IDirect3DSurface9* surface = nullptr;
+  if (!copyToTarget) {
+    const HRESULT hr = target->GetSurfaceLevel(0, &surface);
+    OSTREL_CHECK_HR(hr, fn);
+    return SUCCEEDED(hr) ? surface : nullptr;
+  }
+  if (!ownTarget) {
+    if (ownTargetFailed_) return nullptr;
+    const HRESULT hr = device->CreateTexture(baseDesc_.Width, baseDesc_.Height, 1, D3DUSAGE_RENDERTARGET,
+                                             baseDesc_.Format, D3DPOOL_DEFAULT, &ownTarget, nullptr);
+    if (FAILED(hr) || !ownTarget) {
+      ownTarget = nullptr;
+      ownTargetFailed_ = true;
+      logText(std::string(FT("Gauges: no render target for the managed texture (")) + resultName(hr) + FT("): ") +
+              textureFileName);
+      return nullptr;
+    }
+    if (FAILED(ownTarget->GetSurfaceLevel(0, &surface))) {
+      releaseCom(ownTarget);
+      return nullptr;
+    }
+    // A new target holds nothing yet: all of the base image, once, so that
+    // refresh rectangles only ever restore their own part.
+    IDirect3DSurface9* source = nullptr;
+    if (SUCCEEDED(baseImage->GetSurfaceLevel(0, &source))) {
+      OSTREL_CHECK_HR(device->UpdateSurface(source, nullptr, surface, nullptr), fn);
+      source->Release();
+    }
+    return surface;
+  }
+  const HRESULT hr = ownTarget->GetSurfaceLevel(0, &surface);
+  OSTREL_CHECK_HR(hr, fn);
+  return SUCCEEDED(hr) ? surface : nullptr;
+}
+
+void TextureHandler::copyIntoTarget(IDirect3DSurface9* drawn) {
+  if (copyFailed_) return;
+  auto failed = [this](const char* step, HRESULT hr) {
+    copyFailed_ = true;
+    logText(std::string(FT("Gauges: the managed texture could not be written (")) + step + FT(", ") +
+            resultName(hr) + FT("); the gauges stop for ") + textureFileName);
+  };
+  HRESULT hr = S_OK;
+  if (!readback) {
+    hr = device->CreateOffscreenPlainSurface(baseDesc_.Width, baseDesc_.Height, baseDesc_.Format,
+                                             D3DPOOL_SYSTEMMEM, &readback, nullptr);
+    if (FAILED(hr) || !readback) {
+      readback = nullptr;
+      return failed(FT("system-memory surface"), hr);
+    }
+  }
+  hr = device->GetRenderTargetData(drawn, readback);
+  if (FAILED(hr)) return failed(FT("read back"), hr);
+  D3DLOCKED_RECT from{}, to{};
+  hr = readback->LockRect(&from, nullptr, D3DLOCK_READONLY);
+  if (FAILED(hr)) return failed(FT("lock"), hr);
+  hr = target->LockRect(0, &to, nullptr, 0);
+  if (FAILED(hr)) {
+    readback->UnlockRect();
+    return failed(FT("lock"), hr);
+  }
+  const std::size_t row = static_cast<std::size_t>(baseDesc_.Width) * bytesPerPixel(baseDesc_.Format);
+  for (UINT y = 0; y < baseDesc_.Height; ++y)
+    std::memcpy(static_cast<BYTE*>(to.pBits) + static_cast<std::size_t>(y) * to.Pitch,
+                static_cast<const BYTE*>(from.pBits) + static_cast<std::size_t>(y) * from.Pitch, row);
+  target->UnlockRect(0);
+  readback->UnlockRect();
 }
 
 void TextureHandler::SetUpRenderStates() {
@@ -166,9 +348,7 @@ void TextureHandler::Render() {
   hr = device->GetRenderTarget(0, &hostTarget);
   OSTREL_CHECK_HR(hr, fn);
   if (FAILED(hr)) hostTarget = nullptr;
-  hr = target->GetSurfaceLevel(0, &gaugeSurface);
-  OSTREL_CHECK_HR(hr, fn);
-  if (FAILED(hr)) gaugeSurface = nullptr;
+  gaugeSurface = drawSurface();
   bool onTarget = false;
   // Without the host's own target there would be nothing to switch back to.
   if (gaugeSurface && hostTarget) {
@@ -198,6 +378,7 @@ void TextureHandler::Render() {
 
   // The host gets its render target and every state back, whatever happened.
   if (onTarget) restoreHostTarget(hostTarget);
+  if (onTarget && copyToTarget) copyIntoTarget(gaugeSurface);
   releaseCom(gaugeSurface);
   releaseCom(hostTarget);
   OSTREL_CHECK_HR(savedState->Apply(), fn);

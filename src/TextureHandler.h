@@ -39,6 +39,21 @@ class TextureHandler : public BasicHUD {
   // False when the base image did not load: nothing is ever drawn.
   bool active() const { return baseImage != nullptr; }
 
+  // Device life. Before a Reset, or once the device is lost, every default-pool
+  // object goes (the reference on the host's render target, the state block,
+  // the renderer's own target); the gauge set, the base image and the
+  // element images stay. The host makes its texture again after the Reset,
+  // and the texture hook binds it here: drawing goes on where it left off.
+  void releaseDeviceObjects();
+  // Draws into `texture` from now on (one reference taken), in place of the
+  // texture held before. A new size or format brings a new base image.
+  void bindTarget(IDirect3DTexture9* texture);
+  // True when `d` is the device the renderer draws with, or the one its
+  // texture was made on (behind a proxy device, the real one).
+  bool usesDevice(IDirect3DDevice9* d) const { return d && (d == device || d == targetDevice); }
+  // True while a default-pool object is held.
+  bool holdsDeviceObjects() const;
+
   std::int32_t setOption = 0;
   IDirect3DTexture9* target = nullptr;
   std::string textureFileName;
@@ -56,8 +71,26 @@ class TextureHandler : public BasicHUD {
   std::chrono::steady_clock::time_point lastRenderTime;
   // The host's device state, captured before and applied after each frame.
   IDirect3DStateBlock9* savedState = nullptr;
+  // The device `target` was made on; not a reference (the texture holds one).
+  IDirect3DDevice9* targetDevice = nullptr;
+  // A host texture in the managed pool cannot be a render target: the gauges
+  // draw on a default-pool target of the renderer's own, which each drawn
+  // frame is read back and written into the host's texture.
+  bool copyToTarget = false;
+  IDirect3DTexture9* ownTarget = nullptr;
+  IDirect3DSurface9* readback = nullptr;  // system memory, the size and format of the target
 
  private:
+  // Takes `texture` as the target: its description decides how it is drawn.
+  bool takeTarget(IDirect3DTexture9* texture, const D3DSURFACE_DESC& desc);
+  // A base image the size and format of the surface drawn on (which
+  // UpdateSurface needs); false, logged, when none can be made.
+  bool loadBaseImage(const D3DSURFACE_DESC& surface);
+  // The surface drawn on this frame: the host's texture, or the own target
+  // (made here after a loss or Reset). Null, logged once, when there is none.
+  IDirect3DSurface9* drawSurface();
+  // The own target's picture into the host's managed texture.
+  void copyIntoTarget(IDirect3DSurface9* drawn);
   void loadGaugeSet();
   void SetUpRenderStates();
   void restoreBaseImage(IDirect3DSurface9* targetSurface);
@@ -68,6 +101,10 @@ class TextureHandler : public BasicHUD {
   // The per-frame resets: bound texture, clock read, effect use counts.
   void endFrame();
   void releaseAll();
+
+  D3DSURFACE_DESC baseDesc_{};  // of the base image's level 0
+  bool ownTargetFailed_ = false;  // said once
+  bool copyFailed_ = false;       // said once
 };
 
 }  // namespace ostrel

@@ -1,115 +1,192 @@
 #include "hooks/DeviceResetHook.h"
 
+#include <windows.h>
+
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "hooks/CodeDetour.h"
 #include "hooks/FrameDriver.h"
-#include "hooks/HookState.h"
+#include "hooks/GaugeRendererList.h"
 #include "hooks/Startup.h"
+#include "panels/HostState.h"
 #include "plugin/FixedText.h"
 #include "plugin/Log.h"
 
 namespace ostrel {
+
 namespace {
 
 // Slots in the device's method table (IUnknown's three first).
 constexpr int kResetSlot = 16;
 constexpr int kResetExSlot = 132;
+// Redirects per method: each has a hook function of its own, which runs the
+// code it replaced through its own trampoline. Calls that pass through two
+// of them (a proxy device's Reset calling the real one, a tool's function
+// calling the entry it replaced) therefore never loop.
+constexpr int kRedirects = 8;
+// Method tables watched: the host's device, a proxy in front of it, the
+// real device behind.
+constexpr int kTables = 4;
 
 using ResetFunction = HRESULT(__stdcall*)(IDirect3DDevice9*, D3DPRESENT_PARAMETERS*);
 using ResetExFunction = HRESULT(__stdcall*)(IDirect3DDevice9Ex*, D3DPRESENT_PARAMETERS*, D3DDISPLAYMODEEX*);
 
-// One redirected method: the entry in the method table (which still points at
-// the patched code) and the trampoline that runs the original. A process has
-// one device class, or two where a proxy stands in front of the real device.
-struct WatchedMethod {
-  void* entry;
-  void* trampoline;
+struct Redirects {
+  std::uintptr_t trampoline[kRedirects] = {};
+  int count = 0;
+  bool fullSaid = false;
 };
-std::vector<WatchedMethod> resetMethods, resetExMethods;
+Redirects resetRedirects, resetExRedirects;
+
+struct MethodTable {
+  void* const* entries = nullptr;
+  bool extended = false;  // an IDirect3DDevice9Ex table: ResetEx is there too
+};
+MethodTable tables[kTables];
+int tableCount = 0;
+
 bool deviceLost = false;
+// Nested Resets (through a proxy, or a tool's function) act once, outermost.
+thread_local int resetDepth = 0;
 
-void* methodEntry(void* object, int slot) { return (*static_cast<void***>(object))[slot]; }
-
-bool watched(const std::vector<WatchedMethod>& list, void* entry) {
-  for (const WatchedMethod& m : list)
-    if (m.entry == entry) return true;
-  return false;
+std::uintptr_t allocationBase(std::uintptr_t address) {
+  MEMORY_BASIC_INFORMATION info{};
+  if (!VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof info)) return 0;
+  return reinterpret_cast<std::uintptr_t>(info.AllocationBase);
 }
 
-// The original for the object's class. A class whose table entry was not seen
-// (a thunk into code already redirected) runs the first one seen.
-void* originalFor(const std::vector<WatchedMethod>& list, void* object, int slot) {
-  void* entry = methodEntry(object, slot);
-  for (const WatchedMethod& m : list)
-    if (m.entry == entry) return m.trampoline;
-  return list.empty() ? nullptr : list.front().trampoline;
+// True for code of the plug-in's own module: a jump chain that ends there
+// already reaches one of the plug-in's hooks.
+bool inOwnModule(std::uintptr_t address) {
+  static const std::uintptr_t own = allocationBase(reinterpret_cast<std::uintptr_t>(&inOwnModule));
+  return own != 0 && allocationBase(address) == own;
 }
 
-void redirect(std::vector<WatchedMethod>& list, void* object, int slot, void* replacement, const char* what) {
-  void* entry = methodEntry(object, slot);
-  if (!entry || watched(list, entry)) return;
-  // Redirects live for the life of the process, as the host's device may.
-  auto* detour = new CodeDetour(reinterpret_cast<std::uintptr_t>(entry), reinterpret_cast<std::uintptr_t>(replacement));
-  logText(std::string(what) + (detour->installed ? FT(": installed") : FT(": could not be installed")));
-  if (!detour->installed) {
-    delete detour;
-    return;
-  }
-  list.push_back(WatchedMethod{entry, reinterpret_cast<void*>(detour->trampolineEntry())});
+bool reachesPlugin(const void* entry) {
+  return inOwnModule(resolveJumpChain(reinterpret_cast<std::uintptr_t>(entry)));
 }
 
-void beforeReset() noexcept {
+// The host's window follows a Reset's new back-buffer size: so do the panels.
+bool beforeReset(IDirect3DDevice9* self) noexcept {
   try {
+    // Another device (a tool's own) leaves the gauges alone.
+    const bool game = self == host::pointers().device || gaugeRenderersUse(self);
+    if (!game || resetDepth > 1) return game;
     logText(FT("Device reset: letting go of the gauge textures"));
-    destroyGaugeRenderers();
+    const int released = releaseGaugeDeviceObjects(self);
+    if (released > 0)
+      logText(std::string(FT("Gauges: ")) + std::to_string(released) +
+              FT(" gauge renderer(s) let go of their device objects"));
+    return true;
   } catch (...) {
+    return true;
   }
 }
 
-void afterReset(IDirect3DDevice9* device, HRESULT hr) noexcept {
+void afterReset(IDirect3DDevice9* self, HRESULT hr, bool game) noexcept {
+  if (!game || resetDepth > 1) return;
   try {
-    // A new back-buffer size comes with a new window size: the panels
-    // follow it.
-    if (SUCCEEDED(hr)) measureClientWidth(device);
+    if (SUCCEEDED(hr)) measureClientWidth(self);
     logText(std::string(FT("Device reset: ")) + resultName(hr) + FT(", client width ") +
             std::to_string(clientWidth));
   } catch (...) {
   }
 }
 
-HRESULT __stdcall ResetHook(IDirect3DDevice9* self, D3DPRESENT_PARAMETERS* parameters) {
-  auto original = reinterpret_cast<ResetFunction>(originalFor(resetMethods, self, kResetSlot));
+template <typename Call>
+HRESULT runReset(IDirect3DDevice9* self, std::uintptr_t original, Call call) {
+  // Only while the patch is being written by another thread.
   if (!original) return D3DERR_INVALIDCALL;
-  beforeReset();
-  const HRESULT hr = original(self, parameters);
-  afterReset(self, hr);
+  ++resetDepth;
+  const bool game = beforeReset(self);
+  const HRESULT hr = call();
+  afterReset(self, hr, game);
+  --resetDepth;
   return hr;
 }
 
-HRESULT __stdcall ResetExHook(IDirect3DDevice9Ex* self, D3DPRESENT_PARAMETERS* parameters,
-                              D3DDISPLAYMODEEX* mode) {
-  auto original = reinterpret_cast<ResetExFunction>(originalFor(resetExMethods, self, kResetExSlot));
-  if (!original) return D3DERR_INVALIDCALL;
-  beforeReset();
-  const HRESULT hr = original(self, parameters, mode);
-  afterReset(self, hr);
-  return hr;
+template <int N>
+HRESULT __stdcall resetVia(IDirect3DDevice9* self, D3DPRESENT_PARAMETERS* parameters) {
+  const std::uintptr_t t = resetRedirects.trampoline[N];
+  return runReset(self, t, [&] { return reinterpret_cast<ResetFunction>(t)(self, parameters); });
 }
+
+template <int N>
+HRESULT __stdcall resetExVia(IDirect3DDevice9Ex* self, D3DPRESENT_PARAMETERS* parameters, D3DDISPLAYMODEEX* mode) {
+  const std::uintptr_t t = resetExRedirects.trampoline[N];
+  return runReset(self, t, [&] { return reinterpret_cast<ResetExFunction>(t)(self, parameters, mode); });
+}
+
+template <std::size_t... N>
+const void* resetHookAt(int i, std::index_sequence<N...>) {
+  static const void* const hooks[] = {reinterpret_cast<const void*>(&resetVia<static_cast<int>(N)>)...};
+  return hooks[i];
+}
+template <std::size_t... N>
+const void* resetExHookAt(int i, std::index_sequence<N...>) {
+  static const void* const hooks[] = {reinterpret_cast<const void*>(&resetExVia<static_cast<int>(N)>)...};
+  return hooks[i];
+}
+
+// Redirects the code `entry` leads to with the next free hook, unless that
+// code already reaches the plug-in.
+void redirect(Redirects& r, const void* entry, bool extended, bool again) {
+  if (!entry || reachesPlugin(entry)) return;
+  const char* what = extended ? FT("Device extended reset detour") : FT("Device reset detour");
+  if (r.count == kRedirects) {
+    if (!r.fullSaid) logText(std::string(what) + FT(": taken off too often, not put back again"));
+    r.fullSaid = true;
+    return;
+  }
+  const void* hook = extended ? resetExHookAt(r.count, std::make_index_sequence<kRedirects>())
+                              : resetHookAt(r.count, std::make_index_sequence<kRedirects>());
+  // Redirects live for the life of the process, as the host's device may.
+  auto* detour =
+      new CodeDetour(reinterpret_cast<std::uintptr_t>(entry), reinterpret_cast<std::uintptr_t>(hook));
+  if (!detour->installed) {
+    logText(std::string(what) + FT(": could not be installed"));
+    delete detour;
+    return;
+  }
+  r.trampoline[r.count++] = detour->trampolineEntry();
+  logText(std::string(what) + (again ? FT(": put back (another program took it off)") : FT(": installed")));
+}
+
+void watchTable(void* const* entries, bool extended) {
+  for (int i = 0; i < tableCount; ++i)
+    if (tables[i].entries == entries) return;
+  if (tableCount == kTables) return;
+  tables[tableCount++] = MethodTable{entries, extended};
+  redirect(resetRedirects, entries[kResetSlot], false, false);
+  if (extended) redirect(resetExRedirects, entries[kResetExSlot], true, false);
+}
+
+void* const* tableOf(void* object) { return *static_cast<void* const* const*>(object); }
 
 }  // namespace
 
 void watchDeviceReset(IDirect3DDevice9* device) {
   if (!device) return;
-  // Known class: nothing to ask the device.
-  if (watched(resetMethods, methodEntry(device, kResetSlot))) return;
-  redirect(resetMethods, device, kResetSlot, reinterpret_cast<void*>(&ResetHook), FT("Device reset detour"));
+  void* const* entries = tableOf(device);
+  for (int i = 0; i < tableCount; ++i)
+    if (tables[i].entries == entries) return;  // known: nothing to ask the device
   IDirect3DDevice9Ex* ex = nullptr;
-  if (SUCCEEDED(device->QueryInterface(__uuidof(IDirect3DDevice9Ex), reinterpret_cast<void**>(&ex))) && ex) {
-    redirect(resetExMethods, ex, kResetExSlot, reinterpret_cast<void*>(&ResetExHook),
-             FT("Device extended reset detour"));
-    ex->Release();
+  const bool extended =
+      SUCCEEDED(device->QueryInterface(__uuidof(IDirect3DDevice9Ex), reinterpret_cast<void**>(&ex))) && ex;
+  // A proxy may answer with the device behind it: that table is watched too.
+  void* const* exEntries = extended ? tableOf(ex) : nullptr;
+  if (ex) ex->Release();
+  watchTable(entries, extended && exEntries == entries);
+  if (exEntries && exEntries != entries) watchTable(exEntries, true);
+}
+
+void checkResetRedirects() {
+  for (int i = 0; i < tableCount; ++i) {
+    const MethodTable& t = tables[i];
+    if (!reachesPlugin(t.entries[kResetSlot])) redirect(resetRedirects, t.entries[kResetSlot], false, true);
+    if (t.extended && !reachesPlugin(t.entries[kResetExSlot]))
+      redirect(resetExRedirects, t.entries[kResetExSlot], true, true);
   }
 }
 
@@ -124,7 +201,8 @@ bool gaugeDeviceReady(IDirect3DDevice9* device) {
   if (!deviceLost)
     logText(std::string(FT("Device lost (")) + resultName(hr) + FT("): gauges are not drawn until it is back"));
   deviceLost = true;
-  if (hr == D3DERR_DEVICENOTRESET) destroyGaugeRenderers();
+  // Nothing held across the loss: the host's Reset needs no redirect of ours.
+  releaseGaugeDeviceObjects(nullptr);
   return false;
 }
 

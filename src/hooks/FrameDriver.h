@@ -5,13 +5,12 @@
 // host function's result back unchanged and always run it.
 #include <cstdint>
 
+#include "hooks/GaugeRendererList.h"
+
 namespace ostrel {
 
 std::uint32_t __attribute__((thiscall)) FrameHook(void* self);
 std::uint32_t __attribute__((thiscall)) GaugeRenderHook(void* self);
-
-// Deletes every gauge renderer and empties the list.
-void destroyGaugeRenderers();
 
 // Client width of the host window as start-up measured it (0 = not measured).
 extern std::int32_t clientWidth;

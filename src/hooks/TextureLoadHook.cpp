@@ -4,6 +4,7 @@
 
 #include "TextureHandler.h"
 #include "hooks/DeviceResetHook.h"
+#include "hooks/GaugeRendererList.h"
 #include "hooks/HookState.h"
 #include "panels/HostState.h"
 #include "plugin/FixedText.h"
@@ -13,9 +14,6 @@
 namespace ostrel {
 
 namespace {
-using TextureFunction = HRESULT(__stdcall*)(IDirect3DDevice9*, LPCSTR, UINT, UINT, UINT, DWORD, D3DFORMAT,
-                                            D3DPOOL, DWORD, DWORD, D3DCOLOR, D3DXIMAGE_INFO*,
-                                            PALETTEENTRY*, IDirect3DTexture9**);
 thread_local int bypassDepth = 0;
 }  // namespace
 
@@ -45,6 +43,93 @@ std::string replacementTextureFor(const std::string& definitionPath) {
   const auto slash = definitionPath.find_last_of("/\\");
   const std::string folder = slash == std::string::npos ? std::string(".") : definitionPath.substr(0, slash);
   return folder + "/" + value;
+}
+
+namespace {
+
+bool hasAlpha(D3DFORMAT f) {
+  switch (f) {
+    case D3DFMT_X8R8G8B8:
+    case D3DFMT_X8B8G8R8:
+    case D3DFMT_R8G8B8:
+    case D3DFMT_R5G6B5:
+    case D3DFMT_X1R5G5B5:
+    case D3DFMT_X4R4G4B4:
+    case D3DFMT_R3G3B2:
+    case D3DFMT_DXT1:
+    case D3DFMT_L8:
+    case D3DFMT_L16:
+      return false;
+    default:
+      // D3DFMT_UNKNOWN among them: the file may have alpha.
+      return true;
+  }
+}
+
+// The render-target format nearest to what the host asked for.
+D3DFORMAT nearestRenderTargetFormat(D3DFORMAT f) { return hasAlpha(f) ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8; }
+
+// Whether a texture of `format` may be a render target on this device's
+// adapter (D3DFMT_UNKNOWN: the file decides, and the helper library picks a
+// format for the usage).
+bool renderTargetFormatAllowed(IDirect3DDevice9* device, D3DFORMAT format) {
+  if (format == D3DFMT_UNKNOWN || !device) return true;
+  IDirect3D9* d3d = nullptr;
+  D3DDEVICE_CREATION_PARAMETERS params{};
+  D3DDISPLAYMODE mode{};
+  bool allowed = true;
+  if (SUCCEEDED(device->GetDirect3D(&d3d)) && d3d && SUCCEEDED(device->GetCreationParameters(&params)) &&
+      SUCCEEDED(device->GetDisplayMode(0, &mode)))
+    allowed = SUCCEEDED(d3d->CheckDeviceFormat(params.AdapterOrdinal, params.DeviceType, mode.Format,
+                                               D3DUSAGE_RENDERTARGET, D3DRTYPE_TEXTURE, format));
+  if (d3d) d3d->Release();
+  return allowed;
+}
+
+std::string resultText(HRESULT hr) { return std::string(resultName(hr)); }
+
+}  // namespace
+
+HRESULT createClaimedTexture(TextureFunction original, IDirect3DDevice9* device, LPCSTR file, UINT width,
+                             UINT height, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                             DWORD mipFilter, D3DCOLOR colourKey, D3DXIMAGE_INFO* sourceInfo,
+                             PALETTEENTRY* palette, IDirect3DTexture9** made, std::string& why) {
+  *made = nullptr;
+  auto create = [&](DWORD use, D3DFORMAT f, D3DPOOL p) {
+    IDirect3DTexture9* t = nullptr;
+    HRESULT hr = original(device, file, width, height, 1, use, f, p, filter, mipFilter, colourKey, sourceInfo,
+                          palette, &t);
+    // A failed call may leave anything in the out pointer.
+    if (FAILED(hr)) t = nullptr;
+    if (SUCCEEDED(hr) && !t) hr = E_FAIL;
+    *made = t;
+    return hr;
+  };
+  if (pool == D3DPOOL_DEFAULT) {
+    const D3DFORMAT first = renderTargetFormatAllowed(device, format) ? format : nearestRenderTargetFormat(format);
+    HRESULT hr = create(D3DUSAGE_RENDERTARGET, first, pool);
+    if (FAILED(hr) && first != nearestRenderTargetFormat(format)) {
+      const HRESULT firstHr = hr;
+      hr = create(D3DUSAGE_RENDERTARGET, nearestRenderTargetFormat(format), pool);
+      if (SUCCEEDED(hr))
+        logText(std::string(FT("Gauges: the texture could not be a render target in the format asked for (")) +
+                resultText(firstHr) + FT("), made in the nearest one: ") + file);
+    }
+    if (FAILED(hr)) why = std::string(FT("no render target could be made (")) + resultText(hr) + FT(")");
+    return hr;
+  }
+  if (pool == D3DPOOL_MANAGED) {
+    // Drawn on a render target of the renderer's own and written in, in a
+    // format that target can have.
+    const D3DFORMAT f = format != D3DFMT_UNKNOWN && renderTargetFormatAllowed(device, format)
+                            ? format
+                            : nearestRenderTargetFormat(format);
+    const HRESULT hr = create(usage & ~static_cast<DWORD>(D3DUSAGE_RENDERTARGET), f, pool);
+    if (FAILED(hr)) why = std::string(FT("the managed texture could not be made (")) + resultText(hr) + FT(")");
+    return hr;
+  }
+  why = FT("textures of this pool cannot be drawn on");
+  return D3DERR_INVALIDCALL;
 }
 
 HRESULT __stdcall TextureLoadHook(IDirect3DDevice9* device, LPCSTR fileName, UINT width, UINT height,
@@ -78,29 +163,42 @@ HRESULT __stdcall TextureLoadHook(IDirect3DDevice9* device, LPCSTR fileName, UIN
   } catch (...) {
     definition = nullptr;
   }
-  if (!definition)
+  if (!definition || !texture)
     return original(device, fileName, width, height, mipLevels, usage, format, pool, filter, mipFilter,
                     colourKey, sourceInfo, palette, texture);
 
-  const HRESULT result = original(device, passedName.c_str(), width, height, 1, D3DUSAGE_RENDERTARGET, format,
-                                  pool, filter, mipFilter, colourKey, sourceInfo, palette, texture);
+  IDirect3DTexture9* made = nullptr;
+  std::string why;
+  HRESULT result = createClaimedTexture(original, device, passedName.c_str(), width, height, usage, format, pool,
+                                        filter, mipFilter, colourKey, sourceInfo, palette, &made, why);
+  if (FAILED(result) || !made) {
+    // The dashboard without gauges, never no dashboard: the host's texture
+    // exactly as it asked for it.
+    logText(std::string(FT("Gauges: no gauges for ")) + passedName + FT(": ") + why +
+            FT("; the texture is made as the game asked"));
+    return original(device, fileName, width, height, mipLevels, usage, format, pool, filter, mipFilter, colourKey,
+                    sourceInfo, palette, texture);
+  }
+  *texture = made;
   try {
-    // A failed call may leave anything in the out pointer.
-    if (SUCCEEDED(result) && texture && *texture) {
-      logText(std::string(FT("Gauge texture created, levels: ")) + std::to_string((*texture)->GetLevelCount()));
-      // The renderer holds a default-pool texture: it must let go before the
-      // host's device Reset.
-      watchDeviceReset(host::pointers().device);
-      watchDeviceReset(device);
-      auto* renderer = createGaugeRenderer(device, *texture, *definition, passedName);
-      try {
-        hookState().gaugeRenderers.push_back(renderer);
-      } catch (...) {
-        delete renderer;
-        throw;
-      }
+    logText(std::string(FT("Gauge texture created, levels: ")) + std::to_string(made->GetLevelCount()));
+    // The renderer holds a default-pool texture: it must let go before the
+    // host's device Reset.
+    watchDeviceReset(host::pointers().device);
+    watchDeviceReset(device);
+    IDirect3DDevice9* madeOn = nullptr;
+    if (SUCCEEDED(made->GetDevice(&madeOn)) && madeOn) {
+      watchDeviceReset(madeOn);
+      madeOn->Release();
+    }
+    // The host made it again (after a Reset, or anew): the renderer it had
+    // draws into the new one; one renderer per texture, never two.
+    TextureHandler* known = findGaugeRenderer(*definition, passedName);
+    if (known && known->active()) {
+      known->bindTarget(made);
+      logText(std::string(FT("Gauges: drawing on the texture made again: ")) + passedName);
     } else {
-      logText(FT("Gauge texture was not created; no gauges for it"));
+      putGaugeRenderer(known, createGaugeRenderer(device, made, *definition, passedName));
     }
   } catch (...) {
     logText(FT("Gauge renderer could not be created"));

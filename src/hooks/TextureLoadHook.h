@@ -14,6 +14,21 @@ HRESULT __stdcall TextureLoadHook(IDirect3DDevice9* device, LPCSTR fileName, UIN
                                   D3DXIMAGE_INFO* sourceInfo, PALETTEENTRY* palette,
                                   IDirect3DTexture9** texture);
 
+using TextureFunction = HRESULT(__stdcall*)(IDirect3DDevice9*, LPCSTR, UINT, UINT, UINT, DWORD, D3DFORMAT,
+                                            D3DPOOL, DWORD, DWORD, D3DCOLOR, D3DXIMAGE_INFO*,
+                                            PALETTEENTRY*, IDirect3DTexture9**);
+
+// A claimed texture, one level, made so that gauges can be drawn on it: in
+// the default pool a render target, in the format asked for or else the
+// nearest one that can be one; in the managed pool a texture in a format a
+// render target can have (the renderer draws on one of its own and writes
+// the picture in). On failure `why` says what could not be made and `*made`
+// is null; the caller then makes the texture as the host asked.
+HRESULT createClaimedTexture(TextureFunction original, IDirect3DDevice9* device, LPCSTR file, UINT width,
+                             UINT height, DWORD usage, D3DFORMAT format, D3DPOOL pool, DWORD filter,
+                             DWORD mipFilter, D3DCOLOR colourKey, D3DXIMAGE_INFO* sourceInfo,
+                             PALETTEENTRY* palette, IDirect3DTexture9** made, std::string& why);
+
 // The replacement base image a definition names: its folder + "/" + the
 // value, or empty when it names none.
 std::string replacementTextureFor(const std::string& definitionPath);

@@ -137,6 +137,13 @@ void CarDamageHUD::reload() {
   autohide = readSettingInt(section, FT("Autohide"), 0, file) != 0;
 }
 
+void CarDamageHUD::deviceChanged() {
+  if (textureSet.empty()) return;
+  releaseImages();
+  textureSet.clear();
+  reload();
+}
+
 void CarDamageHUD::classifyLoadedSlots() {
   const DamageWords damage = hostDamageWords();
   if (!damage.words) return;

@@ -18,6 +18,9 @@ class CarDamageHUD : public TexturedHUD {
   void drawDiagram(float dt);
   // A frame on which the (enabled) panel is not visible.
   void idleReset();
+  // The game made a new device: the images go with the old one and are
+  // loaded again on the new one.
+  void deviceChanged();
 
   std::int32_t lastLevel[kSlotCount]{};
   bool autohide = false;

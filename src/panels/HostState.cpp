@@ -45,13 +45,18 @@ bool findHostPointers(std::uintptr_t base) {
   if (!p.pauseBlock) p.pauseBlock = readPointerAt<std::uint8_t>(base + kPauseBlockSlot);
   if (!p.carStateBlock) p.carStateBlock = readPointerAt<std::uint8_t>(base + kCarStateBlockSlot);
   p.gaugeValueBlock = reinterpret_cast<std::uint8_t*>(base + kGaugeValueBlock);
-  if (!p.device) {
-    auto* first = readPointerAt<std::uint8_t>(base + kDeviceChainSlot);
-    auto* second = first ? readPointerAt<std::uint8_t>(reinterpret_cast<std::uintptr_t>(first) + 0x28) : nullptr;
-    p.device = second ? readPointerAt<IDirect3DDevice9>(reinterpret_cast<std::uintptr_t>(second) + 0xF4) : nullptr;
-  }
+  if (!p.device) p.device = readDevicePointer();
   carObjectSlotReadable = readable(base + kCarObjectSlot, sizeof(std::uint32_t));
   return true;
+}
+
+IDirect3DDevice9* readDevicePointer() {
+  const std::uintptr_t base = pointers().base;
+  if (base == 0) return nullptr;
+  auto* first = readPointerAt<std::uint8_t>(base + kDeviceChainSlot);
+  auto* second = first ? readPointerAt<std::uint8_t>(reinterpret_cast<std::uintptr_t>(first) + kDeviceChainInner) : nullptr;
+  return second ? readPointerAt<IDirect3DDevice9>(reinterpret_cast<std::uintptr_t>(second) + kDeviceChainDevice)
+                : nullptr;
 }
 
 void refreshCarObject() {

@@ -21,6 +21,8 @@ inline constexpr std::uint32_t kFrameFunction = 0x40E890;
 inline constexpr std::uint32_t kGaugePointFunction = 0x4BF720;
 
 // Field offsets.
+inline constexpr std::uint32_t kDeviceChainInner = 0x28;        // slot -> object, its +0x28 -> record
+inline constexpr std::uint32_t kDeviceChainDevice = 0xF4;       // the record's +0xF4 -> the device
 inline constexpr std::uint32_t kGameModeOffset = 0x728;
 inline constexpr std::uint32_t kScreenBlockOffset = 0x5C;      // in GameStateBlock
 inline constexpr std::uint32_t kScreenWidthWordA = 0x14;        // in the screen block
@@ -45,6 +47,10 @@ HostPointers& pointers();
 // Fills the start-up pointers that are still null from host memory at `base`
 // (unreadable locations are left null); returns false when base is 0.
 bool findHostPointers(std::uintptr_t base);
+// The device the host's pointer chain leads to now, or null where a link is
+// missing or unreadable. A game may release its device and make a new one,
+// so the frame driver reads it again each frame.
+IDirect3DDevice9* readDevicePointer();
 // Re-reads CarObject (every frame, by the frame driver).
 void refreshCarObject();
 
