@@ -88,29 +88,6 @@ void rebuildGaugeRenderers() {
   }
 }
 
-// A game may release its device and make a new one (on a change of
-// resolution or adapter), and other tools take their patches off the
-// device's Reset: both are looked at while renderers hold device objects.
-void followGameDevice() {
-  IDirect3DDevice9* now = host::readDevicePointer();
-  IDirect3DDevice9*& known = host::pointers().device;
-  if (now && now != known) {
-    logText(FT("Device: the game made a new device"));
-    // The old device lives on while our textures hold it; they go now.
-    if (known) {
-      const int dropped = dropGaugeRenderersNotOf(now);
-      if (dropped > 0)
-        logText(std::string(FT("Gauges: dropping ")) + std::to_string(dropped) +
-                FT(" gauge renderer(s) of the old device"));
-    }
-    known = now;
-    measureClientWidth(now);
-    watchDeviceReset(now);
-    if (CarDamageHUD* car = hookState().carDamagePanel) car->deviceChanged();
-  }
-  checkResetRedirects();
-}
-
 // One reload per press: wait for the release, but without spinning a core
 // and without hanging the game on a key that never comes up.
 void waitForHomeRelease() {
@@ -157,7 +134,7 @@ void frameWork() {
   }
   // 4. The car may change from frame to frame.
   host::refreshCarObject();
-  if (!hs.gaugeRenderers.empty()) followGameDevice();
+  followGameDevice();
   // 5. Elapsed time, measured every call.
   const clock::time_point now = steadyNow();
   const float dt =
@@ -200,6 +177,27 @@ void logFrameFailureOnce(const char* what) {
 }
 
 }  // namespace
+
+void followGameDevice() {
+  IDirect3DDevice9* now = host::readDevicePointer();
+  IDirect3DDevice9*& known = host::pointers().device;
+  if (now && now != known) {
+    logText(FT("Device: the game uses a new device"));
+    // The old device lives on while our textures hold it; they go now.
+    if (known) {
+      const int dropped = dropGaugeRenderersNotOf(now);
+      if (dropped > 0)
+        logText(std::string(FT("Gauges: dropping ")) + std::to_string(dropped) +
+                FT(" gauge renderer(s) of the old device"));
+    }
+    known = now;
+    measureClientWidth(now);
+    watchDeviceReset(now);
+    if (CarDamageHUD* car = hookState().carDamagePanel) car->deviceChanged();
+  }
+  // A Reset matters only while renderers hold device objects.
+  if (!hookState().gaugeRenderers.empty()) checkResetRedirects();
+}
 
 std::uint32_t __attribute__((thiscall)) FrameHook(void* self) {
   try {

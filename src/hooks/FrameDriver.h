@@ -12,6 +12,13 @@ namespace ostrel {
 std::uint32_t __attribute__((thiscall)) FrameHook(void* self);
 std::uint32_t __attribute__((thiscall)) GaugeRenderHook(void* self);
 
+// Follows the game's device: a game may release its device and make a new
+// one (on a change of resolution or adapter), so its pointer is read again;
+// renderers of the old device are dropped and the panels' images loaded on
+// the new one. While renderers exist, the Reset redirects are checked too.
+// Every frame, and before a claimed texture is made.
+void followGameDevice();
+
 // Client width of the host window as start-up measured it (0 = not measured).
 extern std::int32_t clientWidth;
 

@@ -4,6 +4,7 @@
 
 #include "TextureHandler.h"
 #include "hooks/DeviceResetHook.h"
+#include "hooks/FrameDriver.h"
 #include "hooks/GaugeRendererList.h"
 #include "hooks/HookState.h"
 #include "panels/HostState.h"
@@ -167,6 +168,11 @@ HRESULT __stdcall TextureLoadHook(IDirect3DDevice9* device, LPCSTR fileName, UIN
     return original(device, fileName, width, height, mipLevels, usage, format, pool, filter, mipFilter,
                     colourKey, sourceInfo, palette, texture);
 
+  // The renderer draws with the game's device: the one the game has now.
+  try {
+    followGameDevice();
+  } catch (...) {
+  }
   IDirect3DTexture9* made = nullptr;
   std::string why;
   HRESULT result = createClaimedTexture(original, device, passedName.c_str(), width, height, usage, format, pool,

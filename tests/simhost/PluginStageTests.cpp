@@ -391,10 +391,13 @@ TEST(DeviceReset, ResolutionChangeLetsGoOfBothSetsAndBuildsThemAgain) {
   EXPECT_NE(calls.find("10 note reset 720x540 hr=00000000"), std::string::npos) << calls;
   EXPECT_EQ(count(calls, " fault "), 0);
   const std::size_t letGo = log.find("Device reset: letting go of the gauge textures\r\n"
-                                     "Gauges: dropping 2 gauge renderer(s)\r\n"
+                                     "Gauges: 2 gauge renderer(s) let go of their device objects\r\n"
                                      "Device reset: S_OK, client width 720");
   ASSERT_NE(letGo, std::string::npos) << log;
   EXPECT_EQ(count(log.substr(letGo), "Gauge texture created, levels: 1"), 2);
+  // The renderers keep their gauge sets and draw on the textures made again.
+  EXPECT_EQ(count(log.substr(letGo), "Gauges: drawing on the texture made again"), 2) << log;
+  EXPECT_EQ(count(log.substr(letGo), "Gauges: loading gauge set"), 0);
   EXPECT_EQ(figure(calls, "references after the reset", "dashboard"),
             figure(calls, "references before the loss", "dashboard"));
   Image after = loadPng(folder + "\\out\\after.png");
