@@ -1,6 +1,8 @@
-// Times the gauge renderer on a 1024 x 1024 render target: the sample gauge
-// set once restoring the whole texture every frame, once restoring only
-// refresh rectangles around its instruments. Prints one CSV row per variant.
+// Times the gauge renderer on a 1024 x 1024 texture: the sample gauge set
+// once restoring the whole texture every frame, once restoring only refresh
+// rectangles around its instruments, each on a render target and on a
+// managed texture (drawn on the renderer's own target and read back). Prints
+// one CSV row per variant.
 //
 //   gauge_bench.exe SAMPLE-GAUGE-FOLDER WORK-FOLDER [FRAMES]
 #include <windows.h>
@@ -145,10 +147,22 @@ int main(int argc, char** argv) {
   }
   Host host;
   std::printf("variant,frames,p50_us,p99_us,max_us,mean_us\n");
-  for (const char* variant : {"WholeTexture", "RefreshRects"}) {
+  // A host texture in the managed pool is drawn on a target of the
+  // renderer's own and read back into it each drawn frame.
+  struct Variant {
+    const char* set;
+    D3DPOOL pool;
+    const char* name;
+  };
+  const Variant variants[] = {{"WholeTexture", D3DPOOL_DEFAULT, "WholeTexture"},
+                              {"RefreshRects", D3DPOOL_DEFAULT, "RefreshRects"},
+                              {"WholeTexture", D3DPOOL_MANAGED, "WholeTextureManaged"},
+                              {"RefreshRects", D3DPOOL_MANAGED, "RefreshRectsManaged"}};
+  for (const Variant& v : variants) {
+    const char* variant = v.set;
     IDirect3DTexture9* target = nullptr;
-    if (FAILED(device->CreateTexture(kSize, kSize, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target,
-                                     nullptr))) {
+    if (FAILED(device->CreateTexture(kSize, kSize, 1, v.pool == D3DPOOL_DEFAULT ? D3DUSAGE_RENDERTARGET : 0,
+                                     D3DFMT_A8R8G8B8, v.pool, &target, nullptr))) {
       std::fprintf(stderr, "gauge_bench: cannot create the render target\n");
       return 3;
     }
@@ -175,7 +189,7 @@ int main(int argc, char** argv) {
     }
     target->Release();
     Figures s = summarise(us);
-    std::printf("%s,%d,%.1f,%.1f,%.1f,%.1f\n", variant, frames, s.p50, s.p99, s.max, s.mean);
+    std::printf("%s,%d,%.1f,%.1f,%.1f,%.1f\n", v.name, frames, s.p50, s.p99, s.max, s.mean);
   }
   return 0;
 }
