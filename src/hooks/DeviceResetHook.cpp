@@ -36,6 +36,14 @@ struct Redirects {
   std::uintptr_t trampoline[kRedirects] = {};
   int count = 0;
   bool fullSaid = false;
+  // Code that could not be patched is not tried (and logged) every frame.
+  std::uintptr_t refused[kRedirects] = {};
+  int refusedCount = 0;
+  bool wasRefused(std::uintptr_t code) const {
+    for (int i = 0; i < refusedCount; ++i)
+      if (refused[i] == code) return true;
+    return false;
+  }
 };
 Redirects resetRedirects, resetExRedirects;
 
@@ -133,6 +141,8 @@ const void* resetExHookAt(int i, std::index_sequence<N...>) {
 // code already reaches the plug-in.
 void redirect(Redirects& r, const void* entry, bool extended, bool again) {
   if (!entry || reachesPlugin(entry)) return;
+  const std::uintptr_t code = resolveJumpChain(reinterpret_cast<std::uintptr_t>(entry));
+  if (r.wasRefused(code)) return;
   const char* what = extended ? FT("Device extended reset detour") : FT("Device reset detour");
   if (r.count == kRedirects) {
     if (!r.fullSaid) logText(std::string(what) + FT(": taken off too often, not put back again"));
@@ -147,6 +157,7 @@ void redirect(Redirects& r, const void* entry, bool extended, bool again) {
   if (!detour->installed) {
     logText(std::string(what) + FT(": could not be installed"));
     delete detour;
+    if (r.refusedCount < kRedirects) r.refused[r.refusedCount++] = code;
     return;
   }
   r.trampoline[r.count++] = detour->trampolineEntry();
