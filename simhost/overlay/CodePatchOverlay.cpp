@@ -108,7 +108,8 @@ HRESULT WINAPI overlayPresent(IDirect3DDevice9* self, const RECT* source, const 
 }
 
 void hex(const std::uint8_t* bytes, char* text) {
-  for (std::size_t i = 0; i < kPatchLength; ++i) wsprintfA(text + 3 * i, i ? " %02X" : "%02X ", bytes[i]);
+  for (std::size_t i = 0; i < kPatchLength; ++i) wsprintfA(text + 3 * i, "%02X ", bytes[i]);
+  text[3 * kPatchLength - 1] = '\0';
 }
 
 bool install(IDirect3DDevice9* device) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
@@ -23,7 +24,7 @@ namespace {
 
 constexpr const char* kDashboard = "Cars\\Car1\\Textures\\dashboard.png";
 constexpr double kRpmBefore = 2000, kRpmAfter = 6000;
-constexpr int kFrames = 36;
+constexpr int kFrames = 30;
 // No line of the plug-in's log more often than this: a few per Reset and
 // texture creation are its business, one per frame is a flood.
 constexpr int kMaxRepeats = 6;
@@ -31,7 +32,7 @@ constexpr int kMaxRepeats = 6;
 // Frames of the shared stage; each case adds lines at kArrange (after the
 // plug-in's start-up and first claimed texture), kChange (between the two
 // Resets) and kSecond (the second Reset, or a loss).
-constexpr int kArrange = 4, kFirstReset = 14, kChange = 18, kSecond = 22;
+constexpr int kArrange = 3, kBefore = 8, kFirstReset = 10, kChange = 13, kSecond = 16;
 
 struct Case {
   const char* name;
@@ -43,7 +44,8 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"HostAlone", "", "", "texture Cars\\Car1\\Textures\\dashboard.png", "reset-device", "reset 640x480 hr="},
+    {"HostAlone", "", "", "", "reset-device", "reset 640x480 hr="},
+    {"TextureAgain", "", "", "texture Cars\\Car1\\Textures\\dashboard.png", "reset-device", "reset 640x480 hr="},
     {"SilentLoss", "", "", "", "lose-device 4 silent", "no plug-in call while the device is lost"},
     {"NewDevice", "", "", "new-device", "reset-device", "new device 640x480"},
     {"ToolDeviceResets", "", "tool-device create", "tool-device reset", "reset-device", "tool device reset hr="},
@@ -54,8 +56,7 @@ const Case kCases[] = {
      "method-table-hook off", "reset-device", "method-table tool: entries put back"},
     {"MethodTableJumpStub", "", "method-table-hook jump\ntexture Cars\\Car1\\Textures\\dashboard.png", "",
      "reset-device", "method-table tool: Reset entry"},
-    {"HostDrawsThroughProxy", "host-proxy", "", "texture Cars\\Car1\\Textures\\dashboard.png",
-     "lose-device 4 silent", "the host draws through it too"},
+    {"HostDrawsThroughProxyThenLoss", "host-proxy", "", "", "lose-device 4", "the host draws through it too"},
 };
 
 std::string indented(const char* lines) {
@@ -70,8 +71,8 @@ std::string scenarioFor(const Case& c) {
   std::map<int, std::string> at;
   at[0] = "  mode 1\n  texture " + std::string(kDashboard) + "\n  rpm 2000\n  gear 3\n  gear-index 3\n";
   at[kArrange] += indented(c.arrange);
-  at[11] += "  screenshot before\n";
-  at[12] += "  rpm 6000\n";
+  at[kBefore] += "  screenshot before\n";
+  at[kBefore + 1] += "  rpm 6000\n";
   at[kFirstReset] += "  reset-device\n";
   at[kChange] += indented(c.change);
   at[kSecond] += indented(c.second);
@@ -119,12 +120,25 @@ std::vector<std::string> resultsOf(const std::string& calls, const std::string& 
 
 class DeviceLife : public testing::TestWithParam<Case> {};
 
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
 TEST_P(DeviceLife, EveryResetSucceedsAndTheGaugesDrawOnWhole) {
   const Case& c = GetParam();
   const std::string folder = makeGameFolder(std::string("device-life-") + c.name,
                                             testing_support::buildDir() + "\\src\\OSTREL.dll");
+  // The damage diagram, which shows while driving, would cover half the dial:
+  // the player's settings switch it off.
+  {
+    std::string settings = readFile(folder + "\\Plugins\\OSTREL\\carDamageHUD.ini.default");
+    const std::size_t on = settings.find("Enabled=1");
+    ASSERT_NE(on, std::string::npos);
+    settings.replace(on, 9, "Enabled=0");
+    std::ofstream(folder + "\\Plugins\\OSTREL\\carDamageHUD.ini", std::ios::binary) << settings;
+  }
   const std::string scenario = scenarioFor(c);
-  const RunResult run = runHost(folder, scenario, "", 120);
+  // 30 frames take about half a minute emulated; a Reset that loops for
+  // ever is stopped well before the program's own guard.
+  const RunResult run = runHost(folder, scenario, "", 45);
   const std::string calls = readFile(folder + "\\out\\calls.log");
   const std::string log = readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log");
   SCOPED_TRACE(scenario);
@@ -133,33 +147,38 @@ TEST_P(DeviceLife, EveryResetSucceedsAndTheGaugesDrawOnWhole) {
   const std::vector<std::string> resets = resultsOf(calls, " note reset ");
   for (const std::string& hr : resets) EXPECT_EQ(hr, "00000000") << "the host's Reset";
   for (const std::string& hr : resultsOf(calls, "tool device reset")) EXPECT_EQ(hr, "00000000") << "the tool's Reset";
-  ASSERT_EQ(run.exitCode, 0u) << (run.exitCode == kHangExitCode ? "the host hung" : "the host ended abnormally")
-                              << ", exit code " << std::hex << run.exitCode << std::dec << " after " << resets.size()
-                              << " Reset(s)\n" << run.output << "\n--- calls.log (end) ---\n"
-                              << calls.substr(calls.size() > 3000 ? calls.size() - 3000 : 0);
+  // A crash can leave exit code 0 under Wine: the closing note tells a run
+  // that got to its end.
+  const bool completed = calls.find(" note faults this-pointer=") != std::string::npos;
+  ASSERT_TRUE(run.exitCode == 0 && completed)
+      << (run.exitCode == kHangExitCode ? "the host hung" : "the host ended before the stage's end") << ", exit code "
+      << std::hex << run.exitCode << std::dec << " after " << resets.size() << " Reset(s)\n"
+      << run.output << "\n--- calls.log (end) ---\n" << calls.substr(calls.size() > 3000 ? calls.size() - 3000 : 0);
   EXPECT_EQ(resets.size(), 2u) << calls;
   EXPECT_NE(calls.find(c.mustSee), std::string::npos) << "the case's arrangement did not happen\n" << calls;
   EXPECT_NE(calls.find(" reset=0\n"), std::string::npos);
   EXPECT_EQ(count(calls, " fault "), 0) << calls;
 
-  // The host's texture is there after the last Reset, and every reference
-  // held before a loss or Reset is back after it.
+  // The host's texture is there after the last Reset; the references on it
+  // stand where they stood before the first Reset at every count, and those
+  // on the device come back after each Reset to where they were before it
+  // (a tool's own objects may come and go between).
   const std::size_t lastReset = calls.rfind(" note reset ");
   ASSERT_NE(lastReset, std::string::npos);
   EXPECT_NE(calls.find(std::string(" note texture ") + kDashboard + " 512x256", lastReset), std::string::npos)
       << "the host's texture after the last Reset";
-  int pairs = 0;
-  for (std::size_t at = calls.find("references before the loss"); at != std::string::npos;
-       at = calls.find("references before the loss", at + 1), ++pairs) {
-    const std::string from = calls.substr(at);
-    const std::size_t after = from.find("references after the reset");
-    ASSERT_NE(after, std::string::npos) << from;
-    EXPECT_EQ(figure(from.substr(after), "references after the reset", "dashboard"),
-              figure(from, "references before the loss", "dashboard")) << from.substr(0, after + 80);
-    EXPECT_EQ(figure(from.substr(after), "references after the reset", "device"),
-              figure(from, "references before the loss", "device")) << from.substr(0, after + 80);
+  const long dashboardLevel = figure(calls, "references before the loss", "dashboard");
+  EXPECT_GE(dashboardLevel, 2) << "the host's and the gauge renderer's";
+  int counts = 0;
+  std::string before;
+  for (const std::string& l : lines(calls)) {
+    if (l.find("note references ") == std::string::npos) continue;
+    ++counts;
+    EXPECT_EQ(figure(l, "references", "dashboard"), dashboardLevel) << l;
+    if (l.find("references before the loss") != std::string::npos) before = l;
+    else EXPECT_EQ(figure(l, "references", "device"), figure(before, "references", "device")) << before << "\n" << l;
   }
-  EXPECT_EQ(pairs, 2 + (std::string(c.change).find("new-device") != std::string::npos ? 1 : 0));
+  EXPECT_EQ(counts, 2 * (2 + (std::string(c.change).find("new-device") != std::string::npos ? 1 : 0)));
   // A device the host replaced is let go by everyone.
   if (calls.find("old device references left") != std::string::npos) {
     EXPECT_NE(calls.find("old device references left 0\n"), std::string::npos) << calls;
@@ -173,7 +192,8 @@ TEST_P(DeviceLife, EveryResetSucceedsAndTheGaugesDrawOnWhole) {
   EXPECT_NEAR(angleAfter, tachoAngle(kRpmAfter), 8.0) << "the gauges draw again after the Resets";
   EXPECT_LE(dialDifferences(after, tachoAngle(kRpmAfter), before, tachoAngle(kRpmBefore)), 20)
       << "marks on the dial away from the needle";
-  EXPECT_GE(dialDifferences(after, tachoAngle(kRpmAfter), before, tachoAngle(kRpmBefore)), 0);
+  // The comparison sees a needle it does not mask: the one before, at 2000.
+  EXPECT_GT(dialDifferences(after, tachoAngle(kRpmAfter), before, tachoAngle(kRpmAfter)), 100);
 
   // A quiet log: nothing said once per frame.
   std::map<std::string, int> seen;
