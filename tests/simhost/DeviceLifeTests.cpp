@@ -170,13 +170,13 @@ TEST_P(DeviceLife, EveryResetSucceedsAndTheGaugesDrawOnWhole) {
   const long dashboardLevel = figure(calls, "references before the loss", "dashboard");
   EXPECT_GE(dashboardLevel, 2) << "the host's and the gauge renderer's";
   int counts = 0;
-  std::string before;
+  std::string lastBefore;
   for (const std::string& l : lines(calls)) {
     if (l.find("note references ") == std::string::npos) continue;
     ++counts;
     EXPECT_EQ(figure(l, "references", "dashboard"), dashboardLevel) << l;
-    if (l.find("references before the loss") != std::string::npos) before = l;
-    else EXPECT_EQ(figure(l, "references", "device"), figure(before, "references", "device")) << before << "\n" << l;
+    if (l.find("references before the loss") != std::string::npos) lastBefore = l;
+    else EXPECT_EQ(figure(l, "references", "device"), figure(lastBefore, "references", "device")) << lastBefore << "\n" << l;
   }
   EXPECT_EQ(counts, 2 * (2 + (std::string(c.change).find("new-device") != std::string::npos ? 1 : 0)));
   // A device the host replaced is let go by everyone.
