@@ -138,7 +138,7 @@ TEST_P(DeviceLife, EveryResetSucceedsAndTheGaugesDrawOnWhole) {
   const std::string scenario = scenarioFor(c);
   // 30 frames take about half a minute emulated; a Reset that loops for
   // ever is stopped well before the program's own guard.
-  const RunResult run = runHost(folder, scenario, "", 45);
+  const RunResult run = runHost(folder, scenario, "", 60);
   const std::string calls = readFile(folder + "\\out\\calls.log");
   const std::string log = readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log");
   SCOPED_TRACE(scenario);
@@ -151,7 +151,7 @@ TEST_P(DeviceLife, EveryResetSucceedsAndTheGaugesDrawOnWhole) {
   // that got to its end.
   const bool completed = calls.find(" note faults this-pointer=") != std::string::npos;
   ASSERT_TRUE(run.exitCode == 0 && completed)
-      << (run.exitCode == kHangExitCode ? "the host hung" : "the host ended before the stage's end") << ", exit code "
+      << (run.exitCode == kHangExitCode ? "the host hung" : "the host ended before the stage's end") << ", exit code 0x"
       << std::hex << run.exitCode << std::dec << " after " << resets.size() << " Reset(s)\n"
       << run.output << "\n--- calls.log (end) ---\n" << calls.substr(calls.size() > 3000 ? calls.size() - 3000 : 0);
   EXPECT_EQ(resets.size(), 2u) << calls;
