@@ -36,7 +36,7 @@ std::vector<std::string> splitCommandLine(const char* line) {
 
 int usage() {
   std::fprintf(stderr,
-               "usage: simhost.exe SCENARIO OUTPUT-FOLDER [--plugin PATH | --no-plugin] [--no-pace] [--count-device]\n"
+               "usage: simhost.exe SCENARIO OUTPUT-FOLDER [--plugin PATH | --no-plugin] [--no-pace] [--count-device] [--host-proxy]\n"
                "       [--quiet-calls] [--resources-every N]\n"
                "       [--no-texutil] [--texutil-is-d3dx] [--device-chain present|null-outer|null-inner|null-device]\n"
                "       [--bad-prologue frame|gauge|texture|all]\n"
@@ -53,6 +53,7 @@ int run(const char* commandLine, void* begin, void* end) {
     else if (args[i] == "--no-pace") options.pace = false;
     else if (args[i] == "--no-plugin") options.noPlugin = true;
     else if (args[i] == "--count-device") options.countDevice = true;
+    else if (args[i] == "--host-proxy") options.hostProxy = true;
     else if (args[i] == "--quiet-calls") options.quietCalls = true;
     else if (args[i] == "--resources-every" && i + 1 < args.size()) options.resourcesEvery = std::max(0, std::atoi(args[++i].c_str()));
     else if (args[i] == "--no-texutil") options.noTexUtil = true;

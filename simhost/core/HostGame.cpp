@@ -125,6 +125,16 @@ void HostGame::onLostDevice() {
     if (f) f->OnLostDevice();
 }
 
+void HostGame::changeDevice(IDirect3DDevice9* device) {
+  for (auto& [n, f] : fonts_)
+    if (f) f->Release();
+  fonts_.clear();
+  if (textSprite_) textSprite_->Release();
+  textSprite_ = nullptr;
+  textSpriteTried_ = false;
+  device_ = device;
+}
+
 void HostGame::onResetDevice() {
   for (auto& [n, f] : fonts_)
     if (f) f->OnResetDevice();

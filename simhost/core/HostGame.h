@@ -45,6 +45,9 @@ class HostGame final : public HostGameAbi {
   // Device loss: the fonts let go of their device objects and get them back.
   void onLostDevice();
   void onResetDevice();
+  // A new device: the fonts and the text sprite go and are made again on it
+  // when next needed (null: released only).
+  void changeDevice(IDirect3DDevice9* device);
   // The host's own text (its HUD line), not recorded.
   void hostText(int x, int y, const char* text, D3DCOLOR colour);
   // Called by the host at the end of each frame: open brackets are a fault.

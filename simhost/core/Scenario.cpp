@@ -262,18 +262,45 @@ void parseBlockLine(const LineParser& p, FrameBlock& block) {
   } else if (key == "plugin-fault") {
     p.expectCount(1);
     block.pluginFault = true;
-  } else if (key == "lose-device" || key == "reset-device") {
+  } else if (key == "lose-device" || key == "reset-device" || key == "new-device") {
     const bool lose = key == "lose-device";
     const std::size_t first = lose ? 2 : 1;  // where the size starts
-    if (p.count() != first && p.count() != first + 2)
-      p.fail(lose ? "'lose-device' takes FRAMES or FRAMES WIDTH HEIGHT" : "'reset-device' takes nothing or WIDTH HEIGHT");
+    const bool silent = lose && p.count() > first && p.word(p.count() - 1) == "silent";
+    const std::size_t sized = p.count() - (silent ? 1 : 0);
+    if (sized != first && sized != first + 2)
+      p.fail(lose ? "'lose-device' takes FRAMES [WIDTH HEIGHT] [silent]"
+                  : "'" + key + "' takes nothing or WIDTH HEIGHT");
     DeviceLoss loss;
     if (lose) loss.frames = p.integerIn(1, 2, 100000);
-    if (p.count() == first + 2) {
+    loss.silent = silent;
+    if (sized == first + 2) {
       loss.width = p.integerIn(first, 160, 4096);
       loss.height = p.integerIn(first + 1, 120, 4096);
     }
-    block.deviceLoss = loss;
+    if (key == "new-device") block.newDevice = NewDevice{loss.width, loss.height};
+    else block.deviceLoss = loss;
+  } else if (key == "overlay") {
+    p.expectCount(2);
+    const std::string& w = p.word(1);
+    if (w == "after") block.overlay = OverlayStep::After;
+    else if (w == "late-thread") block.overlay = OverlayStep::LateThread;
+    else if (w == "off") block.overlay = OverlayStep::Off;
+    else if (w == "before") p.fail("'overlay before' belongs before the first 'frame'");
+    else p.fail("bad value '" + w + "' for 'overlay' (after, late-thread or off)");
+  } else if (key == "method-table-hook") {
+    p.expectCount(2);
+    const std::string& w = p.word(1);
+    if (w == "call") block.methodTable = MethodTableStep::Call;
+    else if (w == "jump") block.methodTable = MethodTableStep::Jump;
+    else if (w == "off") block.methodTable = MethodTableStep::Off;
+    else p.fail("bad value '" + w + "' for 'method-table-hook' (call, jump or off)");
+  } else if (key == "tool-device") {
+    p.expectCount(2);
+    const std::string& w = p.word(1);
+    if (w == "create") block.toolDevice = ToolDeviceStep::Create;
+    else if (w == "reset") block.toolDevice = ToolDeviceStep::Reset;
+    else if (w == "release") block.toolDevice = ToolDeviceStep::Release;
+    else p.fail("bad value '" + w + "' for 'tool-device' (create, reset or release)");
   } else if (key == "home") {
     p.expectCount(2);
     block.homeMs = p.integerIn(1, 1, 10000);
@@ -327,13 +354,21 @@ Scenario parseScenario(const std::string& text, const std::string& fileName) {
       } else if (key == "fail") {
         s.faults.push_back(parseFault(p));
         s.countDevice = true;
+      } else if (key == "host-proxy") {
+        p.expectCount(1);
+        s.hostProxy = true;
+        s.countDevice = true;
+      } else if (key == "overlay") {
+        p.expectCount(2);
+        if (p.word(1) != "before") p.fail("only 'overlay before' comes before the first 'frame'");
+        s.overlayBefore = true;
       } else if (namedFields().count(key) || key == "poke" || key == "event") {
         p.fail("'" + key + "' must be inside a 'frame' block");
       } else {
         p.fail("unknown key '" + key + "'");
       }
     } else {
-      if (key == "frames" || key == "window" || key == "fps" || key == "count-device")
+      if (key == "frames" || key == "window" || key == "fps" || key == "count-device" || key == "host-proxy")
         p.fail("'" + key + "' belongs before the first 'frame'");
       parseBlockLine(p, s.blocks.back());
     }
@@ -342,7 +377,7 @@ Scenario parseScenario(const std::string& text, const std::string& fileName) {
   // Failures can only be injected through the proxy.
   // (The plug-in sees a lost device only through the proxy as well.)
   for (const FrameBlock& b : s.blocks)
-    if (!b.faults.empty() || (b.deviceLoss && b.deviceLoss->frames > 0)) s.countDevice = true;
+    if (!b.faults.empty() || (b.deviceLoss && b.deviceLoss->frames > 0 && !b.deviceLoss->silent)) s.countDevice = true;
   return s;
 }
 

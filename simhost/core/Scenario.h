@@ -43,10 +43,25 @@ struct DeviceFault {
 // default-pool textures, calls Reset (with a W x H back buffer and window when
 // given) and creates its textures again. "reset-device [W H]" resets at once,
 // without a loss (a change of resolution or window mode).
+// "lose-device N [W H] silent": the same loss, but the host makes no frame or
+// gauge call while it lasts, so only a redirect of Reset can see it.
 struct DeviceLoss {
   int frames = 0;  // 0: no loss, the Reset comes at once
   int width = 0, height = 0;  // 0: the size stays
+  bool silent = false;
 };
+
+// "new-device [W H]": the host releases its textures, fonts and device,
+// creates a new device (the window resized first when given), writes it into
+// the device pointer chain and creates its textures again.
+struct NewDevice {
+  int width = 0, height = 0;
+};
+
+// Tools on the device (simhost_overlay.dll), per frame.
+enum class OverlayStep { After, LateThread, Off };    // "overlay after|late-thread|off"
+enum class MethodTableStep { Call, Jump, Off };       // "method-table-hook call|jump|off"
+enum class ToolDeviceStep { Create, Reset, Release };  // "tool-device create|reset|release"
 
 struct FrameBlock {
   int frame = 0;
@@ -64,6 +79,11 @@ struct FrameBlock {
   std::optional<bool> engineRecordPresent;  // CarObject +0x698
   bool pluginFault = false;                 // calls the test build's fault switch
   std::optional<DeviceLoss> deviceLoss;
+  std::optional<NewDevice> newDevice;
+  // Applied before the block's textures are created, in this order.
+  std::optional<OverlayStep> overlay;
+  std::optional<MethodTableStep> methodTable;
+  std::optional<ToolDeviceStep> toolDevice;
 };
 
 struct Scenario {
@@ -72,6 +92,8 @@ struct Scenario {
   int height = 480;
   double fps = 60.0;
   bool countDevice = false;          // the plug-in finds the counting proxy
+  bool hostProxy = false;            // "host-proxy": the host itself draws and resets through it
+  bool overlayBefore = false;        // "overlay before": installed before the plug-in loads
   std::vector<DeviceFault> faults;   // armed before the plug-in loads
   std::vector<FrameBlock> blocks;  // strictly increasing frame numbers
 };

@@ -17,6 +17,7 @@
 #include "CountingDevice.h"
 #include "HostAbi.h"
 #include "DeviceStateCheck.h"
+#include "DeviceTools.h"
 #include "HostGame.h"
 #include "HostMemory.h"
 
@@ -118,7 +119,7 @@ bool endsWithNoCase(const std::string& s, const char* tail) {
 
 class Stage {
  public:
-  Stage(const Scenario& s, const StageOptions& o) : scenario_(s), options_(o) {}
+  Stage(const Scenario& s, const StageOptions& o) : scenario_(s), options_(o), tools_(log_) {}
   ~Stage();
   int run(void* sectionBegin, void* sectionEnd);
 
@@ -138,6 +139,14 @@ class Stage {
   void updateDeviceLoss();
   void setCooperativeLevel(HRESULT level);
   void resetDevice();
+  // The host's textures released, their names kept to make them again.
+  std::vector<std::string> releaseTextures();
+  void resizeWindow(int width, int height);
+  // The device released and a new one made (a change of adapter or mode).
+  void replaceDevice(const NewDevice& wanted);
+  // The device the plug-in finds, and the one the host itself draws with.
+  bool placeDevice();
+  void applyToolSteps(const FrameBlock& b);
   void noteReferences(const char* when);
   bool deviceLost() const { return cooperativeLevel_ != D3D_OK; }
   void drawWorld();
@@ -152,8 +161,14 @@ class Stage {
   HostMemory memory_;
   HWND window_ = nullptr;
   IDirect3D9* d3d_ = nullptr;
-  IDirect3DDevice9* device_ = nullptr;
+  IDirect3DDevice9* device_ = nullptr;  // the real device
   CountingDevice* counting_ = nullptr;  // what the plug-in finds, when counting
+  // What the host draws, resets and creates its textures with: the real
+  // device, or the proxy in front of it with `host-proxy`.
+  IDirect3DDevice9* host_ = nullptr;
+  // Devices the host replaced, each with one reference kept so that the end
+  // can count what others still hold on them.
+  std::vector<IDirect3DDevice9*> retired_;
   std::FILE* deviceCalls_ = nullptr;
   AllocationCountFn allocationCount_ = nullptr;
   unsigned long long allocationsSeen_ = 0;
@@ -174,6 +189,8 @@ class Stage {
   std::map<std::pair<int, std::uint32_t>, Poke> steppers_;
   bool menuOpen_ = false;
   int frame_ = 0;
+  DeviceTools tools_;
+  bool silentNoted_ = false;
   int homeWatchFrames_ = 0;  // frames after a Home press whose key state is noted
   DWORD homeHoldMs_ = 0;     // a Home press whose release starts at the frame function's call
   void startHomeRelease();
@@ -191,6 +208,8 @@ Stage::~Stage() {
   // Everything of the host's is gone: what is left is held by the plug-in
   // (textures and other objects made on the device keep it alive).
   if (device_) log_.note("device references left %lu", static_cast<unsigned long>(device_->Release()));
+  for (IDirect3DDevice9* old : retired_)
+    log_.note("old device references left %lu", static_cast<unsigned long>(old->Release()));
   if (d3d_) d3d_->Release();
   if (window_) DestroyWindow(window_);
 }
@@ -225,22 +244,32 @@ bool Stage::createWindowAndDevice() {
     device_ = nullptr;
     return fail("cannot create the Direct3D 9 device (is an X display up?)");
   }
-  const bool counting = options_.countDevice || scenario_.countDevice;
-  if (counting) {
-    counting_ = new CountingDevice(device_, &log_);
+  if (!placeDevice()) return false;
+  if (options_.deviceChain != "present") log_.note("device chain %s", options_.deviceChain.c_str());
+  if (counting_) {
+    openDeviceCalls();
     for (const DeviceFault& f : scenario_.faults)
       counting_->addFault(static_cast<DeviceMethod>(f.method), f.nth, static_cast<HRESULT>(f.result));
-    openDeviceCalls();
-    log_.note("counting device in the device chain");
   }
-  // The plug-in draws through what it finds here; the host keeps the real one.
-  IDirect3DDevice9* pluginDevice = counting ? static_cast<IDirect3DDevice9*>(counting_) : device_;
-  memory_.setDevice(pluginDevice);
-  if (!memory_.setDeviceChain(options_.deviceChain, pluginDevice)) return fail("bad --device-chain " + options_.deviceChain);
-  if (options_.deviceChain != "present") log_.note("device chain %s", options_.deviceChain.c_str());
-  game_ = new HostGame(device_, log_);
+  game_ = new HostGame(host_, log_);
   game_->watchScreenWidth([this] { return memory_.screenWord(0x14); });
   frameObject.game = game_;
+  return true;
+}
+
+// The plug-in draws through what it finds in the device chain: the real
+// device, or the counting proxy. The host keeps drawing with the real one,
+// unless it draws through the proxy too (as behind a shader injector).
+bool Stage::placeDevice() {
+  const bool counting = options_.countDevice || scenario_.countDevice;
+  const bool hostProxy = options_.hostProxy || scenario_.hostProxy;
+  counting_ = counting || hostProxy ? new CountingDevice(device_, &log_) : nullptr;
+  if (counting_) log_.note(hostProxy ? "counting device in the device chain, the host draws through it too"
+                                     : "counting device in the device chain");
+  IDirect3DDevice9* pluginDevice = counting_ ? static_cast<IDirect3DDevice9*>(counting_) : device_;
+  host_ = hostProxy ? pluginDevice : device_;
+  memory_.setDevice(pluginDevice);
+  if (!memory_.setDeviceChain(options_.deviceChain, pluginDevice)) return fail("bad --device-chain " + options_.deviceChain);
   return true;
 }
 
@@ -317,6 +346,7 @@ void Stage::applyBlock(const FrameBlock& b) {
   if (b.damageExtraPresent) memory_.setDamageExtraPresent(*b.damageExtraPresent);
   if (b.damageRecordPresent) memory_.setDamageRecordPresent(*b.damageRecordPresent);
   if (b.engineRecordPresent) memory_.setEngineRecordPresent(*b.engineRecordPresent);
+  applyToolSteps(b);
   for (const std::string& t : b.textures) createTexture(t);
   if (counting_)
     for (const DeviceFault& f : b.faults)
@@ -339,7 +369,7 @@ void Stage::applyBlock(const FrameBlock& b) {
     loss_ = *b.deviceLoss;
     lossStart_ = frame_;
     noteReferences("before the loss");
-    if (loss_->frames > 0) log_.note("device lost for %d frames", loss_->frames);
+    if (loss_->frames > 0) log_.note("device lost for %d frames%s", loss_->frames, loss_->silent ? ", silently" : "");
   }
   if (b.homeMs > 0) {
     keybd_event(VK_HOME, 0, KEYEVENTF_EXTENDEDKEY, 0);
@@ -389,7 +419,7 @@ void Stage::noteResources() {
             static_cast<unsigned long>(handles),
             static_cast<unsigned long>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)),
             static_cast<unsigned long>(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS)), references(dashboard_),
-            references(device_));
+            references(host_));
 }
 
 void Stage::stepValues() {
@@ -402,7 +432,7 @@ void Stage::stepValues() {
 void Stage::createTexture(const std::string& path) {
   IDirect3DTexture9* texture = nullptr;
   D3DXIMAGE_INFO info{};
-  HRESULT hr = textureFunction_(device_, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
+  HRESULT hr = textureFunction_(host_, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
                                 D3DPOOL_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, &info, nullptr, &texture);
   if (FAILED(hr) || !texture) {
     log_.note("texture %s failed hr=%08lX", path.c_str(), static_cast<unsigned long>(hr));
@@ -424,7 +454,7 @@ void Stage::noteReferences(const char* when) {
     u->AddRef();
     return static_cast<long>(u->Release());
   };
-  log_.note("references %s dashboard=%ld device=%ld", when, references(dashboard_), references(device_));
+  log_.note("references %s dashboard=%ld device=%ld", when, references(dashboard_), references(host_));
 }
 
 void Stage::setCooperativeLevel(HRESULT level) {
@@ -457,7 +487,7 @@ void Stage::updateDeviceLoss() {
 // the window resized first for a new size), then its textures come again
 // through the texture utility function. A failed Reset is a fault; the
 // device stays waiting and the next frame tries again.
-void Stage::resetDevice() {
+std::vector<std::string> Stage::releaseTextures() {
   std::vector<std::string> names;
   for (auto& [name, t] : textures_) {
     names.push_back(name);
@@ -465,18 +495,27 @@ void Stage::resetDevice() {
     t = nullptr;
   }
   dashboard_ = nullptr;
+  return names;
+}
+
+void Stage::resizeWindow(int width, int height) {
+  if (width <= 0 || (width == width_ && height == height_)) return;
+  width_ = width;
+  height_ = height;
+  RECT r{0, 0, width_, height_};
+  AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
+  SetWindowPos(window_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOMOVE);
+  present_.BackBufferWidth = width_;
+  present_.BackBufferHeight = height_;
+}
+
+void Stage::resetDevice() {
+  tools_.settle();
+  const std::vector<std::string> names = releaseTextures();
   game_->onLostDevice();
-  if (loss_->width > 0 && (loss_->width != width_ || loss_->height != height_)) {
-    width_ = loss_->width;
-    height_ = loss_->height;
-    RECT r{0, 0, width_, height_};
-    AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
-    SetWindowPos(window_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOMOVE);
-    present_.BackBufferWidth = width_;
-    present_.BackBufferHeight = height_;
-  }
+  resizeWindow(loss_->width, loss_->height);
   D3DPRESENT_PARAMETERS pp = present_;
-  const HRESULT hr = device_->Reset(&pp);
+  const HRESULT hr = host_->Reset(&pp);
   log_.note("reset %dx%d hr=%08lX", width_, height_, static_cast<unsigned long>(hr));
   if (FAILED(hr)) {
     ++resetFaults_;
@@ -495,39 +534,84 @@ void Stage::resetDevice() {
   referencesAfterReset_ = true;
 }
 
+// Tools act on the real device (their patches are on its class); the game's
+// own device steps follow.
+void Stage::applyToolSteps(const FrameBlock& b) {
+  if (b.overlay) tools_.overlayStep(*b.overlay, device_);
+  if (b.methodTable) tools_.methodTableStep(*b.methodTable, device_);
+  if (b.toolDevice) tools_.toolDeviceStep(*b.toolDevice, d3d_, resetFaults_);
+  if (b.newDevice) replaceDevice(*b.newDevice);
+}
+
+// As a game does on a change of adapter or mode: everything of its own on
+// the device goes, then the device; a new device takes its place in the
+// device chain and the textures come again through the texture function.
+// Objects the plug-in still holds keep the old device alive; one reference
+// of the host's is kept to count them at the end.
+void Stage::replaceDevice(const NewDevice& wanted) {
+  tools_.settle();
+  noteReferences("before the loss");
+  const std::vector<std::string> names = releaseTextures();
+  game_->changeDevice(nullptr);
+  IDirect3DDevice9* old = device_;
+  retired_.push_back(old);
+  old->AddRef();
+  if (counting_) {
+    // Kept alive by the plug-in's references, as the real one is.
+    counting_->releaseByHost();
+    counting_ = nullptr;
+  }
+  const ULONG left = old->Release();
+  log_.note("device released, references left %lu", static_cast<unsigned long>(left - 1));
+  device_ = nullptr;
+  resizeWindow(wanted.width, wanted.height);
+  D3DPRESENT_PARAMETERS pp = present_;
+  const HRESULT hr = d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
+                                        D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE, &pp, &device_);
+  if (FAILED(hr) || !device_) {
+    log_.record("fault", "new device not created hr=%08lX", static_cast<unsigned long>(hr));
+    ExitProcess(7);  // nothing left to draw with
+  }
+  placeDevice();
+  game_->changeDevice(host_);
+  log_.note("new device %dx%d", width_, height_);
+  for (const std::string& name : names) createTexture(name);
+  referencesAfterReset_ = true;
+}
+
 // The world: sky, ground, a road to the horizon and the car's dashboard.
 void Stage::drawWorld() {
   const float w = static_cast<float>(width_), h = static_cast<float>(height_);
   const float horizon = h * 0.45f;
-  device_->SetRenderState(D3DRS_ZENABLE, FALSE);
-  device_->SetRenderState(D3DRS_LIGHTING, FALSE);
-  device_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
-  device_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-  device_->SetTexture(0, nullptr);
-  device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
-  device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
-  device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+  host_->SetRenderState(D3DRS_ZENABLE, FALSE);
+  host_->SetRenderState(D3DRS_LIGHTING, FALSE);
+  host_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+  host_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+  host_->SetTexture(0, nullptr);
+  host_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+  host_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+  host_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
   const D3DCOLOR skyTop = 0xFF3070C0, skyLow = 0xFF90C0E8, grass = 0xFF3C7A30, road = 0xFF505050;
   ColourVertex sky[4] = {{0, 0, 0, 1, skyTop}, {w, 0, 0, 1, skyTop}, {0, horizon, 0, 1, skyLow}, {w, horizon, 0, 1, skyLow}};
-  device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, sky, sizeof(ColourVertex));
+  host_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, sky, sizeof(ColourVertex));
   ColourVertex ground[4] = {{0, horizon, 0, 1, grass}, {w, horizon, 0, 1, grass}, {0, h, 0, 1, grass}, {w, h, 0, 1, grass}};
-  device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, ground, sizeof(ColourVertex));
+  host_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, ground, sizeof(ColourVertex));
   ColourVertex roadStrip[4] = {{w * 0.48f, horizon, 0, 1, road}, {w * 0.52f, horizon, 0, 1, road},
                                {w * 0.05f, h, 0, 1, road}, {w * 0.95f, h, 0, 1, road}};
-  device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, roadStrip, sizeof(ColourVertex));
+  host_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, roadStrip, sizeof(ColourVertex));
   if (dashboard_) {
     // The dashboard across the bottom: 512 x 192 screen pixels at 640 wide.
     const float dw = w * 0.8f, dh = dw * 0.375f, x = (w - dw) * 0.5f - 0.5f, y = h - dh - 0.5f;
     TexturedVertex q[4] = {{x, y, 0, 1, 0xFFFFFFFF, 0, 0}, {x + dw, y, 0, 1, 0xFFFFFFFF, 1, 0},
                            {x, y + dh, 0, 1, 0xFFFFFFFF, 0, 1}, {x + dw, y + dh, 0, 1, 0xFFFFFFFF, 1, 1}};
-    device_->SetTexture(0, dashboard_);
-    device_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
-    device_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
-    device_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-    device_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
-    device_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-    device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexturedVertex));
-    device_->SetTexture(0, nullptr);
+    host_->SetTexture(0, dashboard_);
+    host_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+    host_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    host_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    host_->SetSamplerState(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+    host_->SetSamplerState(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    host_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexturedVertex));
+    host_->SetTexture(0, nullptr);
   }
 }
 
@@ -535,13 +619,13 @@ void Stage::screenshot(const std::string& name) {
   IDirect3DSurface9* back = nullptr;
   IDirect3DSurface9* copy = nullptr;
   std::string path = options_.outputFolder + "\\" + name + ".png";
-  HRESULT hr = device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+  HRESULT hr = host_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
   if (SUCCEEDED(hr)) {
     D3DSURFACE_DESC desc{};
     back->GetDesc(&desc);
-    hr = device_->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr);
+    hr = host_->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr);
   }
-  if (SUCCEEDED(hr)) hr = device_->GetRenderTargetData(back, copy);
+  if (SUCCEEDED(hr)) hr = host_->GetRenderTargetData(back, copy);
   if (SUCCEEDED(hr)) hr = D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_PNG, copy, nullptr, nullptr);
   log_.note("screenshot %s %s", path.c_str(), SUCCEEDED(hr) ? "saved" : "failed");
   if (copy) copy->Release();
@@ -585,6 +669,7 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
       !stub(kGaugePointFunctionAddress, reinterpret_cast<void*>(&hostGaugePointFunction), options_.badGaugePrologue))
     return fail(error), 4;
   if (!createWindowAndDevice()) return 4;
+  if (scenario_.overlayBefore) tools_.overlayStep(OverlayStep::After, device_);
   if (!loadPlugin()) return 5;
   writeDeviceCalls(-1);
 
@@ -614,67 +699,75 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
     const FrameBlock* block = nullptr;
     if (nextBlock < scenario_.blocks.size() && scenario_.blocks[nextBlock].frame == frame_)
       block = &scenario_.blocks[nextBlock++];
+    tools_.takeNotes();
     if (block) applyBlock(*block);
     updateDeviceLoss();
     const std::int32_t mode = memory_.gameMode();
     const std::string phase = phaseName(mode, memory_.preStartTimer(), memory_.finishedFlag());
 
-    device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-    device_->BeginScene();
+    host_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    host_->BeginScene();
     // Nothing of the host's shows while the device is lost; its frame and
-    // gauge functions still run.
+    // gauge functions still run, unless the loss is a silent one.
     if (!deviceLost()) drawWorld();
     frameObject.frame = frame_;
     frameObject.bodySeconds = 0.0;
-    game_->takeCallSeconds();
-    const DeviceStateSnapshot stateBefore(device_);
-    double t0 = nowSeconds();
-    if (homeHoldMs_) startHomeRelease();
-    int frameResult = frameEntry(&frameObject);
-    double t1 = nowSeconds();
-    if (homeWatchFrames_ > 0) {
-      --homeWatchFrames_;
-      log_.note("home key state after the frame function %s", (GetAsyncKeyState(VK_HOME) & 0x8000) ? "down" : "up");
-    }
-    if (frameResult != frame_) ++resultFaults, log_.record("fault", "frame function result %d, expected %d", frameResult, frame_);
-    if (memory_.screenWord(0x14) != kHostScreenWidth || memory_.screenWord(0xB8) != kHostScreenWidth) {
-      ++widthFaults;
-      log_.record("fault", "screen-width words %u %u after the frame function", memory_.screenWord(0x14), memory_.screenWord(0xB8));
-    }
     gaugePoint.bodySeconds = 0.0;
-    double g0 = nowSeconds();
-    int gaugeResult = gaugeEntry(&frameObject);
-    double g1 = nowSeconds();
-    if (gaugeResult != kGaugePointResult) ++resultFaults, log_.record("fault", "gauge point result %d", gaugeResult);
-    {
-      const std::vector<std::string> changed = DeviceStateSnapshot(device_).differencesFrom(stateBefore);
-      if (!changed.empty()) {
-        ++stateFaults;
-        std::string names;
-        for (const std::string& c : changed) names += " " + c;
-        log_.record("fault", "device state changed by the plug-in:%s", names.c_str());
+    game_->takeCallSeconds();
+    // A silent loss: no frame, gauge or menu call reaches the plug-in.
+    const bool silent = loss_ && loss_->silent && deviceLost();
+    if (silent && !silentNoted_) log_.note("no plug-in call while the device is lost");
+    silentNoted_ = silent;
+    double t0 = 0, t1 = 0, g0 = 0, g1 = 0, m0 = 0, m1 = 0;
+    if (!silent) {
+      const DeviceStateSnapshot stateBefore(device_);
+      t0 = nowSeconds();
+      if (homeHoldMs_) startHomeRelease();
+      int frameResult = frameEntry(&frameObject);
+      t1 = nowSeconds();
+      if (homeWatchFrames_ > 0) {
+        --homeWatchFrames_;
+        log_.note("home key state after the frame function %s", (GetAsyncKeyState(VK_HOME) & 0x8000) ? "down" : "up");
       }
+      if (frameResult != frame_) ++resultFaults, log_.record("fault", "frame function result %d, expected %d", frameResult, frame_);
+      if (memory_.screenWord(0x14) != kHostScreenWidth || memory_.screenWord(0xB8) != kHostScreenWidth) {
+        ++widthFaults;
+        log_.record("fault", "screen-width words %u %u after the frame function", memory_.screenWord(0x14), memory_.screenWord(0xB8));
+      }
+      g0 = nowSeconds();
+      int gaugeResult = gaugeEntry(&frameObject);
+      g1 = nowSeconds();
+      if (gaugeResult != kGaugePointResult) ++resultFaults, log_.record("fault", "gauge point result %d", gaugeResult);
+      {
+        const std::vector<std::string> changed = DeviceStateSnapshot(device_).differencesFrom(stateBefore);
+        if (!changed.empty()) {
+          ++stateFaults;
+          std::string names;
+          for (const std::string& c : changed) names += " " + c;
+          log_.record("fault", "device state changed by the plug-in:%s", names.c_str());
+        }
+      }
+      m0 = nowSeconds();
+      if (menuOpen_ && plugin_) {
+        MenuKeys k = block ? block->keys : MenuKeys{};
+        if (k.any()) log_.note("menu keys %d %d %d %d %d %d", k.ignored, k.up, k.down, k.decrease, k.increase, k.select);
+        plugin_->HandleMenuInput(k.ignored, k.up, k.down, k.decrease, k.increase, k.select);
+        plugin_->DrawMenuPage();
+        double now = nowSeconds();
+        plugin_->Tick(static_cast<float>(now - lastTick));
+        lastTick = now;
+      } else {
+        lastTick = nowSeconds();
+      }
+      m1 = nowSeconds();
     }
-    double m0 = nowSeconds();
-    if (menuOpen_ && plugin_) {
-      MenuKeys k = block ? block->keys : MenuKeys{};
-      if (k.any()) log_.note("menu keys %d %d %d %d %d %d", k.ignored, k.up, k.down, k.decrease, k.increase, k.select);
-      plugin_->HandleMenuInput(k.ignored, k.up, k.down, k.decrease, k.increase, k.select);
-      plugin_->DrawMenuPage();
-      double now = nowSeconds();
-      plugin_->Tick(static_cast<float>(now - lastTick));
-      lastTick = now;
-    } else {
-      lastTick = nowSeconds();
-    }
-    double m1 = nowSeconds();
     const double hostGameUs = game_->takeCallSeconds() * 1e6;  // inside the plug-in's share
     game_->endFrame();
-    device_->EndScene();
+    host_->EndScene();
     if (block)
       for (const std::string& s : block->screenshots) screenshot(s);
     if (!deviceLost()) {
-      device_->Present(nullptr, nullptr, nullptr, nullptr);
+      host_->Present(nullptr, nullptr, nullptr, nullptr);
     } else if (!presentFailNoted_) {
       presentFailNoted_ = true;
       log_.note("present fails while the device is lost");
@@ -712,6 +805,7 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
     log_.note("plug-in destroyed");
   }
   writeDeviceCalls(scenario_.frames);
+  tools_.noteCounts();
   if (counting_)
     log_.note("device proxy references=%ld over-releases=%d faults-injected=%d", counting_->references(),
               counting_->overReleases(), counting_->faultsInjected());

@@ -12,6 +12,7 @@ struct StageOptions {
   std::string pluginPath = ".\\Plugins\\OSTREL.dll";
   bool pace = true;
   bool countDevice = false;  // the plug-in finds the counting proxy (also from the scenario)
+  bool hostProxy = false;    // the host draws and resets through that proxy too
   bool noPlugin = false;     // the host alone, for the baseline
   bool quietCalls = false;   // count the plug-in's calls without a line each
   int resourcesEvery = 0;    // note memory, handles and references every N frames (0: never)

@@ -29,7 +29,8 @@ std::string makeGameFolder(const std::string& name, const std::string& plugin) {
   return folder.string();
 }
 
-RunResult runHost(const std::string& gameFolder, const std::string& scenarioText, const std::string& extraArgs) {
+RunResult runHost(const std::string& gameFolder, const std::string& scenarioText, const std::string& extraArgs,
+                  unsigned limitSeconds) {
   RunResult result;
   {
     std::ofstream(gameFolder + "\\scenario.txt", std::ios::binary) << scenarioText;
@@ -52,9 +53,9 @@ RunResult runHost(const std::string& gameFolder, const std::string& scenarioText
     // environment says how much).
     const char* scale = std::getenv("OSTREL_TIME_SCALE");
     const int times = scale ? std::atoi(scale) : 1;
-    const DWORD limit = 900000u * static_cast<DWORD>(times > 1 ? times : 1);
+    const DWORD limit = limitSeconds * 1000u * static_cast<DWORD>(times > 1 ? times : 1);
     const ULONGLONG start = GetTickCount64();
-    if (WaitForSingleObject(pi.hProcess, limit) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, 99);
+    if (WaitForSingleObject(pi.hProcess, limit) == WAIT_TIMEOUT) TerminateProcess(pi.hProcess, kHangExitCode);
     result.seconds = static_cast<double>(GetTickCount64() - start) / 1000.0;
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);

@@ -17,7 +17,11 @@ struct RunResult {
 // stage (host, modules, game files) with `plugin` as Plugins\OSTREL.dll
 // (none when empty).
 std::string makeGameFolder(const std::string& name, const std::string& plugin);
-RunResult runHost(const std::string& gameFolder, const std::string& scenarioText, const std::string& extraArgs = "");
+// The run is stopped (exit code kHangExitCode) after `limitSeconds`, longer
+// where 32-bit code runs emulated.
+inline constexpr unsigned long kHangExitCode = 99;
+RunResult runHost(const std::string& gameFolder, const std::string& scenarioText, const std::string& extraArgs = "",
+                  unsigned limitSeconds = 900);
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
 std::string stageDir();

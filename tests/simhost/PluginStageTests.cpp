@@ -18,30 +18,12 @@
 #include <vector>
 
 #include "HostRun.h"
+#include "StageImages.h"
 #include "TestPaths.h"
 
 using namespace simhost_test;
 
 namespace {
-
-struct Rect {
-  int x0, y0, x1, y1;
-};
-
-template <typename Pred>
-int pixelsIn(const Image& img, Rect r, Pred pred) {
-  int n = 0;
-  for (int y = r.y0; y < r.y1 && y < static_cast<int>(img.height); ++y)
-    for (int x = r.x0; x < r.x1 && x < static_cast<int>(img.width); ++x) n += pred(img.at(x, y)) ? 1 : 0;
-  return n;
-}
-
-int red(std::uint32_t c) { return static_cast<int>((c >> 16) & 0xFF); }
-int green(std::uint32_t c) { return static_cast<int>((c >> 8) & 0xFF); }
-int blue(std::uint32_t c) { return static_cast<int>(c & 0xFF); }
-bool pureGreen(std::uint32_t c) { return green(c) > 200 && red(c) < 80 && blue(c) < 80; }
-bool pureRed(std::uint32_t c) { return red(c) > 200 && green(c) < 60 && blue(c) < 60; }
-bool white(std::uint32_t c) { return red(c) > 200 && green(c) > 200 && blue(c) > 200; }
 
 // Where the shipped defaults put the panels on the stage's 640 x 480 window.
 constexpr Rect kTirePanel{15, 195, 85, 300};
@@ -259,39 +241,6 @@ std::string twoSetFolder(const std::string& name) {
   }
   return folder;
 }
-
-// "<key>=<number>" in the first line holding `head`; -1 when missing.
-long figure(const std::string& text, const std::string& head, const std::string& key) {
-  std::size_t at = text.find(head);
-  if (at == std::string::npos) return -1;
-  std::size_t end = text.find('\n', at);
-  std::size_t k = text.find(" " + key + "=", at);
-  if (k == std::string::npos || k > end) return -1;
-  return std::strtol(text.c_str() + k + key.size() + 2, nullptr, 10);
-}
-
-// The tacho needle's angle in degrees, clockwise from pointing left (as its
-// definition counts), from its red pixels 25 to 85 texture pixels out from the
-// pivot (100, 128) of the 512 x 256 dashboard texture, wherever (and however
-// squeezed) the host put the dashboard for its window size. Pixels left of `fromX` (the damage diagram)
-// are not looked at. -1 when no needle shows.
-double needleAngle(const Image& img, int fromX) {
-  const double w = img.width, h = img.height, dw = w * 0.8, dh = dw * 0.375;
-  const double x0 = (w - dw) * 0.5 - 0.5, y0 = h - dh - 0.5, sx0 = dw / 512.0, sy0 = dh / 256.0;
-  double sx = 0, sy = 0;
-  int n = 0;
-  for (int y = static_cast<int>(y0); y < static_cast<int>(h); ++y)
-    for (int x = std::max(fromX, static_cast<int>(x0)); x < static_cast<int>(x0 + dw * 0.4); ++x) {
-      const double dx = (x - x0) / sx0 - 100.0, dy = (y - y0) / sy0 - 128.0, r = std::hypot(dx, dy);
-      if (r >= 25.0 && r <= 85.0 && pureRed(img.at(x, y))) sx += dx, sy += dy, ++n;
-    }
-  if (n < 10) return -1.0;
-  const double degrees = std::atan2(-sy, -sx) * 180.0 / 3.14159265358979;
-  return degrees < 0 ? degrees + 360.0 : degrees;
-}
-
-// 0 to 8000 rpm over 270 degrees.
-double tachoAngle(double rpm) { return rpm * 270.0 / 8000.0; }
 
 }  // namespace
 
