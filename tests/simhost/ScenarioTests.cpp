@@ -118,6 +118,34 @@ TEST(Scenario, DeviceLossAndResetLines) {
   EXPECT_EQ(reset.blocks[0].deviceLoss->width, 0);
 }
 
+// The device's life and the tools on it: a silent loss keeps the proxy out
+// (the plug-in must not learn of it), the host's own proxy brings it in.
+TEST(Scenario, ToolAndDeviceLifeLines) {
+  simhost::Scenario s = parseScenario(
+      "frames 9\noverlay before\nframe 1\noverlay late-thread\nmethod-table-hook jump\ntool-device create\n"
+      "frame 2\nlose-device 4 800 600 silent\nframe 3\nnew-device 720 540\noverlay off\n"
+      "method-table-hook off\ntool-device reset\n",
+      "s.txt");
+  EXPECT_TRUE(s.overlayBefore);
+  EXPECT_FALSE(s.countDevice);
+  EXPECT_EQ(s.blocks.at(0).overlay, simhost::OverlayStep::LateThread);
+  EXPECT_EQ(s.blocks[0].methodTable, simhost::MethodTableStep::Jump);
+  EXPECT_EQ(s.blocks[0].toolDevice, simhost::ToolDeviceStep::Create);
+  ASSERT_TRUE(s.blocks.at(1).deviceLoss);
+  EXPECT_TRUE(s.blocks[1].deviceLoss->silent);
+  EXPECT_EQ(s.blocks[1].deviceLoss->frames, 4);
+  EXPECT_EQ(s.blocks[1].deviceLoss->width, 800);
+  ASSERT_TRUE(s.blocks.at(2).newDevice);
+  EXPECT_EQ(s.blocks[2].newDevice->height, 540);
+  EXPECT_FALSE(s.blocks[2].deviceLoss);
+  EXPECT_EQ(s.blocks[2].overlay, simhost::OverlayStep::Off);
+  EXPECT_EQ(s.blocks[2].methodTable, simhost::MethodTableStep::Off);
+  EXPECT_EQ(s.blocks[2].toolDevice, simhost::ToolDeviceStep::Reset);
+  simhost::Scenario proxy = parseScenario("frames 9\nhost-proxy\nframe 2\nlose-device 4 silent\n", "s.txt");
+  EXPECT_TRUE(proxy.hostProxy);
+  EXPECT_TRUE(proxy.countDevice);
+}
+
 TEST(Scenario, DeviceMethodTableFollowsTheInterface) {
   using simhost::DeviceMethod;
   // Vtable order: spot checks at both ends and in the middle.
@@ -193,5 +221,13 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{"frames 5\nfail SetTexture 1\n", 2, "needs more values"},
                     BadCase{"frames 5\nframe 1\ncount-device\n", 3, "belongs before the first 'frame'"},
                     BadCase{"frames 5\nframe 1\nlose-device 1\n", 3, "out of range"},
-                    BadCase{"frames 5\nframe 1\nlose-device 4 800\n", 3, "takes FRAMES or FRAMES WIDTH HEIGHT"},
+                    BadCase{"frames 5\nframe 1\nlose-device 4 800\n", 3, "takes FRAMES [WIDTH HEIGHT] [silent]"},
+                    BadCase{"frames 5\nframe 1\nlose-device 4 quiet\n", 3, "takes FRAMES [WIDTH HEIGHT] [silent]"},
+                    BadCase{"frames 5\nframe 1\nnew-device 800\n", 3, "'new-device' takes nothing or WIDTH HEIGHT"},
+                    BadCase{"frames 5\nframe 1\noverlay before\n", 3, "belongs before the first 'frame'"},
+                    BadCase{"frames 5\noverlay after\n", 2, "only 'overlay before'"},
+                    BadCase{"frames 5\nframe 1\noverlay on\n", 3, "bad value 'on' for 'overlay'"},
+                    BadCase{"frames 5\nframe 1\nmethod-table-hook swap\n", 3, "bad value 'swap'"},
+                    BadCase{"frames 5\nframe 1\ntool-device\n", 3, "needs more values"},
+                    BadCase{"frames 5\nframe 1\nhost-proxy\n", 3, "belongs before the first 'frame'"},
                     BadCase{"frames 5\nframe 1\nreset-device 100 600\n", 3, "out of range"}));
