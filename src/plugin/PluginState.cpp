@@ -7,11 +7,14 @@
 namespace ostrel {
 namespace {
 
+// Spaces before the label of an entry that belongs to the one above it.
+constexpr std::size_t kIndentOfSubEntry = 5;
+
 // Each entry loads from the very file, section and key it is saved under, so
 // a saved value shows on the page after a restart.
 MenuItem pageEntry(const SettingRow& row) {
   MenuItem item;
-  item.label = (row.page.indented ? std::string(5, ' ') : std::string()) + row.page.label();
+  item.label = std::string(row.page.indented ? kIndentOfSubEntry : 0, ' ') + row.page.label();
   item.description = row.page.description();
   item.settingsFile = settingFile(row);
   item.settingsSection = row.section();
