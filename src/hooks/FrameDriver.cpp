@@ -18,9 +18,8 @@
 #include "plugin/FixedText.h"
 #include "plugin/Log.h"
 #include "plugin/Plugin.h"
-#include "plugin/PluginPaths.h"
-#include "plugin/Settings.h"
 #include "plugin/SteadyClock.h"
+#include "plugin/StoredSettings.h"
 
 namespace ostrel {
 
@@ -55,9 +54,7 @@ void reloadPanelsAndSettings() {
   if (hs.carDamagePanel) hs.carDamagePanel->reload();
   if (hs.tirePanel) hs.tirePanel->reload();
   if (hs.damagedPartTablePanel) hs.damagedPartTablePanel->reload();
-  const std::string file = settingsFilePath(FT("gauges"));
-  gaugesEnabled = readSettingInt(FT("Gauges"), FT("Enabled"), 1, file) != 0;
-  refreshRate = readSettingInt(FT("Gauges"), FT("RefreshRate"), 0, file);
+  takeStoredSettings(SettingTaken::kOnEnteringMenu);
 }
 
 // Rebuilds every renderer from its definition file, in place.

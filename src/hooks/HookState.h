@@ -6,6 +6,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "plugin/RunningSettings.h"  // gaugesEnabled, refreshRate
+
 namespace ostrel {
 
 class CarDamageHUD;
@@ -30,10 +32,5 @@ struct HookState {
 };
 
 HookState& hookState();
-
-// Settings switches: the Gauges switch and the refresh-rate cap (0 = none).
-// Written by the settings save and by the frame driver on entering mode 5.
-extern bool gaugesEnabled;
-extern std::int32_t refreshRate;
 
 }  // namespace ostrel

@@ -21,6 +21,7 @@
 #include "plugin/Log.h"
 #include "plugin/PluginPaths.h"
 #include "plugin/Settings.h"
+#include "plugin/StoredSettings.h"
 #include "plugin/WideText.h"
 
 namespace fs = std::filesystem;
@@ -176,8 +177,7 @@ void syncGaugeFolder(const std::string& name) {
 
 void loadHookConfiguration() {
   HookState& hs = hookState();
-  const std::string pluginSettings = settingsFilePath(pluginName());
-  hs.gaugeReloadKeyEnabled = readSettingInt(FT("Plugin"), FT("GaugeReloadKey"), 0, pluginSettings);
+  takeStoredSettings(SettingTaken::kAtStartup);
 
   // A player's own sets come first: the first definition to claim a texture keeps it.
   collectGaugeTextures(folderPath(FT("CustomGauges")));

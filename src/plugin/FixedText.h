@@ -57,3 +57,8 @@ constexpr std::uint32_t seedFor(std::uint32_t line, std::uint32_t counter) {
     thread_local const ::ostrel::fixedtext::Deciphered<sizeof(literal)> plain_(enciphered_); \
     return plain_.text;                                                                    \
   }())
+
+// FT_FN("text"): a plain function that yields FT("text"). A constexpr table
+// holds these, since the deciphered text itself exists only per thread, once
+// a call on that thread made it.
+#define FT_FN(literal) (+[]() -> const char* { return FT(literal); })

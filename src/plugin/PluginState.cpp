@@ -1,49 +1,31 @@
 #include "plugin/PluginState.h"
 
-#include "hooks/HookState.h"
 #include "plugin/FixedText.h"
-#include "plugin/PluginPaths.h"
-#include "plugin/Settings.h"
+#include "plugin/SettingsTable.h"
+#include "plugin/StoredSettings.h"
 
 namespace ostrel {
 namespace {
 
+// Spaces before the label of an entry that belongs to the one above it.
+constexpr std::size_t kIndentOfSubEntry = 5;
+
 // Each entry loads from the very file, section and key it is saved under, so
 // a saved value shows on the page after a restart.
-struct StoredSetting {
-  const char* feature;
-  const char* section;
-  const char* key;
-  std::int32_t defaultValue;
-};
-
-StoredSetting storedSetting(int entry) {
-  switch (entry) {
-    case kTireHudEntry: return {FT("TireHUD"), FT("HUD"), FT("Enabled"), 1};
-    case kCarDamageHudEntry: return {FT("carDamageHUD"), FT("HUD"), FT("Enabled"), 1};
-    case kAutohideEntry: return {FT("carDamageHUD"), FT("HUD"), FT("Autohide"), 1};
-    case kDamagedPartTableEntry: return {FT("DamagedPartTableHUD"), FT("HUD"), FT("Enabled"), 1};
-    case kGaugesEntry: return {FT("gauges"), FT("Gauges"), FT("Enabled"), 1};
-    default: return {FT("gauges"), FT("Gauges"), FT("RefreshRate"), 0};
-  }
-}
-
-MenuItem storedEntry(int entry, std::string label, std::string description) {
-  const StoredSetting s = storedSetting(entry);
+MenuItem pageEntry(const SettingRow& row) {
   MenuItem item;
-  item.label = std::move(label);
-  item.description = std::move(description);
-  item.settingsFile = settingsFilePath(s.feature);
-  item.settingsSection = s.section;
-  item.settingsKey = s.key;
-  const std::int32_t stored =
-      readSettingInt(item.settingsSection, item.settingsKey, s.defaultValue, item.settingsFile);
-  if (entry == kRefreshRateEntry) {
+  item.label = std::string(row.page.indented ? kIndentOfSubEntry : 0, ' ') + row.page.label();
+  item.description = row.page.description();
+  item.settingsFile = settingFile(row);
+  item.settingsSection = row.section();
+  item.settingsKey = row.key();
+  const std::int32_t stored = readStoredSetting(row);
+  if (row.page.kind == PageEntryKind::kWholeNumber) {
     item.kind = kWholeNumberItem;
-    item.value = stored;  // shown as stored, even outside 0..240
-    item.minimum = std::int32_t{0};
-    item.maximum = std::int32_t{240};
-    item.step = std::int32_t{5};
+    item.value = stored;  // shown as stored, even outside its range
+    item.minimum = row.minimum;
+    item.maximum = row.maximum;
+    item.step = row.step;
   } else {
     item.kind = kSwitchItem;
     item.value = stored != 0;
@@ -60,19 +42,8 @@ std::int32_t storedValue(const MenuItem& item) {
 }  // namespace
 
 PluginState::PluginState(IHostGame* hostGame) : host(hostGame) {
-  const std::string indent(5, ' ');
-  items.reserve(kPageEntryCount);
-  items.push_back(storedEntry(kTireHudEntry, FT("Tire HUD"),
-                              FT("Displays tire wear before the stage starts")));
-  items.push_back(storedEntry(kCarDamageHudEntry, FT("Car Damage HUD"), FT("Displays car damage")));
-  items.push_back(storedEntry(kAutohideEntry, indent + FT("Autohide"),
-                              FT("Only show car damage HUD if any damage has occured recently")));
-  items.push_back(storedEntry(kDamagedPartTableEntry, FT("Damaged Part Table"),
-                              FT("Displays car damage in a table after the stage is complete")));
-  items.push_back(storedEntry(kGaugesEntry, FT("Gauges"), FT("Enable custom dynamic gauges for the cars")));
-  items.push_back(storedEntry(
-      kRefreshRateEntry, indent + FT("Refresh Rate(Experimental)"),
-      FT("Experimental! 0 = Unlimited. Capped values may cause inconsistent frame rates.")));
+  for (const SettingRow& row : settingsTable())
+    if (row.onPage()) items.push_back(pageEntry(row));
 
   MenuItem save;
   save.label = std::string(59, ' ') + FT("Save Settings");
@@ -83,14 +54,14 @@ PluginState::PluginState(IHostGame* hostGame) : host(hostGame) {
 }
 
 void savePageSettings(PluginState& state) {
-  for (int entry = kTireHudEntry; entry <= kRefreshRateEntry; ++entry) {
-    if (entry >= static_cast<int>(state.items.size())) break;
-    const MenuItem& item = state.items[static_cast<std::size_t>(entry)];
-    const std::int32_t value = storedValue(item);
+  std::size_t entry = 0;
+  for (const SettingRow& row : settingsTable()) {
+    if (!row.onPage()) continue;
+    if (entry >= state.items.size()) break;
+    const std::int32_t value = storedValue(state.items[entry++]);
     // A failed write is not reported: the feedback is shown all the same.
-    writeSettingInt(item.settingsSection, item.settingsKey, value, item.settingsFile);
-    if (entry == kGaugesEntry) gaugesEnabled = value != 0;
-    if (entry == kRefreshRateEntry) refreshRate = value;
+    writeStoredSetting(row, value);
+    if (row.take) row.take(value);
   }
   state.saveFeedbackTimer = 1.0f;
 }

@@ -8,21 +8,10 @@ struct IHostGame;
 
 namespace ostrel {
 
-// Entry numbers of the settings page.
-enum PageEntry : int {
-  kTireHudEntry = 0,
-  kCarDamageHudEntry,
-  kAutohideEntry,
-  kDamagedPartTableEntry,
-  kGaugesEntry,
-  kRefreshRateEntry,
-  kSaveSettingsEntry,
-  kPageEntryCount,
-};
-
 class PluginState : public MenuPageState {
  public:
-  // Builds the seven entries and reads entries 0..5 from their settings files.
+  // One entry per settings table row that the page shows, each read from its
+  // settings file, in the table's order; then "Save Settings".
   explicit PluginState(IHostGame* host);
   PluginState(const PluginState&) = delete;
   PluginState& operator=(const PluginState&) = delete;
@@ -32,8 +21,8 @@ class PluginState : public MenuPageState {
   float saveFeedbackTimer = -1.0f;
 };
 
-// Writes entries 0..5 to their settings files, applies the gauge switch and
-// refresh rate at once and starts the save feedback.
+// Writes every entry that shows a setting to its settings file, hands each
+// value the running plug-in takes to it at once and starts the save feedback.
 void savePageSettings(PluginState& state);
 
 }  // namespace ostrel
