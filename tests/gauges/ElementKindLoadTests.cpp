@@ -15,8 +15,9 @@ struct NumberKey {
   std::string section, key;
 };
 
-// One section per kind, named kind_<keyword> (the loader logs the name lowered): images it can load, the range
-// form of the calibration, and "x" for every number its row lists.
+// One section per kind, named kind_<keyword> (the loader logs names lowered):
+// images it can load, the range form of the calibration, and "x" for every
+// number its row lists.
 std::string definitionOfEveryKind(std::vector<std::string>& sections, std::vector<NumberKey>& numbers) {
   std::string text;
   forEachElementKind([&](const ElementKind& kind) {
