@@ -5,15 +5,13 @@
 
 namespace ostrel::gauges {
 
-ColourObject::ColourObject(IDirect3DDevice9* device, const std::string& section,
-                           const std::string& file, const EffectList& effects)
-    : TextureObject(section, file) {
-  loadImage(device, keys::image(), rect);
-  min = readSettingFloat(section, keys::min(), 0.0f, file);
-  max = readSettingFloat(section, keys::max(), 0.0f, file);
-  colourFrom = readSettingHex(section, keys::colourFrom(), 0xFFFFFFFFu, file);
-  colourTo = readSettingHex(section, keys::colourTo(), 0xFFFFFFFFu, file);
-  bindEffect(effects);
+ColourObject::ColourObject(const ElementSource& source) : TextureObject(source.section, source.file) {
+  loadImage(source.device, keys::image(), rect);
+  min = readSettingFloat(source.section, keys::min(), 0.0f, source.file);
+  max = readSettingFloat(source.section, keys::max(), 0.0f, source.file);
+  colourFrom = readSettingHex(source.section, keys::colourFrom(), 0xFFFFFFFFu, source.file);
+  colourTo = readSettingHex(source.section, keys::colourTo(), 0xFFFFFFFFu, source.file);
+  bindEffect(source.effects);
 }
 
 void ColourObject::Draw(IDirect3DDevice9* device, GaugeValueContext& context, float) {

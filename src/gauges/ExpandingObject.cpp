@@ -5,15 +5,13 @@
 
 namespace ostrel::gauges {
 
-ExpandingObject::ExpandingObject(IDirect3DDevice9* device, const std::string& section,
-                                 const std::string& file, const EffectList& effects)
-    : TextureObject(section, file) {
-  loadImage(device, keys::image(), rect);
-  min = readSettingFloat(section, keys::min(), 0.0f, file);
-  max = readSettingFloat(section, keys::max(), 0.0f, file);
-  const std::string d = readSettingTextLower(section, keys::direction(), "", file);
+ExpandingObject::ExpandingObject(const ElementSource& source) : TextureObject(source.section, source.file) {
+  loadImage(source.device, keys::image(), rect);
+  min = readSettingFloat(source.section, keys::min(), 0.0f, source.file);
+  max = readSettingFloat(source.section, keys::max(), 0.0f, source.file);
+  const std::string d = readSettingTextLower(source.section, keys::direction(), "", source.file);
   direction = d == keys::directionUp() ? 2 : d == keys::directionDown() ? 3 : d == keys::directionLeft() ? 0 : 1;
-  bindEffect(effects);
+  bindEffect(source.effects);
 }
 
 void ExpandingObject::Draw(IDirect3DDevice9* device, GaugeValueContext& context, float) {

@@ -1,5 +1,5 @@
 #pragma once
-// The eight gauge element kinds.
+// The classes of the gauge element kinds (GaugeElementKinds.h has their rows).
 #include <cstdint>
 #include <vector>
 
@@ -12,8 +12,7 @@ namespace ostrel::gauges {
 // One image per gear index 0..7, the one of the current gear drawn.
 class GearObject : public TextureObject {
  public:
-  GearObject(IDirect3DDevice9* device, const std::string& section, const std::string& file,
-             const EffectList& effects);
+  explicit GearObject(const ElementSource& source);
   void Draw(IDirect3DDevice9* device, GaugeValueContext& context, float frameTime) override;
   TexturedRect gears[8];
 };
@@ -21,8 +20,7 @@ class GearObject : public TextureObject {
 // A needle turned about its pivot by a value, with a damped spring.
 class RotatingObject : public TextureObject {
  public:
-  RotatingObject(IDirect3DDevice9* device, const std::string& section, const std::string& file,
-                 const EffectList& effects);
+  explicit RotatingObject(const ElementSource& source);
   void Draw(IDirect3DDevice9* device, GaugeValueContext& context, float frameTime) override;
   TexturedRect rect;
   float pivotX = 0.0f, pivotY = 0.0f;
@@ -37,8 +35,7 @@ class RotatingObject : public TextureObject {
 // An image shown while a condition holds.
 class SimpleObject : public TextureObject {
  public:
-  SimpleObject(IDirect3DDevice9* device, const std::string& section, const std::string& file,
-               const EffectList& effects);
+  explicit SimpleObject(const ElementSource& source);
   void Draw(IDirect3DDevice9* device, GaugeValueContext& context, float frameTime) override;
   TexturedRect rect;
   float threshold = 0.0f;
@@ -47,8 +44,7 @@ class SimpleObject : public TextureObject {
 // A number drawn with a digit-strip font, optionally turned.
 class NumberObject : public TextureObject {
  public:
-  NumberObject(IDirect3DDevice9* device, const std::string& section, const std::string& file,
-               const EffectList& effects, FontList& fonts);
+  explicit NumberObject(const ElementSource& source);
   void Draw(IDirect3DDevice9* device, GaugeValueContext& context, float frameTime) override;
   DigitFont* font = nullptr;
   std::int32_t format = 1;
@@ -65,8 +61,7 @@ class NumberObject : public TextureObject {
 // A bar: the image cropped to the value's fraction from one edge.
 class ExpandingObject : public TextureObject {
  public:
-  ExpandingObject(IDirect3DDevice9* device, const std::string& section, const std::string& file,
-                  const EffectList& effects);
+  explicit ExpandingObject(const ElementSource& source);
   void Draw(IDirect3DDevice9* device, GaugeValueContext& context, float frameTime) override;
   TexturedRect rect;
   float min = 0.0f, max = 0.0f;
@@ -76,8 +71,7 @@ class ExpandingObject : public TextureObject {
 // An image always shown.
 class StaticObject : public TextureObject {
  public:
-  StaticObject(IDirect3DDevice9* device, const std::string& section, const std::string& file,
-               const EffectList& effects);
+  explicit StaticObject(const ElementSource& source);
   void Draw(IDirect3DDevice9* device, GaugeValueContext& context, float frameTime) override;
   TexturedRect rect;
 };
@@ -85,8 +79,7 @@ class StaticObject : public TextureObject {
 // An image tinted between two colours by the value's fraction.
 class ColourObject : public TextureObject {
  public:
-  ColourObject(IDirect3DDevice9* device, const std::string& section, const std::string& file,
-               const EffectList& effects);
+  explicit ColourObject(const ElementSource& source);
   void Draw(IDirect3DDevice9* device, GaugeValueContext& context, float frameTime) override;
   TexturedRect rect;
   float min = 0.0f, max = 0.0f;
@@ -97,8 +90,7 @@ class ColourObject : public TextureObject {
 // to the value's angle.
 class PieObject : public TextureObject {
  public:
-  PieObject(IDirect3DDevice9* device, const std::string& section, const std::string& file,
-            const EffectList& effects);
+  explicit PieObject(const ElementSource& source);
   ~PieObject() override;
   void Draw(IDirect3DDevice9* device, GaugeValueContext& context, float frameTime) override;
   IDirect3DTexture9* texture = nullptr;

@@ -71,11 +71,13 @@ inline const char* right() { return FT("Right"); }
 inline const char* bottom() { return FT("Bottom"); }
 
 // Alignment and direction keywords.
+inline const char* alignLeft() { return FT("left"); }
 inline const char* alignRight() { return FT("right"); }
 inline const char* alignCentre() { return FT("centre"); }
 inline const char* alignCenter() { return FT("center"); }
 inline const char* directionUp() { return FT("up"); }
 inline const char* directionDown() { return FT("down"); }
 inline const char* directionLeft() { return FT("left"); }
+inline const char* directionRight() { return FT("right"); }
 
 }  // namespace ostrel::gauges::keys

@@ -7,6 +7,7 @@
 #include <set>
 #include <sstream>
 
+#include "gauges/GaugeElementKinds.h"
 #include "gauges/GaugeKeywords.h"
 #include "gauges/GaugeValueId.h"
 #include "gauges/NumberFormats.h"
@@ -96,55 +97,50 @@ std::vector<std::string> valueKeywords() {
 
 enum class Num { None, Float, Int, Hex };
 
-// What each section kind accepts. Calibration points and gear images are
-// matched by their stems.
-struct Kind {
-  std::string type;
-  std::vector<std::string> keys;
-  bool calibration = false;
-  bool gearImages = false;
-};
-
-std::vector<Kind> kinds() {
-  using namespace keys;
-  const std::vector<std::string> common{lower(type()), lower(posX()), lower(posY()), lower(valueSource()),
-                                        lower(colour()), lower(effectName())};
-  auto with = [&](std::vector<std::string> extra) {
-    extra.insert(extra.end(), common.begin(), common.end());
-    return extra;
-  };
-  const std::vector<std::string> cal{lower(rangeForm()), lower(angleMin()), lower(angleMax()), lower(valueMin()),
-                                     lower(valueMax())};
-  std::vector<std::string> needle = with({lower(image()), lower(pivotX()), lower(pivotY()), lower(instant()),
-                                          lower(speed()), lower(stiffness()), lower(damping())});
-  needle.insert(needle.end(), cal.begin(), cal.end());
-  std::vector<std::string> pie = with({lower(image())});
-  pie.insert(pie.end(), cal.begin(), cal.end());
-  return {
-      {typeEffect(), {lower(type()), lower(mode()), lower(blinkPeriod()), lower(effectColour()), lower(trigger()),
-                      lower(threshold())}},
-      {typeGear(), with({}), false, true},
-      {typeNeedle(), needle, true},
-      {typeLight(), with({lower(image()), lower(threshold())})},
-      {typeBar(), with({lower(image()), lower(min()), lower(max()), lower(direction())})},
-      {typeNumber(), with({lower(format()), lower(align()), lower(angle()), lower(font())})},
-      {typeStatic(), with({lower(image())})},
-      {typeColour(), with({lower(image()), lower(min()), lower(max()), lower(colourFrom()), lower(colourTo())})},
-      {typePie(), pie, true},
-      {typeRefresh(), {lower(type()), lower(left()), lower(top()), lower(right()), lower(bottom())}},
-  };
+Num numberOf(ParamType type) {
+  switch (type) {
+    case ParamType::Number: return Num::Float;
+    case ParamType::Whole: return Num::Int;
+    case ParamType::Colour: return Num::Hex;
+    default: return Num::None;
+  }
 }
 
-Num numberKind(const std::string& k) {
-  using namespace keys;
-  for (const char* f : {posX(), posY(), pivotX(), pivotY(), speed(), stiffness(), damping(), angleMin(), angleMax(),
-                        valueMin(), valueMax(), threshold(), min(), max(), angle(), blinkPeriod()})
-    if (k == lower(f)) return Num::Float;
-  for (const char* i : {instant(), setOption(), left(), top(), right(), bottom()})
-    if (k == lower(i)) return Num::Int;
-  for (const char* h : {colour(), colourFrom(), colourTo(), effectColour()})
-    if (k == lower(h)) return Num::Hex;
-  return Num::None;
+// What a section of one Type accepts: for elements their row's keys, then
+// those every element reads, then the calibration's.
+struct Kind {
+  std::string type;
+  std::vector<const Param*> params;
+  const ElementKind* element = nullptr;  // null: an effect or a refresh rectangle
+};
+
+std::vector<const Param*> paramsOf(std::initializer_list<const ParamList*> lists) {
+  std::vector<const Param*> out;
+  for (const ParamList* list : lists)
+    if (list)
+      for (const Param& p : *list) out.push_back(&p);
+  return out;
+}
+
+std::vector<Kind> kinds() {
+  std::vector<Kind> all{{keys::typeEffect(), paramsOf({&kEffectParams})}};
+  forEachElementKind([&](const ElementKind& k) {
+    const ParamList* calibration = k.calibrated ? &kCalibrationParams : nullptr;
+    all.push_back({k.keyword(), paramsOf({&k.params, &kEveryElementParams, calibration}), &k});
+  });
+  all.push_back({keys::typeRefresh(), paramsOf({&kRefreshParams})});
+  return all;
+}
+
+// Every parameter of every section kind: a key holds the same type wherever
+// it is read, so numbers are checked by key in any section.
+std::vector<const Param*> everyParam() {
+  std::vector<const Param*> all =
+      paramsOf({&kTextureParams, &kEffectParams, &kEveryElementParams, &kCalibrationParams, &kRefreshParams});
+  forEachElementKind([&](const ElementKind& k) {
+    for (const Param& p : k.params) all.push_back(&p);
+  });
+  return all;
 }
 
 // What the conversion of `text` leaves unread, trailing blanks aside
@@ -168,6 +164,26 @@ int pointIndex(const std::string& k, const std::string& stem) {
   const std::string digits = k.substr(stem.size());
   if (digits.size() > 3 || digits.find_first_not_of("0123456789") != std::string::npos) return -1;
   return std::stoi(digits);
+}
+
+// Whether lower-case `k` is the key of `p` (for a numbered key: one of its numbers).
+bool isKeyOf(const std::string& k, const Param& p) {
+  if (p.indexes == 0) return k == lower(p.key());
+  const int n = pointIndex(k, lower(p.key()));
+  return n >= 0 && (p.indexes == kPointList || n < p.indexes);
+}
+
+// The keys of a section kind as "did you mean" offers them: the plain keys,
+// then each numbered key (a point list by its first number).
+std::vector<std::string> keysOf(const std::vector<const Param*>& params) {
+  std::vector<std::string> out;
+  for (const Param* p : params)
+    if (p->indexes == 0) out.push_back(lower(p->key()));
+  for (const Param* p : params) {
+    const int count = p->indexes == kPointList ? 1 : p->indexes;
+    for (int n = 0; n < count; ++n) out.push_back(lower(p->key()) + std::to_string(n));
+  }
+  return out;
 }
 
 class Linter {
@@ -216,8 +232,7 @@ class Linter {
         effectsSoFar_.insert(name);
         continue;
       }
-      if (type == keys::typeRefresh()) continue;
-      checkElement(s, *kind, sections);
+      if (kind->element) checkElement(s, *kind->element, sections);
     }
     return out_;
   }
@@ -262,7 +277,7 @@ class Linter {
   }
 
   void checkTexture(const Section& s) {
-    const std::vector<std::string> valid{lower(keys::target()), lower(keys::replacement()), lower(keys::setOption())};
+    const std::vector<std::string> valid = keysOf(paramsOf({&kTextureParams}));
     for (const Entry& e : s.entries)
       if (std::find(valid.begin(), valid.end(), lower(e.key)) == valid.end())
         add(true, s.name, e.key, unknown(FT("key"), e.key, valid));
@@ -286,31 +301,21 @@ class Linter {
   void checkKeys(const Section& s, const Kind& kind) {
     for (const Entry& e : s.entries) {
       const std::string k = lower(e.key);
-      if (std::find(kind.keys.begin(), kind.keys.end(), k) != kind.keys.end()) continue;
-      if (kind.calibration && (pointIndex(k, lower(keys::anglePoint())) >= 0 ||
-                               pointIndex(k, lower(keys::valuePoint())) >= 0))
-        continue;
-      if (kind.gearImages) {
-        const int g = pointIndex(k, lower(keys::gearImage()));
-        if (g >= 0 && g <= 7) continue;
-      }
-      std::vector<std::string> valid = kind.keys;
-      if (kind.calibration) {
-        valid.push_back(lower(keys::anglePoint()) + "0");
-        valid.push_back(lower(keys::valuePoint()) + "0");
-      }
-      if (kind.gearImages)
-        for (int g = 0; g < 8; ++g) valid.push_back(lower(keys::gearImage()) + std::to_string(g));
-      add(true, s.name, e.key, unknown(FT("key"), e.key, valid));
+      if (std::none_of(kind.params.begin(), kind.params.end(), [&](const Param* p) { return isKeyOf(k, *p); }))
+        add(true, s.name, e.key, unknown(FT("key"), e.key, keysOf(kind.params)));
     }
+  }
+
+  Num numberKind(const std::string& k) const {
+    for (const Param* p : everyParam_)
+      if (isKeyOf(k, *p) && numberOf(p->type) != Num::None) return numberOf(p->type);
+    return Num::None;
   }
 
   void checkNumbers(const Section& s) {
     for (const Entry& e : s.entries) {
       const std::string k = lower(e.key);
-      Num n = numberKind(k);
-      if (n == Num::None && (pointIndex(k, lower(keys::anglePoint())) >= 0 || pointIndex(k, lower(keys::valuePoint())) >= 0))
-        n = Num::Float;
+      const Num n = numberKind(k);
       if (n == Num::None || e.value.empty()) continue;
       bool ok = true;
       if (n == Num::Float) {
@@ -423,48 +428,62 @@ class Linter {
     }
   }
 
-  void checkElement(const Section& s, const Kind& kind, const std::vector<Section>& sections) {
-    const std::string& type = kind.type;
-    const bool light = type == keys::typeLight();
-    if (type != keys::typeGear() && type != keys::typeStatic())
-      checkValueKeyword(s, keys::valueSource(), light, true);
+  // An element's checks, in the order its messages come: the value source,
+  // its words and font (in row order), the calibration, its images, the
+  // effect it names.
+  void checkElement(const Section& s, const ElementKind& kind, const std::vector<Section>& sections) {
+    if (kind.value != ValueUse::Unused)
+      checkValueKeyword(s, keys::valueSource(), kind.value == ValueUse::Condition, true);
     else if (!s.value(lower(keys::valueSource())).empty())
       checkValueKeyword(s, keys::valueSource(), false, false);
-    if (type == keys::typeNumber()) {
+    for (const Param& p : kind.params) checkWord(s, p);
+    if (kind.calibrated) checkCalibration(s);
+    for (const Param& p : kind.params)
+      if (p.type == ParamType::Image) checkElementImage(s, p);
+    checkEffectName(s, kind, sections);
+  }
+
+  void checkWord(const Section& s, const Param& p) {
+    if (p.type == ParamType::NumberFormat) {
       std::vector<std::string> formats;
       for (int f = 0; f < kNumberFormatCount; ++f) formats.push_back(numberFormatKeyword(f));
-      checkKeyword(s, keys::format(), formats, FT("number format"));
-      if (lower(s.value(lower(keys::format()))) == numberFormatKeyword(0))
-        add(false, s.name, keys::format(), FT("format none draws no text"));
-      checkKeyword(s, keys::align(), {FT("left"), keys::alignRight(), keys::alignCentre(), keys::alignCenter()},
-                   FT("alignment"));
-      const std::string font = s.value(lower(keys::font()));
+      checkKeyword(s, p.key(), formats, FT("number format"));
+      if (lower(s.value(lower(p.key()))) == numberFormatKeyword(0))
+        add(false, s.name, p.key(), FT("format none draws no text"));
+    } else if (p.type == ParamType::Choice) {
+      std::vector<std::string> words;
+      for (FixedText w : p.choices->words)
+        if (w) words.push_back(w());
+      checkKeyword(s, p.key(), words, p.choices->what());
+    } else if (p.type == ParamType::Font) {
+      const std::string font = s.value(lower(p.key()));
       if (font.empty())
-        add(true, s.name, keys::font(), FT("no Font: the number is not drawn"));
+        add(true, s.name, p.key(), FT("no Font: the number is not drawn"));
       else
-        checkImage(s.name, keys::font(), font);
+        checkImage(s.name, p.key(), font);
     }
-    if (type == keys::typeBar())
-      checkKeyword(s, keys::direction(), {keys::directionUp(), keys::directionDown(), keys::directionLeft(), FT("right")},
-                   FT("direction"));
-    if (kind.calibration) checkCalibration(s);
-    if (type == keys::typeGear()) {
-      for (int g = 0; g < 8; ++g) {
-        const std::string key = std::string(keys::gearImage()) + std::to_string(g);
-        const std::string name = s.value(lower(key));
-        if (!name.empty()) checkImage(s.name, key, name);
-      }
-    } else if (type != keys::typeNumber()) {
-      const std::string name = s.value(lower(keys::image()));
-      if (name.empty())
-        add(true, s.name, keys::image(), FT("no Image: the element draws nothing"));
-      else
-        checkImage(s.name, keys::image(), name);
+  }
+
+  // One image the element draws, or numbered images each of which may be missing.
+  void checkElementImage(const Section& s, const Param& p) {
+    for (int n = 0; n < p.indexes; ++n) {
+      const std::string key = p.key() + std::to_string(n);
+      const std::string name = s.value(lower(key));
+      if (!name.empty()) checkImage(s.name, key, name);
     }
+    if (p.indexes != 0) return;
+    const std::string name = s.value(lower(p.key()));
+    if (name.empty())
+      add(true, s.name, p.key(), std::string(FT("no ")) + p.key() + FT(": the element draws nothing"));
+    else
+      checkImage(s.name, p.key(), name);
+  }
+
+  void checkEffectName(const Section& s, const ElementKind& kind, const std::vector<Section>& sections) {
     const std::string effect = lower(s.value(lower(keys::effectName())));
     if (effect.empty()) return;
-    if (type == keys::typeNeedle()) {
-      add(false, s.name, keys::effectName(), FT("needles take no effect"));
+    if (kind.effectIgnored) {
+      add(false, s.name, keys::effectName(), kind.effectIgnored());
       return;
     }
     if (effectsSoFar_.count(effect)) return;
@@ -479,6 +498,7 @@ class Linter {
 
   std::string file_;
   const LintOptions& options_;
+  const std::vector<const Param*> everyParam_ = everyParam();
   std::set<std::string> effectsSoFar_;
   std::vector<LintMessage> out_;
 };

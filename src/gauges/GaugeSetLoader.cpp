@@ -4,6 +4,7 @@
 #include "gauges/CarDataFile.h"
 #include "gauges/CheckedSets.h"
 #include "gauges/GaugeEffectReader.h"
+#include "gauges/GaugeElementKinds.h"
 #include "gauges/GaugeElements.h"
 #include "gauges/GaugeKeywords.h"
 #include "gauges/GaugeLint.h"
@@ -15,6 +16,18 @@
 #include <memory>
 
 namespace ostrel {
+namespace {
+
+// The element of the kind whose keyword is `type`; null when no kind has it.
+std::unique_ptr<gauges::TextureObject> makeElement(const std::string& type, const gauges::ElementSource& source) {
+  std::unique_ptr<gauges::TextureObject> made;
+  gauges::forEachElementKind([&]<class Row>(const Row& row) {
+    if (!made && type == row.keyword()) made = std::make_unique<typename Row::Class>(source);
+  });
+  return made;
+}
+
+}  // namespace
 
 void TextureHandler::loadGaugeSet() {
   using namespace gauges;
@@ -47,23 +60,7 @@ void TextureHandler::loadGaugeSet() {
     }
     // Elements read their keys under the name as written (the readers ignore
     // case), so their messages name the section the way the author does.
-    std::unique_ptr<TextureObject> element;
-    if (t == keys::typeGear())
-      element = std::make_unique<GearObject>(device, written, file, effects);
-    else if (t == keys::typeNeedle())
-      element = std::make_unique<RotatingObject>(device, written, file, effects);
-    else if (t == keys::typeLight())
-      element = std::make_unique<SimpleObject>(device, written, file, effects);
-    else if (t == keys::typeBar())
-      element = std::make_unique<ExpandingObject>(device, written, file, effects);
-    else if (t == keys::typeNumber())
-      element = std::make_unique<NumberObject>(device, written, file, effects, fonts);
-    else if (t == keys::typeStatic())
-      element = std::make_unique<StaticObject>(device, written, file, effects);
-    else if (t == keys::typeColour())
-      element = std::make_unique<ColourObject>(device, written, file, effects);
-    else if (t == keys::typePie())
-      element = std::make_unique<PieObject>(device, written, file, effects);
+    std::unique_ptr<TextureObject> element = makeElement(t, {device, written, file, effects, fonts});
     if (element) {
       logText(std::string(FT("Gauges: element ")) + section);
       elements.push_back(element.release());

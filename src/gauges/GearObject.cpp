@@ -5,12 +5,10 @@
 
 namespace ostrel::gauges {
 
-GearObject::GearObject(IDirect3DDevice9* device, const std::string& section, const std::string& file,
-                       const EffectList& effects)
-    : TextureObject(section, file) {
+GearObject::GearObject(const ElementSource& source) : TextureObject(source.section, source.file) {
   for (int i = 0; i < 8; ++i)
-    loadImage(device, keys::gearImage() + std::to_string(i), gears[i]);
-  bindEffect(effects);
+    loadImage(source.device, keys::gearImage() + std::to_string(i), gears[i]);
+  bindEffect(source.effects);
 }
 
 void GearObject::Draw(IDirect3DDevice9* device, GaugeValueContext&, float) {

@@ -13,26 +13,24 @@
 
 namespace ostrel::gauges {
 
-NumberObject::NumberObject(IDirect3DDevice9* device, const std::string& section,
-                           const std::string& file, const EffectList& effects, FontList& fonts)
-    : TextureObject(section, file) {
-  format = numberFormatFromKeyword(readSettingTextLower(section, keys::format(), "", file));
-  const std::string a = readSettingTextLower(section, keys::align(), "", file);
+NumberObject::NumberObject(const ElementSource& source) : TextureObject(source.section, source.file) {
+  format = numberFormatFromKeyword(readSettingTextLower(source.section, keys::format(), "", source.file));
+  const std::string a = readSettingTextLower(source.section, keys::align(), "", source.file);
   alignment = a == keys::alignRight() ? 1 : (a == keys::alignCentre() || a == keys::alignCenter()) ? 2 : 0;
-  angle = readSettingFloat(section, keys::angle(), 0.0f, file);
-  const std::string fontName = readSettingText(section, keys::font(), "", file);
+  angle = readSettingFloat(source.section, keys::angle(), 0.0f, source.file);
+  const std::string fontName = readSettingText(source.section, keys::font(), "", source.file);
   if (!fontName.empty()) {
-    for (DigitFont* f : fonts)
+    for (DigitFont* f : source.fonts)
       if (f && f->name == fontName) font = f;
     if (!font) {
-      auto* created = new DigitFont(device, fontName, folder + fontName);
-      fonts.push_back(created);
+      auto* created = new DigitFont(source.device, fontName, folder + fontName);
+      source.fonts.push_back(created);
       font = created;
       // Later numbers sharing the font stay quiet.
       if (!created->rect.texture) logImageProblem(keys::font(), fontName, created->imagePath);
     }
   }
-  bindEffect(effects);
+  bindEffect(source.effects);
 }
 
 void NumberObject::Draw(IDirect3DDevice9* device, GaugeValueContext& context, float) {

@@ -8,17 +8,15 @@
 
 namespace ostrel::gauges {
 
-PieObject::PieObject(IDirect3DDevice9* device, const std::string& section, const std::string& file,
-                     const EffectList& effects)
-    : TextureObject(section, file) {
+PieObject::PieObject(const ElementSource& source) : TextureObject(source.section, source.file) {
   TexturedRect image;
-  if (!loadImage(device, keys::image(), image)) return;
+  if (!loadImage(source.device, keys::image(), image)) return;
   texture = image.texture;
   image.texture = nullptr;  // the pie keeps the reference
   width = image.width;
   height = image.height;
   readCalibration(angles, values);
-  bindEffect(effects);
+  bindEffect(source.effects);
 }
 
 PieObject::~PieObject() {

@@ -7,16 +7,14 @@
 
 namespace ostrel::gauges {
 
-RotatingObject::RotatingObject(IDirect3DDevice9* device, const std::string& section,
-                               const std::string& file, const EffectList&)
-    : TextureObject(section, file) {
-  loadImage(device, keys::image(), rect);
-  pivotX = readSettingFloat(section, keys::pivotX(), 0.0f, file);
-  pivotY = readSettingFloat(section, keys::pivotY(), 0.0f, file);
-  instant = readSettingInt(section, keys::instant(), 0, file);
-  speedFactor = readSettingFloat(section, keys::speed(), 10.0f, file) * 1.5f;
-  stiffness = readSettingFloat(section, keys::stiffness(), 30.0f, file);
-  damping = readSettingFloat(section, keys::damping(), 2.0f, file);
+RotatingObject::RotatingObject(const ElementSource& source) : TextureObject(source.section, source.file) {
+  loadImage(source.device, keys::image(), rect);
+  pivotX = readSettingFloat(source.section, keys::pivotX(), 0.0f, source.file);
+  pivotY = readSettingFloat(source.section, keys::pivotY(), 0.0f, source.file);
+  instant = readSettingInt(source.section, keys::instant(), 0, source.file);
+  speedFactor = readSettingFloat(source.section, keys::speed(), 10.0f, source.file) * 1.5f;
+  stiffness = readSettingFloat(source.section, keys::stiffness(), 30.0f, source.file);
+  damping = readSettingFloat(source.section, keys::damping(), 2.0f, source.file);
   readCalibration(angles, values);
   // A needle has no effect: it always shows.
 }

@@ -5,12 +5,10 @@
 
 namespace ostrel::gauges {
 
-SimpleObject::SimpleObject(IDirect3DDevice9* device, const std::string& section,
-                           const std::string& file, const EffectList& effects)
-    : TextureObject(section, file) {
-  loadImage(device, keys::image(), rect);
-  threshold = readSettingFloat(section, keys::threshold(), 0.0f, file);
-  bindEffect(effects);
+SimpleObject::SimpleObject(const ElementSource& source) : TextureObject(source.section, source.file) {
+  loadImage(source.device, keys::image(), rect);
+  threshold = readSettingFloat(source.section, keys::threshold(), 0.0f, source.file);
+  bindEffect(source.effects);
 }
 
 void SimpleObject::Draw(IDirect3DDevice9* device, GaugeValueContext& context, float) {

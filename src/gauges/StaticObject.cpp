@@ -4,11 +4,9 @@
 
 namespace ostrel::gauges {
 
-StaticObject::StaticObject(IDirect3DDevice9* device, const std::string& section,
-                           const std::string& file, const EffectList& effects)
-    : TextureObject(section, file) {
-  loadImage(device, keys::image(), rect);
-  bindEffect(effects);
+StaticObject::StaticObject(const ElementSource& source) : TextureObject(source.section, source.file) {
+  loadImage(source.device, keys::image(), rect);
+  bindEffect(source.effects);
 }
 
 void StaticObject::Draw(IDirect3DDevice9* device, GaugeValueContext&, float) {

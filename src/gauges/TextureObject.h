@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "KVX/D3D9Helpers.h"
+#include "gauges/DigitFont.h"
 #include "gauges/GaugeEffect.h"
 #include "gauges/GaugeValueContext.h"
 #include "gauges/GaugeValueId.h"
@@ -15,6 +16,18 @@
 namespace ostrel::gauges {
 
 using EffectList = std::vector<GaugeEffect*>;
+
+// What the loader makes an element from: the device, the element's section
+// (as the author wrote its name) of the definition file, and the effects and
+// fonts of the set read so far. Every element class has a constructor that
+// takes it, which is what GaugeElementKinds.h's rows call.
+struct ElementSource {
+  IDirect3DDevice9* device;
+  const std::string& section;
+  const std::string& file;
+  const EffectList& effects;
+  FontList& fonts;
+};
 
 // The folder of a file path, with a trailing "/" (either separator accepted).
 std::string folderOf(const std::string& path);
