@@ -19,11 +19,11 @@ namespace ostrel {
 
 namespace {
 
-// Until the loader can make a base image for a given surface, the renderer
-// asks for one matching it and gets what the loader makes.
-HRESULT loadBaseImageFor(IDirect3DDevice9* device, const std::string& file, const D3DSURFACE_DESC&,
+// A base image exactly the size and format of the surface drawn on, as
+// UpdateSurface copies only between identical ones.
+HRESULT loadBaseImageFor(IDirect3DDevice9* device, const std::string& file, const D3DSURFACE_DESC& surface,
                          IDirect3DTexture9** image, std::string* loader) {
-  return loadGaugeBaseImage(device, file, hookState().textureLoadTrampoline, image, loader);
+  return loadGaugeBaseImage(device, file, hookState().textureLoadTrampoline, surface, image, loader);
 }
 
 // Bytes of one pixel of the formats a managed host texture is read back in;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "DeviceMethods.h"
+#include "ImageFiles.h"
 
 namespace simhost {
 namespace {
@@ -50,6 +51,20 @@ const std::map<std::string, Field>& namedFields() {
       {"car-slot", {Block::GaugeBlock, 8, false}},
   };
   return fields;
+}
+
+// Direct3D 9 texture formats a scenario may ask for, by name.
+const std::map<std::string, std::uint32_t>& textureFormats() {
+  auto fourCc = [](const char* c) {
+    return static_cast<std::uint32_t>(c[0]) | static_cast<std::uint32_t>(c[1]) << 8 |
+           static_cast<std::uint32_t>(c[2]) << 16 | static_cast<std::uint32_t>(c[3]) << 24;
+  };
+  static const std::map<std::string, std::uint32_t> formats = {
+      {"UNKNOWN", 0},    {"R8G8B8", 20},    {"A8R8G8B8", 21}, {"X8R8G8B8", 22}, {"R5G6B5", 23},
+      {"X1R5G5B5", 24},  {"A1R5G5B5", 25},  {"A4R4G4B4", 26}, {"X4R4G4B4", 30}, {"A8B8G8R8", 32},
+      {"X8B8G8R8", 33},  {"L8", 50},        {"A16B16G16R16F", 113},             {"A32B32G32R32F", 116},
+      {"DXT1", fourCc("DXT1")}, {"DXT3", fourCc("DXT3")}, {"DXT5", fourCc("DXT5")}};
+  return formats;
 }
 
 const std::map<std::string, Block>& blockNames() {
@@ -232,8 +247,44 @@ void parseBlockLine(const LineParser& p, FrameBlock& block) {
     else if (p.word(1) == "none") slot = false;
     else p.fail("bad value '" + p.word(1) + "' for '" + key + "' (present or none)");
   } else if (key == "texture") {
-    p.expectCount(2);
-    block.textures.push_back(p.word(1));
+    TextureRequest t;
+    t.path = p.word(1);
+    for (std::size_t n = 2; n < p.count(); ++n) {
+      const std::string& option = p.word(n);
+      if (option == "format") {
+        const std::string& name = p.word(++n);
+        const auto found = textureFormats().find(name.rfind("D3DFMT_", 0) == 0 ? name.substr(7) : name);
+        if (found == textureFormats().end()) p.fail("unknown texture format '" + name + "'");
+        t.format = found->second;
+      } else if (option == "pool") {
+        const std::string& pool = p.word(++n);
+        if (pool == "default") t.pool = 0;
+        else if (pool == "managed") t.pool = 1;
+        else if (pool == "systemmem") t.pool = 2;
+        else p.fail("bad pool '" + pool + "' (default, managed or systemmem)");
+      } else if (option == "size") {
+        if (p.word(n + 1) == "D3DX_DEFAULT") {
+          ++n;
+          t.width = t.height = 0;
+        } else {
+          t.width = static_cast<std::uint32_t>(p.integerIn(n + 1, 1, 16384));
+          t.height = static_cast<std::uint32_t>(p.integerIn(n + 2, 1, 16384));
+          n += 2;
+        }
+      } else {
+        p.fail("unknown texture option '" + option + "' (format, pool, size)");
+      }
+    }
+    block.textures.push_back(t);
+  } else if (key == "write-image") {
+    if (p.count() != 4 && p.count() != 6) p.fail("'write-image' takes SOURCE PATH KIND [W H]");
+    ImageFileRequest r{p.word(1), p.word(2), p.word(3)};
+    if (!imageKindNamed(r.kind)) p.fail("unknown image kind '" + r.kind + "' (" + imageKindNames() + ")");
+    if (p.count() == 6) {
+      r.width = static_cast<std::uint32_t>(p.integerIn(4, 1, 8192));
+      r.height = static_cast<std::uint32_t>(p.integerIn(5, 1, 8192));
+    }
+    block.imageFiles.push_back(r);
   } else if (key == "screenshot") {
     p.expectCount(2);
     for (char c : p.word(1))

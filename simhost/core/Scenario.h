@@ -63,11 +63,30 @@ enum class OverlayStep { After, LateThread, Off };    // "overlay after|late-thr
 enum class MethodTableStep { Call, Jump, Off };       // "method-table-hook call|jump|off"
 enum class ToolDeviceStep { Create, Reset, Release };  // "tool-device create|reset|release"
 
+// "texture PATH [format F] [pool P] [size W H]": the host creates a texture
+// from PATH through its texture utility function, asking for format F
+// (Direct3D 9's number; 0, UNKNOWN, is "as the file"), pool P (0 default,
+// 1 managed, 2 system memory) and W x H (0: D3DX_DEFAULT, the file's size).
+struct TextureRequest {
+  std::string path;
+  std::uint32_t format = 0;
+  std::uint32_t pool = 0;
+  std::uint32_t width = 0, height = 0;
+};
+
+// "write-image SOURCE PATH KIND [W H]": the host writes the image SOURCE
+// (scaled to W x H when given) as a file of KIND (ImageFiles.h) at PATH.
+struct ImageFileRequest {
+  std::string source, path, kind;
+  std::uint32_t width = 0, height = 0;
+};
+
 struct FrameBlock {
   int frame = 0;
   int line = 0;
   std::vector<Poke> pokes;
-  std::vector<std::string> textures;     // created through the texture utility module
+  std::vector<ImageFileRequest> imageFiles;  // written before the textures
+  std::vector<TextureRequest> textures;     // created through the texture utility module
   std::vector<std::string> screenshots;  // PNG names, taken at the end of the frame
   std::optional<bool> menuOpen;
   MenuKeys keys;                         // pressed on this frame only

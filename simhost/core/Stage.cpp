@@ -20,6 +20,7 @@
 #include "DeviceTools.h"
 #include "HostGame.h"
 #include "HostMemory.h"
+#include "ImageFiles.h"
 
 namespace simhost {
 namespace {
@@ -112,9 +113,12 @@ std::string phaseName(std::int32_t mode, float preStart, std::int32_t finished) 
   return "mode" + std::to_string(mode);
 }
 
-bool endsWithNoCase(const std::string& s, const char* tail) {
-  std::size_t n = std::strlen(tail);
-  return s.size() >= n && _stricmp(s.c_str() + s.size() - n, tail) == 0;
+// The car's dashboard: a texture file whose name starts with "dashboard",
+// whatever its kind (dashboard.png, dashboard.jpg, dashboard-dxt1.dds...).
+bool isDashboardFile(const std::string& path) {
+  const std::size_t slash = path.find_last_of("\\/");
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  return _strnicmp(name.c_str(), "dashboard", 9) == 0;
 }
 
 class Stage {
@@ -134,13 +138,14 @@ class Stage {
   void applyBlock(const FrameBlock& b);
   void stepValues();
   void noteResources();
-  void createTexture(const std::string& path);
+  void createTexture(const TextureRequest& request);
+  void writeImageFile(const ImageFileRequest& request);
   // Device loss: the cooperative level the frame has, and the Reset after it.
   void updateDeviceLoss();
   void setCooperativeLevel(HRESULT level);
   void resetDevice();
   // The host's textures released, their names kept to make them again.
-  std::vector<std::string> releaseTextures();
+  std::vector<TextureRequest> releaseTextures();
   void resizeWindow(int width, int height);
   // The device released and a new one made (a change of adapter or mode).
   void replaceDevice(const NewDevice& wanted);
@@ -177,6 +182,7 @@ class Stage {
   PluginAbi* plugin_ = nullptr;
   TextureFunction textureFunction_ = nullptr;
   std::map<std::string, IDirect3DTexture9*> textures_;
+  std::map<std::string, TextureRequest> requests_;  // how each was asked for, for a Reset
   IDirect3DTexture9* dashboard_ = nullptr;
   D3DPRESENT_PARAMETERS present_{};
   int width_ = 0, height_ = 0;          // the back buffer's size
@@ -347,7 +353,8 @@ void Stage::applyBlock(const FrameBlock& b) {
   if (b.damageRecordPresent) memory_.setDamageRecordPresent(*b.damageRecordPresent);
   if (b.engineRecordPresent) memory_.setEngineRecordPresent(*b.engineRecordPresent);
   applyToolSteps(b);
-  for (const std::string& t : b.textures) createTexture(t);
+  for (const ImageFileRequest& f : b.imageFiles) writeImageFile(f);
+  for (const TextureRequest& t : b.textures) createTexture(t);
   if (counting_)
     for (const DeviceFault& f : b.faults)
       counting_->addFault(static_cast<DeviceMethod>(f.method), f.nth, static_cast<HRESULT>(f.result));
@@ -429,23 +436,65 @@ void Stage::stepValues() {
   }
 }
 
-void Stage::createTexture(const std::string& path) {
+void Stage::createTexture(const TextureRequest& request) {
+  const std::string& path = request.path;
+  requests_[path] = request;
   IDirect3DTexture9* texture = nullptr;
   D3DXIMAGE_INFO info{};
-  HRESULT hr = textureFunction_(host_, path.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, D3DFMT_UNKNOWN,
-                                D3DPOOL_DEFAULT, D3DX_DEFAULT, D3DX_DEFAULT, 0, &info, nullptr, &texture);
+  const D3DPOOL pool = request.pool == 1 ? D3DPOOL_MANAGED : request.pool == 2 ? D3DPOOL_SYSTEMMEM : D3DPOOL_DEFAULT;
+  HRESULT hr = textureFunction_(host_, path.c_str(), request.width ? request.width : D3DX_DEFAULT,
+                                request.height ? request.height : D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                                static_cast<D3DFORMAT>(request.format), pool, D3DX_DEFAULT, D3DX_DEFAULT, 0, &info,
+                                nullptr, &texture);
   if (FAILED(hr) || !texture) {
     log_.note("texture %s failed hr=%08lX", path.c_str(), static_cast<unsigned long>(hr));
+    if (isDashboardFile(path)) dashboard_ = nullptr;  // the car has no dashboard texture now
     return;
   }
   D3DSURFACE_DESC desc{};
   texture->GetLevelDesc(0, &desc);
-  log_.note("texture %s %ux%u levels=%lu usage=%lu", path.c_str(), desc.Width, desc.Height,
-            static_cast<unsigned long>(texture->GetLevelCount()), static_cast<unsigned long>(desc.Usage));
+  log_.note("texture %s %ux%u levels=%lu usage=%lu format=%u pool=%u", path.c_str(), desc.Width, desc.Height,
+            static_cast<unsigned long>(texture->GetLevelCount()), static_cast<unsigned long>(desc.Usage),
+            static_cast<unsigned>(desc.Format), static_cast<unsigned>(desc.Pool));
   IDirect3DTexture9*& slot = textures_[path];
   if (slot) slot->Release();
   slot = texture;
-  if (endsWithNoCase(path, "dashboard.png")) dashboard_ = texture;
+  if (isDashboardFile(path)) dashboard_ = texture;
+}
+
+// The source read (scaled when asked) into 0xAARRGGBB pixels through D3DX,
+// then written by the host's own encoders, or by D3DX for JPEG.
+void Stage::writeImageFile(const ImageFileRequest& request) {
+  D3DXIMAGE_INFO info{};
+  HRESULT hr = D3DXGetImageInfoFromFileA(request.source.c_str(), &info);
+  const UINT w = request.width ? request.width : info.Width, h = request.height ? request.height : info.Height;
+  IDirect3DSurface9* surface = nullptr;
+  if (SUCCEEDED(hr))
+    hr = device_->CreateOffscreenPlainSurface(w, h, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &surface, nullptr);
+  if (SUCCEEDED(hr))
+    hr = D3DXLoadSurfaceFromFileA(surface, nullptr, nullptr, request.source.c_str(), nullptr, D3DX_FILTER_TRIANGLE, 0,
+                                  nullptr);
+  const ImageKind kind = *imageKindNamed(request.kind);
+  if (SUCCEEDED(hr) && kind == ImageKind::Jpg) {
+    hr = D3DXSaveSurfaceToFileA(request.path.c_str(), D3DXIFF_JPG, surface, nullptr, nullptr);
+  } else if (SUCCEEDED(hr)) {
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(w) * h);
+    D3DLOCKED_RECT locked{};
+    hr = surface->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+    if (SUCCEEDED(hr)) {
+      for (UINT y = 0; y < h; ++y)
+        std::memcpy(&pixels[static_cast<std::size_t>(y) * w], static_cast<const char*>(locked.pBits) + y * locked.Pitch, w * 4);
+      surface->UnlockRect();
+      const std::string bytes = encodeImage(kind, pixels, w, h);
+      std::FILE* out = std::fopen(request.path.c_str(), "wb");
+      const bool written = out && std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+      if (out) std::fclose(out);
+      if (!written) hr = E_FAIL;
+    }
+  }
+  if (surface) surface->Release();
+  log_.note("image file %s %s %ux%u %s", request.path.c_str(), request.kind.c_str(), w, h,
+            SUCCEEDED(hr) ? "written" : "failed");
 }
 
 void Stage::noteReferences(const char* when) {
@@ -487,10 +536,10 @@ void Stage::updateDeviceLoss() {
 // the window resized first for a new size), then its textures come again
 // through the texture utility function. A failed Reset is a fault; the
 // device stays waiting and the next frame tries again.
-std::vector<std::string> Stage::releaseTextures() {
-  std::vector<std::string> names;
+std::vector<TextureRequest> Stage::releaseTextures() {
+  std::vector<TextureRequest> names;
   for (auto& [name, t] : textures_) {
-    names.push_back(name);
+    names.push_back(requests_[name]);
     if (t) t->Release();
     t = nullptr;
   }
@@ -511,7 +560,7 @@ void Stage::resizeWindow(int width, int height) {
 
 void Stage::resetDevice() {
   tools_.settle();
-  const std::vector<std::string> names = releaseTextures();
+  const std::vector<TextureRequest> names = releaseTextures();
   game_->onLostDevice();
   resizeWindow(loss_->width, loss_->height);
   D3DPRESENT_PARAMETERS pp = present_;
@@ -527,7 +576,7 @@ void Stage::resetDevice() {
   setCooperativeLevel(D3D_OK);
   loss_.reset();
   presentFailNoted_ = false;
-  for (const std::string& name : names) createTexture(name);
+  for (const TextureRequest& request : names) createTexture(request);
   // Counted where "before the loss" was, at the start of a frame, once a
   // frame is through: the plug-in's renderers, made again from the new
   // textures, take what they hold on their first frame.
@@ -551,7 +600,7 @@ void Stage::applyToolSteps(const FrameBlock& b) {
 void Stage::replaceDevice(const NewDevice& wanted) {
   tools_.settle();
   noteReferences("before the loss");
-  const std::vector<std::string> names = releaseTextures();
+  const std::vector<TextureRequest> names = releaseTextures();
   game_->changeDevice(nullptr);
   IDirect3DDevice9* old = device_;
   retired_.push_back(old);
@@ -575,7 +624,7 @@ void Stage::replaceDevice(const NewDevice& wanted) {
   placeDevice();
   game_->changeDevice(host_);
   log_.note("new device %dx%d", width_, height_);
-  for (const std::string& name : names) createTexture(name);
+  for (const TextureRequest& request : names) createTexture(request);
   referencesAfterReset_ = true;
 }
 

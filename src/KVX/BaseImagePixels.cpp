@@ -20,33 +20,62 @@ void unpremultiply(std::vector<std::uint8_t>& bgra) {
   }
 }
 
+ImageSize fitWithin(ImageSize size, std::uint32_t maxWidth, std::uint32_t maxHeight) {
+  double scale = 1.0;
+  if (maxWidth && size.width > maxWidth) scale = std::min(scale, static_cast<double>(maxWidth) / size.width);
+  if (maxHeight && size.height > maxHeight) scale = std::min(scale, static_cast<double>(maxHeight) / size.height);
+  if (scale >= 1.0) return size;
+  auto side = [scale](std::uint32_t n, std::uint32_t most) {
+    const auto s = static_cast<std::uint32_t>(std::max(1.0, std::floor(n * scale + 0.5)));
+    return most ? std::min(s, most) : s;
+  };
+  return {side(size.width, maxWidth), side(size.height, maxHeight)};
+}
+
+BilinearRows::BilinearRows(std::uint32_t width, std::uint32_t height, std::uint32_t toWidth, std::uint32_t toHeight)
+    : width_(width), height_(height), toWidth_(toWidth), toHeight_(toHeight) {
+  columns_.reserve(toWidth);
+  for (std::uint32_t x = 0; x < toWidth; ++x) columns_.push_back(tap(x, width, toWidth));
+}
+
+// Source position of a target pixel centre, clamped to the source's pixel centres.
+BilinearRows::Tap BilinearRows::tap(std::uint32_t to, std::uint32_t from, std::uint32_t toSize) const {
+  if (from == 0 || toSize == 0) return {0, 0, 0.0f};
+  float s = (static_cast<float>(to) + 0.5f) * static_cast<float>(from) / static_cast<float>(toSize) - 0.5f;
+  s = std::clamp(s, 0.0f, static_cast<float>(from - 1));
+  const auto s0 = static_cast<std::uint32_t>(s);
+  return {s0, std::min(s0 + 1, from - 1), s - static_cast<float>(s0)};
+}
+
+BilinearRows::Rows BilinearRows::sourceRows(std::uint32_t y) const {
+  const Tap t = tap(y, height_, toHeight_);
+  return {t.x0, t.x1};
+}
+
+void BilinearRows::makeRow(const std::uint8_t* first, const std::uint8_t* second, std::uint32_t y,
+                           std::uint8_t* out) const {
+  const float fy = tap(y, height_, toHeight_).f;
+  for (std::uint32_t x = 0; x < toWidth_; ++x) {
+    const Tap& c = columns_[x];
+    const std::uint8_t *a = first + c.x0 * 4, *b = first + c.x1 * 4, *d = second + c.x0 * 4, *e = second + c.x1 * 4;
+    for (std::size_t k = 0; k < 4; ++k) {
+      const float top = static_cast<float>(a[k]) * (1 - c.f) + static_cast<float>(b[k]) * c.f;
+      const float bottom = static_cast<float>(d[k]) * (1 - c.f) + static_cast<float>(e[k]) * c.f;
+      out[static_cast<std::size_t>(x) * 4 + k] = static_cast<std::uint8_t>(std::lround(top * (1 - fy) + bottom * fy));
+    }
+  }
+}
+
 std::vector<std::uint8_t> resampleBilinear(const std::vector<std::uint8_t>& bgra, std::uint32_t width,
                                            std::uint32_t height, std::uint32_t toWidth, std::uint32_t toHeight) {
   std::vector<std::uint8_t> out(static_cast<std::size_t>(toWidth) * toHeight * 4);
   if (width == 0 || height == 0 || bgra.size() < static_cast<std::size_t>(width) * height * 4) return out;
-  auto texel = [&](std::uint32_t x, std::uint32_t y, std::size_t c) {
-    return static_cast<float>(bgra[(static_cast<std::size_t>(y) * width + x) * 4 + c]);
-  };
-  // Source position of a target pixel centre, clamped to the source's pixel centres.
-  auto source = [](std::uint32_t to, std::uint32_t from, std::uint32_t toSize) {
-    const float s = (static_cast<float>(to) + 0.5f) * static_cast<float>(from) / static_cast<float>(toSize) - 0.5f;
-    return std::clamp(s, 0.0f, static_cast<float>(from - 1));
-  };
+  const BilinearRows rows(width, height, toWidth, toHeight);
+  const std::size_t stride = static_cast<std::size_t>(width) * 4;
   for (std::uint32_t y = 0; y < toHeight; ++y) {
-    const float sy = source(y, height, toHeight);
-    const std::uint32_t y0 = static_cast<std::uint32_t>(sy), y1 = std::min(y0 + 1, height - 1);
-    const float fy = sy - static_cast<float>(y0);
-    for (std::uint32_t x = 0; x < toWidth; ++x) {
-      const float sx = source(x, width, toWidth);
-      const std::uint32_t x0 = static_cast<std::uint32_t>(sx), x1 = std::min(x0 + 1, width - 1);
-      const float fx = sx - static_cast<float>(x0);
-      for (std::size_t c = 0; c < 4; ++c) {
-        const float top = texel(x0, y0, c) * (1 - fx) + texel(x1, y0, c) * fx;
-        const float bottom = texel(x0, y1, c) * (1 - fx) + texel(x1, y1, c) * fx;
-        out[(static_cast<std::size_t>(y) * toWidth + x) * 4 + c] =
-            static_cast<std::uint8_t>(std::lround(top * (1 - fy) + bottom * fy));
-      }
-    }
+    const BilinearRows::Rows r = rows.sourceRows(y);
+    rows.makeRow(bgra.data() + r.first * stride, bgra.data() + r.second * stride, y,
+                 out.data() + static_cast<std::size_t>(y) * toWidth * 4);
   }
   return out;
 }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "KVX/ComRelease.h"
+#include "KVX/FilledTexture.h"
 #include "KVX/ImageDecoder.h"
 #include "KVX/Matrix4.h"
 #include "plugin/FixedText.h"
@@ -86,26 +87,21 @@ HRESULT loadTextureFromFile(IDirect3DDevice9* device, const std::wstring& path,
   *width = static_cast<std::int32_t>(w);
   *height = static_cast<std::int32_t>(h);
   IDirect3DTexture9* created = nullptr;
-  hr = device->CreateTexture(w, h, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &created, nullptr);
-  if (SUCCEEDED(hr)) {
-    D3DLOCKED_RECT locked{};
-    hr = created->LockRect(0, &locked, nullptr, D3DLOCK_DISCARD);
-    if (SUCCEEDED(hr)) {
-      // Rows go at the texture's pitch, which may be wider than the image.
-      for (UINT row = 0; row < h; ++row)
-        memcpy(static_cast<BYTE*>(locked.pBits) + static_cast<size_t>(row) * locked.Pitch,
-               pixels.data() + static_cast<size_t>(row) * w * 4, static_cast<size_t>(w) * 4);
-      hr = created->UnlockRect(0);
-    }
-  }
+  hr = createFilledTexture(
+      device, w, h,
+      [&](std::uint8_t* bits, INT pitch) {
+        // Rows go at the texture's pitch, which may be wider than the image.
+        for (UINT row = 0; row < h; ++row)
+          memcpy(bits + static_cast<size_t>(row) * pitch, pixels.data() + static_cast<size_t>(row) * w * 4,
+                 static_cast<size_t>(w) * 4);
+      },
+      &created);
   if (SUCCEEDED(hr)) {
     // Two texels of margin: a bilinear sample next to the visible pixels
     // still falls inside the box.
     if (visible) *visible = visibleBounds(pixels.data(), static_cast<std::int32_t>(w), static_cast<std::int32_t>(h), 2);
     *texture = created;
-    created = nullptr;
   }
-  releaseCom(created);
   return hr;
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "KVX/ComRelease.h"
+#include "KVX/FilledTexture.h"
 #include "KVX/ImageDecoder.h"
 
 namespace ostrel {
@@ -31,36 +32,24 @@ HRESULT decodeAtlasImage(const std::wstring& path, AtlasImage& image) {
 HRESULT createAtlasTexture(IDirect3DDevice9* device, const std::vector<AtlasImage>& images,
                            const AtlasLayout& layout, IDirect3DTexture9** texture) {
   if (!device || !texture || images.size() != layout.spots.size()) return E_INVALIDARG;
-  IDirect3DTexture9* created = nullptr;
-  HRESULT hr = device->CreateTexture(static_cast<UINT>(layout.width), static_cast<UINT>(layout.height), 1, 0,
-                                     D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &created, nullptr);
-  if (SUCCEEDED(hr)) {
-    D3DLOCKED_RECT locked{};
-    hr = created->LockRect(0, &locked, nullptr, 0);
-    if (SUCCEEDED(hr)) {
-      auto* bits = static_cast<std::uint8_t*>(locked.pBits);
-      // Everything outside the boxes is the padding: transparent black.
-      for (std::int32_t row = 0; row < layout.height; ++row)
-        std::memset(bits + static_cast<std::size_t>(row) * locked.Pitch, 0, static_cast<std::size_t>(layout.width) * 4);
-      for (std::size_t i = 0; i < images.size(); ++i) {
-        const AtlasImage& image = images[i];
-        const AtlasLayout::Spot spot = layout.spots[i];
-        if (spot.x < 0 || image.visible.empty()) continue;
-        const std::size_t boxWidth = static_cast<std::size_t>(image.visible.right - image.visible.left);
-        const std::int32_t rows = image.visible.bottom - image.visible.top;
-        for (std::int32_t row = 0; row < rows; ++row)
-          std::memcpy(bits + static_cast<std::size_t>(spot.y + row) * locked.Pitch + static_cast<std::size_t>(spot.x) * 4,
-                      image.boxPixels.data() + static_cast<std::size_t>(row) * boxWidth * 4, boxWidth * 4);
-      }
-      hr = created->UnlockRect(0);
-    }
-  }
-  if (SUCCEEDED(hr)) {
-    *texture = created;
-    created = nullptr;
-  }
-  releaseCom(created);
-  return hr;
+  return createFilledTexture(
+      device, static_cast<UINT>(layout.width), static_cast<UINT>(layout.height),
+      [&](std::uint8_t* bits, INT pitch) {
+        // Everything outside the boxes is the padding: transparent black.
+        for (std::int32_t row = 0; row < layout.height; ++row)
+          std::memset(bits + static_cast<std::size_t>(row) * pitch, 0, static_cast<std::size_t>(layout.width) * 4);
+        for (std::size_t i = 0; i < images.size(); ++i) {
+          const AtlasImage& image = images[i];
+          const AtlasLayout::Spot spot = layout.spots[i];
+          if (spot.x < 0 || image.visible.empty()) continue;
+          const std::size_t boxWidth = static_cast<std::size_t>(image.visible.right - image.visible.left);
+          const std::int32_t rows = image.visible.bottom - image.visible.top;
+          for (std::int32_t row = 0; row < rows; ++row)
+            std::memcpy(bits + static_cast<std::size_t>(spot.y + row) * pitch + static_cast<std::size_t>(spot.x) * 4,
+                        image.boxPixels.data() + static_cast<std::size_t>(row) * boxWidth * 4, boxWidth * 4);
+        }
+      },
+      texture);
 }
 
 void atlasQuad(Vertex2D* t, const TexelBounds& visible, std::int32_t width, std::int32_t height,

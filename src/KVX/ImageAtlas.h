@@ -29,8 +29,8 @@ inline constexpr std::int32_t kAtlasPadding = 1;
 // loadTextureFromFile gives).
 HRESULT decodeAtlasImage(const std::wstring& path, AtlasImage& image);
 
-// A managed texture of the layout's size, transparent but for the boxes at
-// their spots. `images` and `layout.spots` run in the same order.
+// A texture of the layout's size (managed; default-pool on an Ex device, see
+// KVX/FilledTexture.h), transparent but for the boxes at their spots. `images` and `layout.spots` run in the same order.
 HRESULT createAtlasTexture(IDirect3DDevice9* device, const std::vector<AtlasImage>& images,
                            const AtlasLayout& layout, IDirect3DTexture9** texture);
 

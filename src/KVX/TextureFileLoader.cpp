@@ -1,12 +1,9 @@
 #include "KVX/TextureFileLoader.h"
 
 #include <cstdio>
-#include <cstring>
-#include <vector>
 
-#include "KVX/BaseImagePixels.h"
+#include "KVX/BaseImageTexture.h"
 #include "KVX/ComRelease.h"
-#include "KVX/ImageDecoder.h"
 #include "plugin/FixedText.h"
 #include "plugin/Log.h"
 
@@ -77,54 +74,80 @@ TextureFileLoader chooseTextureFileLoader(const char* runtimeName, void* hostFun
 }
 
 HRESULT decodeGaugeBaseImage(IDirect3DDevice9* device, const std::string& file, IDirect3DTexture9** texture) {
+  if (file.empty()) return E_INVALIDARG;
+  return makeBaseImageTexture(device, widenSystemPath(file), D3DFMT_A8R8G8B8, 0, 0, texture);
+}
+
+HRESULT decodeGaugeBaseImage(IDirect3DDevice9* device, const std::string& file, const D3DSURFACE_DESC& target,
+                             IDirect3DTexture9** texture) {
+  if (file.empty()) return E_INVALIDARG;
+  return makeBaseImageTexture(device, widenSystemPath(file), target.Format, target.Width, target.Height, texture);
+}
+
+D3DSURFACE_DESC levelZeroDescription(IDirect3DTexture9* texture) {
+  D3DSURFACE_DESC desc{};
+  if (!texture || FAILED(texture->GetLevelDesc(0, &desc))) desc = D3DSURFACE_DESC{};
+  return desc;
+}
+
+namespace {
+
+// Which loader serves: d3dx9_43.dll is looked for once; without it the
+// host's function (known only once the texture hook is in) and the other
+// libraries are looked for on each load, which is rare: once per claimed
+// texture.
+TextureFileLoader currentLoader(void* hostFunction) {
+  const char* const* names = d3dxRuntimeNames();
+  static const TextureFileLoader runtime = chooseTextureFileLoader(names[0], nullptr, nullptr, 0);
+  if (runtime.function) return runtime;
+  TextureFileLoader fallback = chooseTextureFileLoader(nullptr, hostFunction, names + 1, kRuntimeCount - 1);
+  reportMissingRuntimeOnce(fallback);
+  return fallback;
+}
+
+bool matches(const D3DSURFACE_DESC& made, const D3DSURFACE_DESC& target) {
+  return made.Format == target.Format && made.Width == target.Width && made.Height == target.Height;
+}
+
+}  // namespace
+
+HRESULT loadGaugeBaseImageWith(const TextureFileLoader& loader, IDirect3DDevice9* device, const std::string& file,
+                               const D3DSURFACE_DESC& target, IDirect3DTexture9** texture, std::string* origin) {
   if (!device || !texture || file.empty()) return E_INVALIDARG;
   *texture = nullptr;
-  std::vector<BYTE> pixels;
-  UINT w = 0, h = 0;
-  HRESULT hr = decodeImageFile(widenSystemPath(file), pixels, w, h);
-  if (FAILED(hr)) return hr;
-  unpremultiply(pixels);
-  const UINT tw = nextPowerOfTwo(w), th = nextPowerOfTwo(h);
-  if (tw != w || th != h) pixels = resampleBilinear(pixels, w, h, tw, th);
-  IDirect3DTexture9* created = nullptr;
-  hr = device->CreateTexture(tw, th, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &created, nullptr);
-  if (SUCCEEDED(hr)) {
-    D3DLOCKED_RECT locked{};
-    hr = created->LockRect(0, &locked, nullptr, 0);
-    if (SUCCEEDED(hr)) {
-      // Rows go at the texture's pitch, which may be wider than the image.
-      for (UINT row = 0; row < th; ++row)
-        std::memcpy(static_cast<BYTE*>(locked.pBits) + static_cast<size_t>(row) * locked.Pitch,
-                    pixels.data() + static_cast<size_t>(row) * tw * 4, static_cast<size_t>(tw) * 4);
-      hr = created->UnlockRect(0);
-    }
+  if (origin) *origin = loader.origin;
+  if (!loader.function) return decodeGaugeBaseImage(device, file, target, texture);
+  // D3DX converts and scales to what it is asked; it may still choose another
+  // format (one the device cannot hold in system memory) or size.
+  IDirect3DTexture9* made = nullptr;
+  const HRESULT hr = loader.function(device, file.c_str(), target.Width ? target.Width : D3DX_DEFAULT,
+                                     target.Height ? target.Height : D3DX_DEFAULT, 1, 0, target.Format,
+                                     D3DPOOL_SYSTEMMEM, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, &made);
+  if (SUCCEEDED(hr) && made && matches(levelZeroDescription(made), target)) {
+    *texture = made;
+    return hr;
   }
-  if (SUCCEEDED(hr)) {
-    *texture = created;
-    created = nullptr;
-  }
-  releaseCom(created);
-  return hr;
+  if (SUCCEEDED(hr)) releaseCom(made);
+  // What D3DX did not make exactly, the own decoder makes; when it cannot
+  // either, D3DX's answer says best what went wrong.
+  const HRESULT own = decodeGaugeBaseImage(device, file, target, texture);
+  if (SUCCEEDED(own) && origin)
+    *origin = std::string(FT("the plug-in's own decoder (")) + loader.origin + FT(" did not make the target's format and size)");
+  return SUCCEEDED(own) || SUCCEEDED(hr) ? own : hr;
+}
+
+HRESULT loadGaugeBaseImage(IDirect3DDevice9* device, const std::string& file, void* hostFunction,
+                           const D3DSURFACE_DESC& target, IDirect3DTexture9** texture, std::string* origin) {
+  return loadGaugeBaseImageWith(currentLoader(hostFunction), device, file, target, texture, origin);
 }
 
 HRESULT loadGaugeBaseImage(IDirect3DDevice9* device, const std::string& file, void* hostFunction,
                            IDirect3DTexture9** texture, std::string* origin) {
-  const char* const* names = d3dxRuntimeNames();
-  // d3dx9_43.dll is looked for once; without it the host's function (known
-  // only once the texture hook is in) and the other libraries are looked for
-  // on each load, which is rare: once per claimed texture.
-  static const TextureFileLoader runtime = chooseTextureFileLoader(names[0], nullptr, nullptr, 0);
-  TextureFileLoader fallback;
-  const TextureFileLoader* loader = &runtime;
-  if (!runtime.function) {
-    fallback = chooseTextureFileLoader(nullptr, hostFunction, names + 1, kRuntimeCount - 1);
-    loader = &fallback;
-    reportMissingRuntimeOnce(fallback);
-  }
-  if (origin) *origin = loader->origin;
-  if (!loader->function) return decodeGaugeBaseImage(device, file, texture);
-  return loader->function(device, file.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_A8R8G8B8,
-                          D3DPOOL_SYSTEMMEM, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, texture);
+  const TextureFileLoader loader = currentLoader(hostFunction);
+  if (origin) *origin = loader.origin;
+  if (!loader.function) return decodeGaugeBaseImage(device, file, texture);
+  return loader.function(device, file.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_A8R8G8B8,
+                         D3DPOOL_SYSTEMMEM, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, texture);
 }
 
 }  // namespace ostrel

@@ -36,8 +36,35 @@ TextureFileLoader chooseTextureFileLoader(const char* runtimeName, void* hostFun
 HRESULT loadGaugeBaseImage(IDirect3DDevice9* device, const std::string& file, void* hostFunction,
                            IDirect3DTexture9** texture, std::string* origin = nullptr);
 
-// The plug-in's own loader alone: the image decoded, its alpha made straight
-// and its sides rounded up to powers of two, as D3DX would.
+// A gauge base image the device can copy into the render target `target`
+// describes (UpdateSurface copies only between equal formats and sizes): one
+// level in system memory whose level 0 has exactly target.Format,
+// target.Width and target.Height, the file converted and scaled to them.
+// D3DX makes it where a D3DX 9 library serves; whatever it cannot make
+// exactly, the plug-in's own decoder makes. A format neither can write gives
+// D3DERR_WRONGTEXTUREFORMAT (the own decoder writes the formats of
+// KVX/PixelFormats.h).
+HRESULT loadGaugeBaseImage(IDirect3DDevice9* device, const std::string& file, void* hostFunction,
+                           const D3DSURFACE_DESC& target, IDirect3DTexture9** texture, std::string* origin = nullptr);
+
+// Level 0's description of a texture (all zero when there is none): what
+// the renderer passes as `target` above for its render target.
+D3DSURFACE_DESC levelZeroDescription(IDirect3DTexture9* texture);
+
+// The same with a given loader (a null function: the own decoder alone).
+HRESULT loadGaugeBaseImageWith(const TextureFileLoader& loader, IDirect3DDevice9* device, const std::string& file,
+                               const D3DSURFACE_DESC& target, IDirect3DTexture9** texture, std::string* origin = nullptr);
+
+// The plug-in's own loader alone: the image decoded with straight alpha and
+// its sides rounded up to powers of two, as D3DX would, in A8R8G8B8.
 HRESULT decodeGaugeBaseImage(IDirect3DDevice9* device, const std::string& file, IDirect3DTexture9** texture);
+
+// The plug-in's own loader at the target's format and size. A target side of
+// 0 takes the image's side rounded up to a power of two. Either way a side
+// larger than the device's texture limit is scaled down to it (one log line).
+// The file is read a band of rows at a time and written straight into the
+// locked texture: at most the decoder's copy and the texture are in memory.
+HRESULT decodeGaugeBaseImage(IDirect3DDevice9* device, const std::string& file, const D3DSURFACE_DESC& target,
+                             IDirect3DTexture9** texture);
 
 }  // namespace ostrel

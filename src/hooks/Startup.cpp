@@ -62,6 +62,35 @@ bool sameContents(const fs::path& a, const fs::path& b) {
   return fa.eof() && fb.eof();
 }
 
+// The template replaces the player's file, which is kept as `backup`, with
+// no half state left by a failure on the way: the template is copied beside
+// the target first (a locked template or a full disk stops here, nothing
+// changed), then the player's file moves to the backup and the copy into its
+// place; if that last move fails, the player's file is put back.
+void replaceKeepingBackup(const fs::path& from, const fs::path& dest, const fs::path& backup) {
+  const fs::path incoming = dest.wstring() + widen(FT(".new"));
+  std::error_code e;
+  fs::copy_file(from, incoming, fs::copy_options::overwrite_existing, e);
+  if (e) {
+    logFsError(FT("Gauge templates: cannot copy to "), textOf(dest), e);
+    fs::remove(incoming, e);
+    return;
+  }
+  fs::rename(dest, backup, e);
+  if (e) {
+    logFsError(FT("Gauge templates: cannot back up "), textOf(dest), e);
+    fs::remove(incoming, e);
+    return;
+  }
+  fs::rename(incoming, dest, e);
+  if (!e) return;
+  logFsError(FT("Gauge templates: cannot copy to "), textOf(dest), e);
+  std::error_code undo;
+  fs::rename(backup, dest, undo);
+  if (undo) logFsError(FT("Gauge templates: the player's file stays as "), textOf(backup), undo);
+  fs::remove(incoming, undo);
+}
+
 void findHost() {
   HMODULE exe = nullptr;
   if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT, nullptr, &exe) || !exe) {
@@ -155,13 +184,7 @@ void syncTree(const std::string& from, const std::string& to) {
       if (sameContents(it->path(), dest)) continue;
       const fs::path backup = dest.wstring() + widen(FT(".bak"));
       if (fs::exists(backup, e)) continue;  // replaced once already
-      fs::rename(dest, backup, e);
-      if (e) {
-        logFsError(FT("Gauge templates: cannot back up "), textOf(dest), e);
-        continue;
-      }
-      fs::copy_file(it->path(), dest, fs::copy_options::overwrite_existing, e);
-      if (e) logFsError(FT("Gauge templates: cannot copy to "), textOf(dest), e);
+      replaceKeepingBackup(it->path(), dest, backup);
     } else if (it->is_directory(e) && fs::exists(dest, e)) {
       syncTree(textOf(it->path()), textOf(dest));
     }

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
 #include "plugin/FixedText.h"
 #include "plugin/Log.h"
 #include "plugin/Version.h"
@@ -31,6 +29,38 @@ CrashTraceState& traceState() {
 // exceptions raised on purpose are no crash.
 bool isFault(DWORD code) { return (code & 0xF0000000u) == 0xC0000000u; }
 
+// Text into a fixed buffer, cut to fit with room for the terminating zero.
+struct LineWriter {
+  char* out;
+  std::size_t size;
+  std::size_t length = 0;
+  void put(char c) {
+    if (length + 1 < size) out[length++] = c;
+  }
+  template <std::size_t N>
+  void text(const fixedtext::Enciphered<N>& e) {
+    for (std::size_t i = 0; i + 1 < N; ++i) put(static_cast<char>(e.bytes[i] ^ fixedtext::keyByte(e.seed, i)));
+  }
+  // Eight upper-case hexadecimal digits.
+  void hex(std::uint32_t v) {
+    for (int shift = 28; shift >= 0; shift -= 4) {
+      const unsigned digit = v >> shift & 0xF;
+      put(static_cast<char>(digit < 10 ? '0' + digit : 'A' + digit - 10));
+    }
+  }
+  void decimal(int v) {
+    if (v < 0) put('-');
+    std::uint32_t u = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+    char digits[10];
+    int n = 0;
+    do {
+      digits[n++] = static_cast<char>('0' + u % 10);
+      u /= 10;
+    } while (u);
+    while (n) put(digits[--n]);
+  }
+};
+
 LONG CALLBACK onException(EXCEPTION_POINTERS* info) {
   CrashTraceState& t = traceState();
   const EXCEPTION_RECORD* record = info ? info->ExceptionRecord : nullptr;
@@ -40,7 +70,9 @@ LONG CALLBACK onException(EXCEPTION_POINTERS* info) {
   // A fault while writing the line (or on another thread meanwhile) is not traced.
   if (InterlockedExchange(&t.busy, 1) != 0) return EXCEPTION_CONTINUE_SEARCH;
   if (InterlockedIncrement(&t.lines) <= kMostLines) {
-    char line[160];
+    // Not on the stack, which may be all but used up: the busy flag keeps
+    // the buffer to one writer.
+    static char line[160];
     const std::size_t n = formatCrashLine(line, sizeof line, record->ExceptionCode,
                                           static_cast<std::uint32_t>(at - t.begin));
     logPlainLine(line, n);
@@ -53,16 +85,25 @@ LONG CALLBACK onException(EXCEPTION_POINTERS* info) {
 
 std::size_t formatCrashLine(char* out, std::size_t size, std::uint32_t code, std::uint32_t offset) {
   if (!out || size == 0) return 0;
-  // Deciphered on the stack: FT's per-thread copy may allocate on first use,
-  // which a fault handler must not.
-  static constexpr fixedtext::Enciphered kFormat("Crash: exception 0x%08lX at OSTREL.dll+0x%08lX, version %d.%d.%d.%d",
-                                                 fixedtext::seedFor(__LINE__, 0));
-  const fixedtext::Deciphered<sizeof kFormat.bytes> format(kFormat);
-  const int n = std::snprintf(out, size, format.text, static_cast<unsigned long>(code),
-                              static_cast<unsigned long>(offset), kPluginVersion[0], kPluginVersion[1],
-                              kPluginVersion[2], kPluginVersion[3]);
-  if (n < 0) return 0;
-  return static_cast<std::size_t>(n) < size ? static_cast<std::size_t>(n) : size - 1;
+  // Deciphered a byte at a time straight into the line (FT's per-thread copy
+  // may allocate on first use, which a fault handler must not), and numbers
+  // written by hand: a formatting library takes more stack than a handler
+  // after a stack overflow has.
+  static constexpr fixedtext::Enciphered kHead("Crash: exception 0x", fixedtext::seedFor(__LINE__, 0));
+  static constexpr fixedtext::Enciphered kAt(" at OSTREL.dll+0x", fixedtext::seedFor(__LINE__, 1));
+  static constexpr fixedtext::Enciphered kVersion(", version ", fixedtext::seedFor(__LINE__, 2));
+  LineWriter w{out, size};
+  w.text(kHead);
+  w.hex(code);
+  w.text(kAt);
+  w.hex(offset);
+  w.text(kVersion);
+  for (int i = 0; i < 4; ++i) {
+    if (i) w.put('.');
+    w.decimal(kPluginVersion[i]);
+  }
+  out[w.length] = '\0';
+  return w.length;
 }
 
 void installCrashTrace(std::uintptr_t begin, std::uintptr_t end) {

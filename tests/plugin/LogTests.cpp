@@ -6,11 +6,14 @@
 #include <wincodec.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <utility>
 
 #include "TestFiles.h"
 #include "plugin/CrashTrace.h"
 #include "plugin/Log.h"
+#include "plugin/Version.h"
 
 using namespace ostrel;
 
@@ -179,4 +182,51 @@ TEST(CrashTrace, LineFitsAnyBufferWithoutOverrun) {
   EXPECT_STREQ(small, "Crash: ");
   EXPECT_EQ(small[8], 'x');
   EXPECT_EQ(formatCrashLine(small, 0, 1, 1), 0u);
+}
+
+namespace {
+
+constexpr unsigned char kPaint = 0xA5;
+std::size_t gStackUsed = 0;
+
+// The stack bytes a call of formatCrashLine touches below this frame: the
+// committed stack under it is painted first, then the lowest byte no longer
+// painted tells how deep the call went.
+__attribute__((noinline)) void measureCrashLineStack(char* line, std::size_t size) {
+  auto* here = static_cast<unsigned char*>(__builtin_frame_address(0));
+  // The committed part of the stack this frame lies in starts at its region's base.
+  MEMORY_BASIC_INFORMATION region{};
+  VirtualQuery(here, &region, sizeof region);
+  auto* limit = static_cast<unsigned char*>(region.BaseAddress);
+  // Below this frame's own few locals and the call's return address.
+  unsigned char* top = here - 128;
+  unsigned char* bottom = top - 64 * 1024 > limit ? top - 64 * 1024 : limit;
+  for (volatile unsigned char* p = bottom; p < top; ++p) *p = kPaint;
+  formatCrashLine(line, size, 0xC00000FDu, 0x0001A2B3u);
+  unsigned char* deepest = bottom;
+  while (deepest < top && *deepest == kPaint) ++deepest;
+  gStackUsed = static_cast<std::size_t>(here - deepest);
+}
+
+}  // namespace
+
+// After a stack overflow the handler runs on what is left of the stack: the
+// line is made with a few hundred bytes of it, not a formatting library's
+// kilobytes, and reads as it always has (tests and the symbol lookup parse it).
+TEST(CrashTrace, LineTakesLittleStackAndKeepsItsForm) {
+  char line[160];
+  measureCrashLineStack(line, sizeof line);
+  EXPECT_LT(gStackUsed, 128u + 256u) << "bytes of stack below the caller's frame";
+  char expected[160];
+  std::snprintf(expected, sizeof expected, "Crash: exception 0x%08lX at OSTREL.dll+0x%08lX, version %d.%d.%d.%d",
+                0xC00000FDul, 0x0001A2B3ul, kPluginVersion[0], kPluginVersion[1], kPluginVersion[2],
+                kPluginVersion[3]);
+  EXPECT_STREQ(line, expected);
+  for (const auto& c : {std::pair<std::uint32_t, std::uint32_t>{0, 0}, {0xFFFFFFFFu, 0x10u}, {0x80000003u, 0xABCDEF01u}}) {
+    std::snprintf(expected, sizeof expected, "Crash: exception 0x%08lX at OSTREL.dll+0x%08lX, version %d.%d.%d.%d",
+                  static_cast<unsigned long>(c.first), static_cast<unsigned long>(c.second), kPluginVersion[0],
+                  kPluginVersion[1], kPluginVersion[2], kPluginVersion[3]);
+    EXPECT_EQ(formatCrashLine(line, sizeof line, c.first, c.second), std::strlen(expected));
+    EXPECT_STREQ(line, expected);
+  }
 }

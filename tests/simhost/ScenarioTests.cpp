@@ -40,7 +40,9 @@ TEST(Scenario, ReadsHeaderBlocksAndValues) {
   EXPECT_EQ(s.blocks[0].pokes[0].block, Block::Game);
   EXPECT_EQ(s.blocks[0].pokes[0].offset, 0x728u);
   EXPECT_EQ(s.blocks[0].pokes[0].i, 5);
-  EXPECT_EQ(s.blocks[0].textures.at(0), "Cars\\Car1\\Textures\\dashboard.png");
+  EXPECT_EQ(s.blocks[0].textures.at(0).path, "Cars\\Car1\\Textures\\dashboard.png");
+  EXPECT_EQ(s.blocks[0].textures[0].format, 0u) << "as the file";
+  EXPECT_EQ(s.blocks[0].textures[0].width, 0u) << "D3DX_DEFAULT";
 
   const simhost::FrameBlock& b = s.blocks[1];
   EXPECT_EQ(b.frame, 10);
@@ -146,6 +148,32 @@ TEST(Scenario, ToolAndDeviceLifeLines) {
   EXPECT_TRUE(proxy.countDevice);
 }
 
+// The dashboard texture from image files of each kind, asked for in a given
+// format, pool and size.
+TEST(Scenario, TextureRequestsAndImageFiles) {
+  const simhost::Scenario s = parseScenario(
+      "frames 3\nframe 0\n"
+      "  write-image Cars\\Car1\\Textures\\dashboard.png Cars\\A\\Textures\\dashboard.jpg jpg\n"
+      "  write-image a.png b.dds dxt5 300 200\n"
+      "  texture Cars\\A\\Textures\\dashboard.jpg format R5G6B5 pool managed size 300 200\n"
+      "  texture b.dds format D3DFMT_DXT1 size D3DX_DEFAULT\n",
+      "s.txt");
+  const simhost::FrameBlock& b = s.blocks.at(0);
+  ASSERT_EQ(b.imageFiles.size(), 2u);
+  EXPECT_EQ(b.imageFiles[0].path, "Cars\\A\\Textures\\dashboard.jpg");
+  EXPECT_EQ(b.imageFiles[0].kind, "jpg");
+  EXPECT_EQ(b.imageFiles[0].width, 0u);
+  EXPECT_EQ(b.imageFiles[1].width, 300u);
+  EXPECT_EQ(b.imageFiles[1].height, 200u);
+  ASSERT_EQ(b.textures.size(), 2u);
+  EXPECT_EQ(b.textures[0].format, 23u);
+  EXPECT_EQ(b.textures[0].pool, 1u);
+  EXPECT_EQ(b.textures[0].width, 300u);
+  EXPECT_EQ(b.textures[0].height, 200u);
+  EXPECT_EQ(b.textures[1].format, 0x31545844u);
+  EXPECT_EQ(b.textures[1].width, 0u);
+}
+
 TEST(Scenario, DeviceMethodTableFollowsTheInterface) {
   using simhost::DeviceMethod;
   // Vtable order: spot checks at both ends and in the middle.
@@ -209,6 +237,12 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{"frames 5\nframe 0\nkey left\n", 3, "unknown menu key 'left'"},
                     BadCase{"frames 5\nframe 0\nmenu shut\n", 3, "bad value 'shut' for 'menu'"},
                     BadCase{"frames 5\nframe 0\nscreenshot ..\\x\n", 3, "bad screenshot name"},
+                    BadCase{"frames 5\nframe 0\ntexture a.png format R9G9B9\n", 3, "unknown texture format 'R9G9B9'"},
+                    BadCase{"frames 5\nframe 0\ntexture a.png pool video\n", 3, "bad pool 'video'"},
+                    BadCase{"frames 5\nframe 0\ntexture a.png size 0 8\n", 3, "out of range"},
+                    BadCase{"frames 5\nframe 0\ntexture a.png mips 1\n", 3, "unknown texture option 'mips'"},
+                    BadCase{"frames 5\nframe 0\nwrite-image a.png b.gif gif\n", 3, "unknown image kind 'gif'"},
+                    BadCase{"frames 5\nframe 0\nwrite-image a.png b.png\n", 3, "takes SOURCE PATH KIND"},
                     BadCase{"frames 5\nframe 0\nwindow 640 480\n", 3, "belongs before the first 'frame'"},
                     BadCase{"frames 5\nmode 1\n", 2, "must be inside a 'frame' block"},
                     BadCase{"frames 5\nframe 0\nhome 0\n", 3, "out of range"},

@@ -1,0 +1,43 @@
+#pragma once
+// Straight BGRA pixels (8 bits a channel, blue first, as the image decoder
+// gives them) written as the texel layouts of Direct3D 9 formats, and read
+// back. The format codes are Direct3D 9's own numbers, kept here as plain
+// numbers so that this stays Windows-free (it builds natively too).
+#include <cstddef>
+#include <cstdint>
+
+namespace ostrel::pixels {
+
+// Direct3D 9 format codes this converter writes.
+enum Format : std::uint32_t {
+  kR8G8B8 = 20,
+  kA8R8G8B8 = 21,
+  kX8R8G8B8 = 22,
+  kR5G6B5 = 23,
+  kX1R5G5B5 = 24,
+  kA1R5G5B5 = 25,
+  kA4R4G4B4 = 26,
+  kA8 = 28,
+  kX4R4G4B4 = 30,
+  kA8B8G8R8 = 32,
+  kX8B8G8R8 = 33,
+  kL8 = 50,
+  kA8L8 = 51,
+};
+
+// Bytes of one texel of `format`; 0 for a format this converter cannot write
+// (block-compressed, floating point, palettes, depth, four-character codes...).
+std::size_t bytesPerTexel(std::uint32_t format);
+inline bool canWrite(std::uint32_t format) { return bytesPerTexel(format) != 0; }
+
+// `width` BGRA pixels written as one row of `format` into `out`, which holds
+// width * bytesPerTexel(format) bytes. Channels are rounded to the nearest
+// level of the narrower field. False (nothing written) for a format it cannot write.
+bool writeRow(const std::uint8_t* bgra, std::uint32_t width, std::uint32_t format, std::uint8_t* out);
+
+// One row of `format` read back as BGRA, narrow fields widened by bit
+// replication and absent channels read as opaque (alpha) or 0xFF (luminance
+// formats give grey). False for a format it cannot read.
+bool readRow(const std::uint8_t* texels, std::uint32_t width, std::uint32_t format, std::uint8_t* bgra);
+
+}  // namespace ostrel::pixels
