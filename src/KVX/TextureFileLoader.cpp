@@ -1,5 +1,6 @@
 #include "KVX/TextureFileLoader.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "KVX/BaseImageTexture.h"
@@ -105,6 +106,9 @@ TextureFileLoader currentLoader(void* hostFunction) {
   return fallback;
 }
 
+// From 2048 x 2048 on, the own decoder's two copies at most matter.
+constexpr std::uint64_t kOwnDecoderFirstPixels = 2048ull * 2048ull;
+
 bool matches(const D3DSURFACE_DESC& made, const D3DSURFACE_DESC& target) {
   return made.Format == target.Format && made.Width == target.Width && made.Height == target.Height;
 }
@@ -117,6 +121,13 @@ HRESULT loadGaugeBaseImageWith(const TextureFileLoader& loader, IDirect3DDevice9
   *texture = nullptr;
   if (origin) *origin = loader.origin;
   if (!loader.function) return decodeGaugeBaseImage(device, file, target, texture);
+  if (static_cast<std::uint64_t>(target.Width) * target.Height >= kOwnDecoderFirstPixels) {
+    const HRESULT own = decodeGaugeBaseImage(device, file, target, texture);
+    if (SUCCEEDED(own)) {
+      if (origin) *origin = FT("the plug-in's own decoder (a large image)");
+      return own;
+    }
+  }
   // D3DX converts and scales to what it is asked; it may still choose another
   // format (one the device cannot hold in system memory) or size.
   IDirect3DTexture9* made = nullptr;
@@ -139,15 +150,6 @@ HRESULT loadGaugeBaseImageWith(const TextureFileLoader& loader, IDirect3DDevice9
 HRESULT loadGaugeBaseImage(IDirect3DDevice9* device, const std::string& file, void* hostFunction,
                            const D3DSURFACE_DESC& target, IDirect3DTexture9** texture, std::string* origin) {
   return loadGaugeBaseImageWith(currentLoader(hostFunction), device, file, target, texture, origin);
-}
-
-HRESULT loadGaugeBaseImage(IDirect3DDevice9* device, const std::string& file, void* hostFunction,
-                           IDirect3DTexture9** texture, std::string* origin) {
-  const TextureFileLoader loader = currentLoader(hostFunction);
-  if (origin) *origin = loader.origin;
-  if (!loader.function) return decodeGaugeBaseImage(device, file, texture);
-  return loader.function(device, file.c_str(), D3DX_DEFAULT, D3DX_DEFAULT, 1, 0, D3DFMT_A8R8G8B8,
-                         D3DPOOL_SYSTEMMEM, D3DX_DEFAULT, D3DX_DEFAULT, 0, nullptr, nullptr, texture);
 }
 
 }  // namespace ostrel

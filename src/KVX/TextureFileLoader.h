@@ -30,18 +30,15 @@ struct TextureFileLoader {
 TextureFileLoader chooseTextureFileLoader(const char* runtimeName, void* hostFunction,
                                           const char* const* loadedNames, int loadedCount);
 
-// A gauge base image as D3DXCreateTextureFromFileExA makes it with default
-// sizes: one level, A8R8G8B8, in system memory. `origin` (optional) is set to
-// the loader that served.
-HRESULT loadGaugeBaseImage(IDirect3DDevice9* device, const std::string& file, void* hostFunction,
-                           IDirect3DTexture9** texture, std::string* origin = nullptr);
-
 // A gauge base image the device can copy into the render target `target`
 // describes (UpdateSurface copies only between equal formats and sizes): one
 // level in system memory whose level 0 has exactly target.Format,
 // target.Width and target.Height, the file converted and scaled to them.
 // D3DX makes it where a D3DX 9 library serves; whatever it cannot make
-// exactly, the plug-in's own decoder makes. A format neither can write gives
+// exactly, the plug-in's own decoder makes. Large images go to the own
+// decoder first: D3DX holds about three copies of one while it converts,
+// the own decoder two at most (a 4096 x 4096 image is 64 MiB a copy, in a
+// 32-bit game). A format neither can write gives
 // D3DERR_WRONGTEXTUREFORMAT (the own decoder writes the formats of
 // KVX/PixelFormats.h).
 HRESULT loadGaugeBaseImage(IDirect3DDevice9* device, const std::string& file, void* hostFunction,
