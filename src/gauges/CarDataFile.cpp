@@ -40,7 +40,7 @@ void fillTable(bool up, std::vector<float>& table, float& maxRpm) {
   table.clear();
   const std::uint8_t* block = host::pointers().gaugeValueBlock;
   if (!block) return;
-  const std::uint32_t slot = host::field<std::uint32_t>(block, 8);
+  const std::uint32_t slot = host::field<std::uint32_t>(block, host::kCarSlotOffset);
   if (slot > 7) return;
   const std::string file = hostExecutableFolder() + "\\" + carFileName(slot);
   std::ifstream in(file, std::ios::binary);

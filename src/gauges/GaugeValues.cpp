@@ -27,21 +27,21 @@ float carObjectFloat(std::uint32_t offset) {
 }
 std::int32_t currentGear() {
   const auto* c = carObject();
-  return c ? field<std::int32_t>(c, 0x1100) : -1;
+  return c ? field<std::int32_t>(c, host::kShiftGearOffset) : -1;
 }
 
-float engineSpeed() { return takenAbove(carStateFloat(0x10)); }
-float wheelSpeed() { return takenAbove(carStateFloat(0x0C)); }
-float ground() { return groundSpeed(carObjectFloat(0x1C0), carObjectFloat(0x1C4)); }
+float engineSpeed() { return takenAbove(carStateFloat(host::kEngineSpeedOffset)); }
+float wheelSpeed() { return takenAbove(carStateFloat(host::kWheelSpeedOffset)); }
+float ground() { return groundSpeed(carObjectFloat(host::kGroundSpeedAOffset), carObjectFloat(host::kGroundSpeedBOffset)); }
 
-float boostBar() { return carStateInt(0x2B8) != 0 ? carStateFloat(0x18) / 100000.0f : 0.0f; }
+float boostBar() { return carStateInt(host::kBoostFlagOffset) != 0 ? carStateFloat(host::kBoostOffset) / 100000.0f : 0.0f; }
 
-float stageTime() { return std::fmax(0.0f, carStateFloat(0x140)); }
+float stageTime() { return std::fmax(0.0f, carStateFloat(host::kStageTimeOffset)); }
 
 float drivenSinceStart(GaugeValueContext& context) {
   const auto* c = carState();
   if (!c) return 0.0f;
-  const float current = field<float>(c, 0x28);
+  const float current = field<float>(c, host::kDistance3Offset);
   if (!context.startCaptured) {
     context.startCaptured = true;
     context.startValue = current;
@@ -53,7 +53,7 @@ float drivenSinceStart(GaugeValueContext& context) {
 
 float readValue(GaugeValueContext& context, GaugeValueId id) {
   switch (id) {
-    case 1: return carStateFloat(0x14);
+    case 1: return carStateFloat(host::kSpeedOffset);
     case 2: return rpmPercent(engineSpeed(), context.maxRpm);
     case 3: return engineSpeed();
     case 4: return wheelSpeed();
@@ -63,33 +63,33 @@ float readValue(GaugeValueContext& context, GaugeValueId id) {
     case 8:
     case 9: {
       const auto* e = host::engineRecord();
-      return e ? field<float>(e, id == 8 ? 0x23C : 0x20) - 273.15f : 0.0f;
+      return e ? field<float>(e, id == 8 ? host::kWaterTempOffset : host::kOilTempOffset) - 273.15f : 0.0f;
     }
     case 10:
     case 11: {
       const auto* e = host::engineRecord();
       if (!e) return 0.0f;
-      const float bar = pressureBar(field<float>(e, 0x24C), field<float>(e, 0x25C));
+      const float bar = pressureBar(field<float>(e, host::kOilPressureAOffset), field<float>(e, host::kOilPressureBOffset));
       return id == 10 ? bar * 14.5037f : bar;
     }
     case 12: return stageTime();
     case 13: return stageTime() / 60.0f;
     case 14: return std::fmod(stageTime(), 60.0f);
-    case 15: return kilometres(carStateFloat(0x20));
-    case 16: return kilometres(carStateFloat(0x24));
-    case 17: return kilometres(carStateFloat(0x28));
-    case 18: return carStateFloat(0x20);
-    case 19: return carStateFloat(0x24);
-    case 20: return carStateFloat(0x28);
+    case 15: return kilometres(carStateFloat(host::kDistance1Offset));
+    case 16: return kilometres(carStateFloat(host::kDistance2Offset));
+    case 17: return kilometres(carStateFloat(host::kDistance3Offset));
+    case 18: return carStateFloat(host::kDistance1Offset);
+    case 19: return carStateFloat(host::kDistance2Offset);
+    case 20: return carStateFloat(host::kDistance3Offset);
     case 21: return kilometres(drivenSinceStart(context));
     case 22: return drivenSinceStart(context);
     case 23: return boostBar();
     case 24: return boostBar() * 14.5037f;
     case 25: {
       if (!carState()) return 0.0f;
-      if (carStateInt(0x2B8) != 0) return 14.5f;
+      if (carStateInt(host::kBoostFlagOffset) != 0) return 14.5f;
       const auto* d = host::damageBlock();
-      return d ? field<float>(d, 0x8C) * 2.4f + 10.4f : 0.0f;
+      return d ? field<float>(d, host::kBatteryOffset) * 2.4f + 10.4f : 0.0f;
     }
     case 26: {
       const std::tm& t = context.localClock();
@@ -98,11 +98,11 @@ float readValue(GaugeValueContext& context, GaugeValueId id) {
     case 27: return static_cast<float>(context.localClock().tm_hour);
     case 28: return static_cast<float>(context.localClock().tm_min);
     case 29: return static_cast<float>(context.localClock().tm_sec);
-    case 30: return carObjectFloat(0x85C);
-    case 31: return carObjectFloat(0x860);
-    case 32: return carObjectFloat(0x86C);
-    case 33: return carObjectFloat(0x864);
-    case 34: return carObjectFloat(0x868);
+    case 30: return carObjectFloat(host::kCarInput1Offset);
+    case 31: return carObjectFloat(host::kCarInput2Offset);
+    case 32: return carObjectFloat(host::kCarInput3Offset);
+    case 33: return carObjectFloat(host::kCarInput4Offset);
+    case 34: return carObjectFloat(host::kCarInput5Offset);
     default: return 0.0f;
   }
 }
@@ -131,21 +131,21 @@ bool testCondition(GaugeValueContext& context, GaugeValueId id, float threshold)
       const float base = context.downshiftAt(currentGear());
       return base != 0.0f && base + threshold > engineSpeed();
     }
-    case 37: return carState() && carStateInt(0x2B8) != 0;
-    case 38: return carState() && carStateInt(0x2B8) == 0;
-    case 39: return carObject() && carObjectFloat(0x864) > 0.1f;
+    case 37: return carState() && carStateInt(host::kBoostFlagOffset) != 0;
+    case 38: return carState() && carStateInt(host::kBoostFlagOffset) == 0;
+    case 39: return carObject() && carObjectFloat(host::kCarInput4Offset) > 0.1f;
     case 40: {
       const auto* d = host::damageBlock();
-      return d && 0.8f > field<float>(d, 0xEC);
+      return d && 0.8f > field<float>(d, host::kDamageWarningOffset);
     }
     case 41: {
       const auto* e = host::engineRecord();
-      return e && field<float>(e, 0x23C) - 273.15f > 140.0f;
+      return e && field<float>(e, host::kWaterTempOffset) - 273.15f > 140.0f;
     }
-    case 42: return carState() && carStateFloat(0x14) > 120.0f;
+    case 42: return carState() && carStateFloat(host::kSpeedOffset) > 120.0f;
     case 43: {
       const auto* d = host::damageBlock();
-      return d && 0.833f > field<float>(d, 0x8C);
+      return d && 0.833f > field<float>(d, host::kBatteryOffset);
     }
     default: return false;
   }

@@ -14,7 +14,7 @@ GearObject::GearObject(const ElementSource& source) : TextureObject(source.secti
 void GearObject::Draw(IDirect3DDevice9* device, GaugeValueContext&, float) {
   const std::uint8_t* car = host::pointers().carStateBlock;
   if (!car) return;
-  const std::int32_t gear = host::field<std::int32_t>(car, 0x170);
+  const std::int32_t gear = host::field<std::int32_t>(car, host::kGearOffset);
   if (gear < 0 || gear > 7) return;
   drawImage(device, gears[gear], posX, posY);
 }

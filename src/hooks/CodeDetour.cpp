@@ -26,18 +26,33 @@ void logRefusal(std::uintptr_t target, const char* why) {
   logText(line);
 }
 
-const char* refusalText(TrampolineRefusal refusal) {
-  switch (refusal) {
-    case TrampolineRefusal::Undecodable: return FT("an instruction there cannot be decoded");
-    case TrampolineRefusal::CodeEndsEarly: return FT("the code there ends before the patch would");
-    case TrampolineRefusal::ShortBranch: return FT("a short branch there cannot be moved");
-    case TrampolineRefusal::BranchIntoMoved: return FT("a branch there leads into the moved bytes");
-    case TrampolineRefusal::None: break;
+}  // namespace
+
+const char* outcomeText(DetourOutcome outcome) {
+  switch (outcome) {
+    case DetourOutcome::Enabled: return FT("patched");
+    case DetourOutcome::AlreadyEnabled: return FT("already patched");
+    case DetourOutcome::NothingReadable: return FT("no readable code there");
+    case DetourOutcome::NoMemory: return FT("no memory for the trampoline");
+    case DetourOutcome::Undecodable: return FT("an instruction there cannot be decoded");
+    case DetourOutcome::CodeEndsEarly: return FT("the code there ends before the patch would");
+    case DetourOutcome::ShortBranch: return FT("a short branch there cannot be moved");
+    case DetourOutcome::BranchIntoMoved: return FT("a branch there leads into the moved bytes");
+    case DetourOutcome::ProtectionRefused: return FT("the memory protection cannot be changed");
   }
   return "";
 }
 
-}  // namespace
+DetourOutcome outcomeOf(TrampolineRefusal refusal) {
+  switch (refusal) {
+    case TrampolineRefusal::Undecodable: return DetourOutcome::Undecodable;
+    case TrampolineRefusal::CodeEndsEarly: return DetourOutcome::CodeEndsEarly;
+    case TrampolineRefusal::ShortBranch: return DetourOutcome::ShortBranch;
+    case TrampolineRefusal::BranchIntoMoved: return DetourOutcome::BranchIntoMoved;
+    case TrampolineRefusal::None: break;
+  }
+  return DetourOutcome::Enabled;
+}
 
 std::uintptr_t resolveJumpChain(std::uintptr_t address) {
   for (int hop = 0; hop < kMaxJumpHops; ++hop) {
@@ -60,95 +75,93 @@ std::uintptr_t resolveJumpChain(std::uintptr_t address) {
   return address;
 }
 
-CodeDetour::CodeDetour(std::uintptr_t targetAddress, std::uintptr_t replacementAddress) {
-  install(targetAddress, replacementAddress);
+CodeDetour::CodeDetour(std::uintptr_t targetAddress, std::uintptr_t replacementAddress)
+    : requestedTarget_(targetAddress), target_(targetAddress), replacement_(replacementAddress) {
+  // Taken now, so the trampoline's address can be handed out before enable().
+  trampoline_ = os::allocateTrampoline(kTrampolineCapacity);
 }
 
-CodeDetour::CodeDetour(std::uintptr_t targetAddress, std::uintptr_t replacementAddress, WithMarkerEvent) {
-  noMarkerEvent = false;
-  install(targetAddress, replacementAddress);
+CodeDetour::CodeDetour(std::uintptr_t targetAddress, std::uintptr_t replacementAddress, WithMarkerEvent)
+    : CodeDetour(targetAddress, replacementAddress) {
+  wantsMarkerEvent_ = true;
 }
 
-CodeDetour::~CodeDetour() { remove(); }
+CodeDetour::~CodeDetour() { disable(); }
 
-bool CodeDetour::install() { return install(requestedTarget_, replacement); }
-
-bool CodeDetour::install(std::uintptr_t targetAddress, std::uintptr_t replacementAddress) {
+DetourOutcome CodeDetour::enable() {
+  DetourOutcome outcome = DetourOutcome::NoMemory;
   try {
-    return tryInstall(targetAddress, replacementAddress);
+    outcome = patch();
   } catch (...) {
-    // Only the log line could throw (memory); the target is untouched then.
-    return false;
+    // Only the marker's name could throw (memory), before anything is patched.
+    releaseTrampoline();
   }
+  if (outcome == DetourOutcome::Enabled || outcome == DetourOutcome::AlreadyEnabled) return outcome;
+  try {
+    logRefusal(requestedTarget_, outcomeText(outcome));
+  } catch (...) {
+  }
+  return outcome;
 }
 
-bool CodeDetour::tryInstall(std::uintptr_t requested, std::uintptr_t replacementAddress) {
-  if (installed) return false;
-  requestedTarget_ = requested;
-  target = resolveJumpChain(requested);
-  replacement = replacementAddress;
-  releaseTrampoline();
-  stolenLength = 0;
+DetourOutcome CodeDetour::patch() {
+  if (enabled_) return DetourOutcome::AlreadyEnabled;
+  target_ = resolveJumpChain(requestedTarget_);
+  stolenLength_ = 0;
 
   // Never read what the process may not read: the host may be of another
   // build, with nothing at the expected address.
   std::uint8_t code[kCodeWindow] = {};
-  const std::size_t available = os::readableBytes(target, sizeof code);
+  const std::size_t available = os::readableBytes(target_, sizeof code);
   if (available == 0) {
-    logRefusal(requested, FT("no readable code there"));
-    return false;
+    releaseTrampoline();
+    return DetourOutcome::NothingReadable;
   }
-  std::memcpy(code, reinterpret_cast<const void*>(target), available);
+  std::memcpy(code, reinterpret_cast<const void*>(target_), available);
 
   // Named after the address the caller asked for, before the chain; made
-  // first, so nothing after the allocation can throw.
-  const std::string markerName = noMarkerEvent ? std::string() : detourMarkerName(address32(requested));
-  std::uint8_t* memory = os::allocateTrampoline(kTrampolineCapacity);
-  if (memory == nullptr) {
-    logRefusal(requested, FT("no memory for the trampoline"));
-    return false;
-  }
-  const auto trampolineAddress = reinterpret_cast<std::uintptr_t>(memory);
-  patchJumpLength = jumpLengthBetween(address32(target), address32(replacement));
-  returnJumpLength = jumpLengthBetween(address32(target), address32(trampolineAddress));
+  // first, so nothing after the patch can throw.
+  const std::string markerName = wantsMarkerEvent_ ? detourMarkerName(address32(requestedTarget_)) : std::string();
+  // A detour disabled before (or refused) has given its memory up.
+  if (trampoline_ == nullptr) trampoline_ = os::allocateTrampoline(kTrampolineCapacity);
+  if (trampoline_ == nullptr) return DetourOutcome::NoMemory;
+  const auto trampolineAddress = reinterpret_cast<std::uintptr_t>(trampoline_);
+  patchJumpLength_ = jumpLengthBetween(address32(target_), address32(replacement_));
+  returnJumpLength_ = jumpLengthBetween(address32(target_), address32(trampolineAddress));
 
-  const TrampolinePlan plan = planTrampoline(code, available, address32(target), address32(trampolineAddress),
-                                             patchJumpLength, returnJumpLength);
+  const TrampolinePlan plan = planTrampoline(code, available, address32(target_), address32(trampolineAddress),
+                                             patchJumpLength_, returnJumpLength_);
   if (!plan.ok()) {
-    os::freeTrampoline(memory);
-    logRefusal(requested, refusalText(plan.refusal));
-    return false;
+    releaseTrampoline();
+    return outcomeOf(plan.refusal);
   }
-  std::memcpy(memory, plan.bytes, static_cast<std::size_t>(plan.size));
-  std::uint8_t patch[kTrampolineCapacity];
-  buildPatch(patch, plan.stolenLength, address32(target), address32(replacement), patchJumpLength);
-  if (!os::makeExecutable(memory, static_cast<std::size_t>(plan.size)) ||
-      !os::writeCode(target, patch, static_cast<std::size_t>(plan.stolenLength))) {
-    os::freeTrampoline(memory);
-    logRefusal(requested, FT("the memory protection cannot be changed"));
-    return false;
+  std::memcpy(trampoline_, plan.bytes, static_cast<std::size_t>(plan.size));
+  std::uint8_t patchBytes[kTrampolineCapacity];
+  buildPatch(patchBytes, plan.stolenLength, address32(target_), address32(replacement_), patchJumpLength_);
+  if (!os::makeReadExecute(trampoline_, static_cast<std::size_t>(plan.size)) ||
+      !os::writeCode(target_, patchBytes, static_cast<std::size_t>(plan.stolenLength))) {
+    releaseTrampoline();
+    return DetourOutcome::ProtectionRefused;
   }
 
   std::memcpy(original_, code, static_cast<std::size_t>(plan.stolenLength));
-  trampoline_ = memory;
   trampolineSize_ = static_cast<std::size_t>(plan.size);
-  stolenLength = plan.stolenLength;
-  if (!noMarkerEvent) {
+  stolenLength_ = plan.stolenLength;
+  if (wantsMarkerEvent_) {
     // Another detour of the process owning the name keeps the restoring to itself.
     bool otherOwner = false;
-    markerEvent = os::createMarkerEvent(markerName.c_str(), otherOwner);
+    markerEvent_ = os::createMarkerEvent(markerName.c_str(), otherOwner);
   }
-  installed = true;
-  return true;
+  enabled_ = true;
+  return DetourOutcome::Enabled;
 }
 
-void CodeDetour::remove() {
-  bool restored = !installed;
-  if (markerEvent != nullptr) {
-    if (installed)
-      restored = os::writeCode(target, original_, static_cast<std::size_t>(stolenLength));
-    os::closeMarkerEvent(markerEvent);
-    markerEvent = nullptr;
+void CodeDetour::disable() {
+  bool restored = !enabled_;
+  if (markerEvent_ != nullptr) {
+    if (enabled_) restored = os::writeCode(target_, original_, static_cast<std::size_t>(stolenLength_));
+    os::closeMarkerEvent(markerEvent_);
+    markerEvent_ = nullptr;
   }
   if (restored) {
     releaseTrampoline();
@@ -158,13 +171,11 @@ void CodeDetour::remove() {
     trampoline_ = nullptr;
     trampolineSize_ = 0;
   }
-  stolenLength = 0;
-  installed = false;
+  stolenLength_ = 0;
+  enabled_ = false;
 }
 
-std::uintptr_t CodeDetour::trampolineEntry() const {
-  return installed ? reinterpret_cast<std::uintptr_t>(trampoline_) : 0;
-}
+std::uintptr_t CodeDetour::trampolineEntry() const { return reinterpret_cast<std::uintptr_t>(trampoline_); }
 
 void CodeDetour::releaseTrampoline() {
   os::freeTrampoline(trampoline_);

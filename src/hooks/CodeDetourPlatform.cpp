@@ -43,9 +43,9 @@ void freeTrampoline(std::uint8_t* memory) {
   if (memory) VirtualFree(memory, 0, MEM_RELEASE);
 }
 
-bool makeExecutable(std::uint8_t* memory, std::size_t size) {
+bool makeReadExecute(std::uint8_t* memory, std::size_t size) {
   DWORD old = 0;
-  if (!VirtualProtect(memory, size, PAGE_EXECUTE_READWRITE, &old)) return false;
+  if (!VirtualProtect(memory, size, PAGE_EXECUTE_READ, &old)) return false;
   FlushInstructionCache(GetCurrentProcess(), memory, size);
   return true;
 }

@@ -16,8 +16,9 @@ std::size_t readableBytes(std::uintptr_t address, std::size_t wanted);
 // Fresh read-write memory for a trampoline, or null.
 std::uint8_t* allocateTrampoline(std::size_t size);
 void freeTrampoline(std::uint8_t* memory);
-// Makes the trampoline executable (PAGE_EXECUTE_READWRITE) and flushes it.
-bool makeExecutable(std::uint8_t* memory, std::size_t size);
+// Makes the written trampoline read-execute (PAGE_EXECUTE_READ), so nothing
+// can change it from then on, and flushes it.
+bool makeReadExecute(std::uint8_t* memory, std::size_t size);
 
 // Writes `size` bytes over code at `address`: unprotects, copies, restores
 // the old protection and flushes the instruction cache. False, with nothing

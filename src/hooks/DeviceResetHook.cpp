@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "hooks/CodeDetour.h"
+#include "hooks/DetourRegistry.h"
 #include "hooks/FrameDriver.h"
 #include "hooks/GaugeRendererList.h"
 #include "hooks/Startup.h"
@@ -104,7 +105,7 @@ void afterReset(IDirect3DDevice9* self, HRESULT hr, bool game) noexcept {
 
 template <typename Call>
 HRESULT runReset(IDirect3DDevice9* self, std::uintptr_t original, Call call) {
-  // Only while the patch is being written by another thread.
+  // Never once the redirect is in place: its trampoline is stored first.
   if (!original) return D3DERR_INVALIDCALL;
   ++resetDepth;
   const bool game = beforeReset(self);
@@ -151,16 +152,18 @@ void redirect(Redirects& r, const void* entry, bool extended, bool again) {
   }
   const void* hook = extended ? resetExHookAt(r.count, std::make_index_sequence<kRedirects>())
                               : resetHookAt(r.count, std::make_index_sequence<kRedirects>());
-  // Redirects live for the life of the process, as the host's device may.
-  auto* detour =
-      new CodeDetour(reinterpret_cast<std::uintptr_t>(entry), reinterpret_cast<std::uintptr_t>(hook));
-  if (!detour->installed) {
+  CodeDetour& detour =
+      detours().make(reinterpret_cast<std::uintptr_t>(entry), reinterpret_cast<std::uintptr_t>(hook));
+  // The hook may run on another thread the moment the patch is written: it
+  // finds its trampoline before that.
+  r.trampoline[r.count] = detour.trampolineEntry();
+  if (detour.enable() != DetourOutcome::Enabled) {
+    r.trampoline[r.count] = 0;
     logText(std::string(what) + FT(": could not be installed"));
-    delete detour;
     if (r.refusedCount < kRedirects) r.refused[r.refusedCount++] = code;
     return;
   }
-  r.trampoline[r.count++] = detour->trampolineEntry();
+  ++r.count;
   logText(std::string(what) + (again ? FT(": put back (another program took it off)") : FT(": installed")));
 }
 

@@ -118,8 +118,8 @@ void frameWork() {
   const std::int32_t mode = host::gameMode();
   if (mode != lastGameMode) {
     lastGameMode = mode;
-    if (mode == 5 || mode == 3) destroyGaugeRenderers();
-    if (mode == 5) reloadPanelsAndSettings();
+    if (mode == host::kModeMenus || mode == host::kModeDropsGauges) destroyGaugeRenderers();
+    if (mode == host::kModeMenus) reloadPanelsAndSettings();
   }
   // 2, 3. The host's width words hold the client width while panels draw.
   // Not while the width is unknown: a width of 0 would be worse than the
@@ -214,7 +214,7 @@ std::uint32_t __attribute__((thiscall)) GaugeRenderHook(void* self) {
   try {
     const std::int32_t mode = host::gameMode();
     const std::vector<TextureHandler*>& list = hookState().gaugeRenderers;
-    if ((mode == 1 || mode == 8) && !list.empty() && gaugeDeviceReady(renderDevice(list)))
+    if ((mode == host::kModeDrivingStage || mode == host::kModeShowInMode8) && !list.empty() && gaugeDeviceReady(renderDevice(list)))
       for (TextureHandler* r : list)
         if (r) r->Render();
   } catch (...) {

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "hooks/CodeDetour.h"
+#include "hooks/DetourRegistry.h"
 #include "hooks/DeviceResetHook.h"
 #include "hooks/FrameDriver.h"
 #include "hooks/HookState.h"
@@ -102,11 +102,14 @@ void findHost() {
   watchDeviceReset(host::pointers().device);
 }
 
+// The trampoline, or null when the detour is refused. Handed out only once
+// written: the gauge loader calls the texture trampoline directly, not
+// through the patch.
 void* installDetour(std::uintptr_t target, void* replacement, const char* what) {
-  // Detours live for the life of the process.
-  auto* detour = new CodeDetour(target, reinterpret_cast<std::uintptr_t>(replacement));
-  logText(std::string(what) + (detour->installed ? FT(": installed") : FT(": could not be installed")));
-  return reinterpret_cast<void*>(detour->trampolineEntry());
+  CodeDetour& detour = detours().make(target, reinterpret_cast<std::uintptr_t>(replacement));
+  const bool enabled = detour.enable() == DetourOutcome::Enabled;
+  logText(std::string(what) + (enabled ? FT(": installed") : FT(": could not be installed")));
+  return enabled ? reinterpret_cast<void*>(detour.trampolineEntry()) : nullptr;
 }
 
 }  // namespace
@@ -213,7 +216,7 @@ void loadHookConfiguration() {
   if (!texUtil) {
     logText(FT("Texture utility module kvxtexutil.dll is not loaded: gauges are off"));
   } else {
-    hs.textureLoadTrampoline = installDetour(reinterpret_cast<std::uintptr_t>(texUtil) + 0xAEC15,
+    hs.textureLoadTrampoline = installDetour(reinterpret_cast<std::uintptr_t>(texUtil) + host::kTextureCreateOffset,
                                              reinterpret_cast<void*>(&TextureLoadHook),
                                              FT("Texture creation detour"));
   }

@@ -50,7 +50,7 @@ void BasicHUD::loadShowFlags() {
 bool BasicHUD::isVisible() {
   if (enabled == 0) return false;
   const std::int32_t m = host::gameMode();
-  if (m == 1) {
+  if (m == host::kModeDrivingStage) {
     if (host::preStartTimer() > 0.0f) {
       if (showFlags & ShowBeforeStart) return true;
     } else if (host::finishedFlag() != 0) {
@@ -59,15 +59,15 @@ bool BasicHUD::isVisible() {
       if (showFlags & ShowWhileDriving) return true;
     }
   }
-  if ((showFlags & ShowInMode2) && m == 2) return true;
-  if ((showFlags & ShowInMode10) && m == 10) return true;
-  if ((showFlags & ShowInMode8) && m == 8) return true;
+  if ((showFlags & ShowInMode2) && m == host::kModeShowInMode2) return true;
+  if ((showFlags & ShowInMode10) && m == host::kModeShowInMode10) return true;
+  if ((showFlags & ShowInMode8) && m == host::kModeShowInMode8) return true;
   if (!(showFlags & ShowAfterEvent)) return false;
-  if (m != 1) {
+  if (m != host::kModeDrivingStage) {
     eventTime = 0.0f;
     return false;
   }
-  if (host::eventFlag() != 0 && host::eventCode() == 13) {
+  if (host::eventFlag() != 0 && host::eventCode() == host::kEventCodeShowAfterEvent) {
     eventTime = host::hostClock();
     return true;
   }

@@ -75,30 +75,30 @@ std::int32_t gameMode() {
 
 float preStartTimer() {
   const auto* c = pointers().carStateBlock;
-  return c ? field<float>(c, 0x244) : 0.0f;
+  return c ? field<float>(c, kPreStartTimerOffset) : 0.0f;
 }
 
 std::int32_t finishedFlag() {
   const auto* c = pointers().carStateBlock;
-  return c ? field<std::int32_t>(c, 0x144) : 0;
+  return c ? field<std::int32_t>(c, kFinishedFlagOffset) : 0;
 }
 
 float hostClock() {
   const auto* c = pointers().carStateBlock;
-  return c ? field<float>(c, 0x15C) : 0.0f;
+  return c ? field<float>(c, kHostClockOffset) : 0.0f;
 }
 
 std::int32_t eventFlag() {
   const auto* c = pointers().carStateBlock;
-  return c ? field<std::int32_t>(c, 0x274) : 0;
+  return c ? field<std::int32_t>(c, kEventFlagOffset) : 0;
 }
 
 std::int32_t eventCode() {
   const auto* c = pointers().carStateBlock;
   if (!c) return 0;
-  const auto* a = field<const std::uint8_t*>(c, 0x758);
+  const auto* a = field<const std::uint8_t*>(c, kEventRecordOffset);
   if (!a) return 0;
-  const auto* code = field<const std::uint8_t*>(a, 0x10);
+  const auto* code = field<const std::uint8_t*>(a, kEventCodeSlot);
   return code ? field<std::int32_t>(code, 0) : 0;
 }
 

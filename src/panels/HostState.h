@@ -19,6 +19,8 @@ inline constexpr std::uint32_t kCarObjectSlot = 0x4EF660;
 // Absolute host addresses of the two functions the frame driver detours.
 inline constexpr std::uint32_t kFrameFunction = 0x40E890;
 inline constexpr std::uint32_t kGaugePointFunction = 0x4BF720;
+// Offset of the texture creation function from kvxtexutil.dll's base.
+inline constexpr std::uint32_t kTextureCreateOffset = 0xAEC15;
 
 // Field offsets.
 inline constexpr std::uint32_t kDeviceChainInner = 0x28;        // slot -> object, its +0x28 -> record
@@ -30,6 +32,59 @@ inline constexpr std::uint32_t kScreenWidthWordB = 0xB8;
 inline constexpr std::uint32_t kPauseWordOffset = 0x10;
 inline constexpr std::uint32_t kDamageBlockOffset = 0x620;      // in CarObject
 inline constexpr std::uint32_t kEngineRecordOffset = 0x698;     // in CarObject
+inline constexpr std::uint32_t kDamageFloatsSlot = 290 * 4;     // in the damage record: -> its float table
+
+// CarStateBlock fields.
+inline constexpr std::uint32_t kWheelSpeedOffset = 0x0C;
+inline constexpr std::uint32_t kEngineSpeedOffset = 0x10;
+inline constexpr std::uint32_t kSpeedOffset = 0x14;
+inline constexpr std::uint32_t kBoostOffset = 0x18;
+inline constexpr std::uint32_t kDistance1Offset = 0x20;
+inline constexpr std::uint32_t kDistance2Offset = 0x24;
+inline constexpr std::uint32_t kDistance3Offset = 0x28;         // also what "driven" counts down from
+inline constexpr std::uint32_t kStageTimeOffset = 0x140;
+inline constexpr std::uint32_t kFinishedFlagOffset = 0x144;
+inline constexpr std::uint32_t kHostClockOffset = 0x15C;
+inline constexpr std::uint32_t kGearOffset = 0x170;             // the gear image drawn
+inline constexpr std::uint32_t kPreStartTimerOffset = 0x244;
+inline constexpr std::uint32_t kEventFlagOffset = 0x274;
+inline constexpr std::uint32_t kBoostFlagOffset = 0x2B8;
+inline constexpr std::uint32_t kEventRecordOffset = 0x758;      // -> a record, its +0x10 -> the event code
+inline constexpr std::uint32_t kEventCodeSlot = 0x10;
+
+// CarObject fields.
+inline constexpr std::uint32_t kGroundSpeedAOffset = 0x1C0;     // the two words groundSpeed() takes
+inline constexpr std::uint32_t kGroundSpeedBOffset = 0x1C4;
+inline constexpr std::uint32_t kCarInput1Offset = 0x85C;
+inline constexpr std::uint32_t kCarInput2Offset = 0x860;
+inline constexpr std::uint32_t kCarInput4Offset = 0x864;
+inline constexpr std::uint32_t kCarInput5Offset = 0x868;
+inline constexpr std::uint32_t kCarInput3Offset = 0x86C;
+inline constexpr std::uint32_t kShiftGearOffset = 0x1100;       // the gear the shift tables are read for
+
+// Engine record fields.
+inline constexpr std::uint32_t kOilTempOffset = 0x20;           // kelvin
+inline constexpr std::uint32_t kWaterTempOffset = 0x23C;        // kelvin
+inline constexpr std::uint32_t kOilPressureAOffset = 0x24C;     // the two words pressureBar() takes
+inline constexpr std::uint32_t kOilPressureBOffset = 0x25C;
+
+// Damage record fields read by the gauges.
+inline constexpr std::uint32_t kBatteryOffset = 0x8C;
+inline constexpr std::uint32_t kDamageWarningOffset = 0xEC;
+
+// Gauge value block fields.
+inline constexpr std::uint32_t kCarSlotOffset = 8;              // which car data file (0..7)
+
+// Game modes (GameStateBlock +0x728) the plug-in acts on. Two are known by
+// what the host means; the others are named by what the plug-in does in them.
+inline constexpr std::int32_t kModeDrivingStage = 1;   // a stage is being driven
+inline constexpr std::int32_t kModeShowInMode2 = 2;    // panels shown with ShowInMode2
+inline constexpr std::int32_t kModeDropsGauges = 3;    // entering it destroys the gauge renderers
+inline constexpr std::int32_t kModeMenus = 5;          // the game's menus
+inline constexpr std::int32_t kModeShowInMode8 = 8;    // panels shown with ShowInMode8; gauges drawn
+inline constexpr std::int32_t kModeShowInMode10 = 10;  // panels shown with ShowInMode10
+// The event code that ShowAfterEvent shows the panels after.
+inline constexpr std::int32_t kEventCodeShowAfterEvent = 13;
 
 // The host pointers, filled by start-up (all null at load).
 struct HostPointers {

@@ -8,12 +8,14 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "ExecutableCode.h"
 #include "hooks/CodeDetour.h"
 
 using namespace hooks_test;
 using ostrel::CodeDetour;
+using ostrel::DetourOutcome;
 using ostrel::resolveJumpChain;
 
 // A function in the test program's own image (read-only code pages), with
@@ -85,18 +87,18 @@ class Detours : public ::testing::Test {
 TEST_F(Detours, NearPatchIsJumpThenNopsAndTrampolineRunsTheOriginal) {
   const std::uintptr_t f = arena.place(kAdd);
   CodeDetour detour(f, replacementAddress());
-  ASSERT_TRUE(detour.installed);
-  EXPECT_EQ(detour.target, f);
-  EXPECT_EQ(detour.patchJumpLength, 5);
+  ASSERT_EQ(detour.enable(), DetourOutcome::Enabled);
+  EXPECT_EQ(detour.target(), f);
+  EXPECT_EQ(detour.patchJumpLength(), 5);
   // 55 | 8B EC | 8B 45 08: the first whole instructions covering 5 bytes.
-  EXPECT_EQ(detour.stolenLength, 6);
+  EXPECT_EQ(detour.stolenLength(), 6);
   EXPECT_EQ(bytesAt(f, 6), jmpRel32(f, replacementAddress()) + Bytes{0x90});
   EXPECT_EQ(bytesAt(f + 6, 5), slice(kAdd, 6, 5)) << "bytes past the patch must stay";
 
   const std::uintptr_t trampoline = detour.trampolineEntry();
   ASSERT_NE(trampoline, 0u);
   const int returnLength = distance(trampoline, f) > 0x7FFFFFFFu ? 10 : 5;
-  EXPECT_EQ(detour.returnJumpLength, returnLength);
+  EXPECT_EQ(detour.returnJumpLength(), returnLength);
   EXPECT_EQ(detour.trampolineSize(), static_cast<std::size_t>(6 + returnLength));
   EXPECT_EQ(bytesAt(trampoline, 6), slice(kAdd, 0, 6));
   if (returnLength == 5) {
@@ -114,15 +116,15 @@ TEST_F(Detours, ImageCodeIsPatchedAndRestoredByTheMarkerOwner) {
   ASSERT_EQ(bytesAt(f, kAdd.size()), kAdd);
   {
     CodeDetour detour(f, replacementAddress(), CodeDetour::WithMarkerEvent{});
-    ASSERT_TRUE(detour.installed) << "read-only image code is unprotected for the patch";
-    EXPECT_NE(detour.markerEvent, nullptr);
+    ASSERT_EQ(detour.enable(), DetourOutcome::Enabled) << "read-only image code is unprotected for the patch";
+    EXPECT_NE(detour.markerEvent(), nullptr);
     EXPECT_TRUE(eventExists(markerName(f)));
     originalAdd = reinterpret_cast<AddFunction>(detour.trampolineEntry());
     EXPECT_EQ(imageAdd(20, 22), 1042);
     MEMORY_BASIC_INFORMATION info{};
     VirtualQuery(reinterpret_cast<void*>(f), &info, sizeof info);
     EXPECT_EQ(info.Protect, static_cast<DWORD>(PAGE_EXECUTE_READ)) << "old protection put back";
-  }  // the destructor removes
+  }  // the destructor disables
   EXPECT_EQ(bytesAt(f, kAdd.size()), kAdd);
   EXPECT_FALSE(eventExists(markerName(f)));
   EXPECT_EQ(imageAdd(20, 22), 42);
@@ -137,24 +139,24 @@ TEST_F(Detours, Rel32CallIsCarriedOverAndRestoredAsItWas) {
   ASSERT_EQ(callInt(f), 8);
 
   CodeDetour detour(f, replacementAddress(), CodeDetour::WithMarkerEvent{});
-  ASSERT_TRUE(detour.installed);
-  EXPECT_EQ(detour.stolenLength, 5);
+  ASSERT_EQ(detour.enable(), DetourOutcome::Enabled);
+  EXPECT_EQ(detour.stolenLength(), 5);
   const std::uintptr_t trampoline = detour.trampolineEntry();
   EXPECT_EQ(bytesAt(trampoline, 5), callRel32(trampoline, helper)) << "re-aimed at the same helper";
   EXPECT_EQ(callInt(trampoline), 8);
 
-  detour.remove();
+  detour.disable();
   EXPECT_EQ(bytesAt(f, code.size()), code) << "the host's own bytes, not the re-aimed copy";
   EXPECT_EQ(callInt(f), 8);
   EXPECT_EQ(detour.trampolineEntry(), 0u);
-  EXPECT_FALSE(detour.installed);
+  EXPECT_FALSE(detour.enabled());
 }
 
 TEST_F(Detours, RemovingWithoutMarkerKeepsPatchAndTrampolineAlive) {
   const std::uintptr_t f = arena.place(kAdd);
   auto* detour = new CodeDetour(f, replacementAddress());
-  ASSERT_TRUE(detour->installed);
-  EXPECT_FALSE(detour->install(f, replacementAddress())) << "installing twice";
+  ASSERT_EQ(detour->enable(), DetourOutcome::Enabled);
+  EXPECT_EQ(detour->enable(), DetourOutcome::AlreadyEnabled) << "enabling twice";
   const std::uintptr_t trampoline = detour->trampolineEntry();
   const Bytes patched = bytesAt(f, 6);
   originalAdd = reinterpret_cast<AddFunction>(trampoline);
@@ -171,8 +173,8 @@ TEST_F(Detours, AnotherOwnerOfTheMarkerKeepsTheRestoringToItself) {
   ASSERT_NE(other, nullptr);
   {
     CodeDetour detour(f, replacementAddress(), CodeDetour::WithMarkerEvent{});
-    ASSERT_TRUE(detour.installed);
-    EXPECT_EQ(detour.markerEvent, nullptr);
+    ASSERT_EQ(detour.enable(), DetourOutcome::Enabled);
+    EXPECT_EQ(detour.markerEvent(), nullptr);
     originalAdd = reinterpret_cast<AddFunction>(detour.trampolineEntry());
   }
   EXPECT_EQ(bytesAt(f, 1), Bytes{0xE9}) << "not restored";
@@ -200,8 +202,8 @@ TEST_F(Detours, JumpChainsAreFollowedToTheCode) {
   const std::uintptr_t marked = arena.nextAddress();
   ASSERT_EQ(arena.place(jmpRel32(marked, shortJump)), marked);
   CodeDetour detour(marked, replacementAddress(), CodeDetour::WithMarkerEvent{});
-  ASSERT_TRUE(detour.installed);
-  EXPECT_EQ(detour.target, real);
+  ASSERT_EQ(detour.enable(), DetourOutcome::Enabled);
+  EXPECT_EQ(detour.target(), real);
   EXPECT_EQ(bytesAt(marked, 5), jmpRel32(marked, shortJump));
   EXPECT_EQ(bytesAt(real, 1), Bytes{0xE9});
   EXPECT_TRUE(eventExists(markerName(marked))) << "the marker names the address asked for";
@@ -223,7 +225,7 @@ TEST_F(Detours, DegenerateAndEndlessJumpsAreNotFollowed) {
   const std::uintptr_t end = resolveJumpChain(a);
   EXPECT_TRUE(end == a || end == b);
   CodeDetour detour(self, replacementAddress());
-  EXPECT_FALSE(detour.installed) << "a short jump cannot be moved";
+  EXPECT_EQ(detour.enable(), DetourOutcome::CodeEndsEarly) << "a jump to itself ends the code before the patch";
   EXPECT_EQ(bytesAt(self, 2), jmpRel8(-2));
 }
 
@@ -234,16 +236,16 @@ TEST_F(Detours, FarTargetGetsTenByteJumpsBothWays) {
       << "no memory above 2 GiB: the test program must be large-address aware";
   const std::uintptr_t f = high.place(kAdd);
   CodeDetour detour(f, replacementAddress());
-  ASSERT_TRUE(detour.installed);
-  EXPECT_EQ(detour.patchJumpLength, 10);
+  ASSERT_EQ(detour.enable(), DetourOutcome::Enabled);
+  EXPECT_EQ(detour.patchJumpLength(), 10);
   // 1 + 2 + 3 + 3 = 9 bytes do not cover 10: the pop is moved too.
-  EXPECT_EQ(detour.stolenLength, 10);
+  EXPECT_EQ(detour.stolenLength(), 10);
   const Bytes farPatch = Bytes{0xFF, 0x25} + word(static_cast<std::uint32_t>(f + 6)) +
                          word(static_cast<std::uint32_t>(replacementAddress()));
   EXPECT_EQ(bytesAt(f, 10), farPatch);
   const std::uintptr_t trampoline = detour.trampolineEntry();
   ASSERT_GT(distance(trampoline, f), 0x7FFFFFFFu);
-  EXPECT_EQ(detour.returnJumpLength, 10);
+  EXPECT_EQ(detour.returnJumpLength(), 10);
   EXPECT_EQ(detour.trampolineSize(), 20u);
   EXPECT_EQ(bytesAt(trampoline, 10), slice(kAdd, 0, 10));
   const Bytes farReturn = Bytes{0xFF, 0x25} + word(static_cast<std::uint32_t>(trampoline + 16)) +
@@ -264,8 +266,8 @@ TEST_F(Detours, DISABLED_FarReplacementWithNearTrampoline) {
   const std::uintptr_t f = low.place(kAdd);
   ASSERT_GT(distance(replacement, f), 0x7FFFFFFFu);
   CodeDetour detour(f, replacement);
-  ASSERT_TRUE(detour.installed);
-  EXPECT_EQ(detour.patchJumpLength, 10);
+  ASSERT_EQ(detour.enable(), DetourOutcome::Enabled);
+  EXPECT_EQ(detour.patchJumpLength(), 10);
   EXPECT_EQ(bytesAt(f, 2), (Bytes{0xFF, 0x25}));
   EXPECT_EQ(wordAt(f + 2), f + 6);
   EXPECT_EQ(wordAt(f + 6), replacement);
@@ -273,43 +275,90 @@ TEST_F(Detours, DISABLED_FarReplacementWithNearTrampoline) {
   EXPECT_EQ(callAdd(detour.trampolineEntry(), 1, 1), 2);
 }
 
-// A refused detour leaves no entry and the code as it was.
-void expectRefused(std::uintptr_t target, std::size_t readable, const char* why) {
+// A refused detour names why, leaves no entry and the code as it was.
+void expectRefused(std::uintptr_t target, std::size_t readable, DetourOutcome expected, const char* why) {
   const Bytes before = readable ? bytesAt(target, readable) : Bytes{};
   CodeDetour detour(target, replacementAddress());
-  EXPECT_FALSE(detour.installed) << why;
+  EXPECT_EQ(detour.enable(), expected) << why;
+  EXPECT_FALSE(detour.enabled()) << why;
   EXPECT_EQ(detour.trampolineEntry(), 0u) << why;
-  EXPECT_EQ(detour.stolenLength, 0) << why;
+  EXPECT_EQ(detour.stolenLength(), 0) << why;
   if (readable) {
     EXPECT_EQ(bytesAt(target, readable), before) << why;
   }
 }
 
 TEST_F(Detours, CodeThatCannotBeMovedIsRefusedUntouched) {
-  expectRefused(arena.place({0x55, 0x0F, 0x04, 0x8B, 0xEC, 0x90, 0x90, 0xC3}), 8, "0F 04 is not an instruction");
-  expectRefused(arena.place({0x55, 0x74, 0x03, 0x8B, 0xEC, 0x5D, 0xC3}), 7, "JE rel8 among the moved bytes");
-  expectRefused(arena.place({0x55, 0xE3, 0x03, 0x8B, 0xEC, 0x5D, 0xC3}), 7, "JECXZ among the moved bytes");
-  expectRefused(arena.place({0x55, 0x66, 0xE9, 0x01, 0x00, 0x90, 0xC3}), 7, "JMP rel16 among the moved bytes");
-  expectRefused(arena.place({0xC3, 0x55, 0x8B, 0xEC, 0x5D, 0xC3}), 6, "a RET ends the function first");
-  expectRefused(arena.place({0xE8, 0x00, 0x00, 0x00, 0x00, 0x58, 0xC3}), 7, "CALL $+5 reads its own address");
-  // A jump back into the bytes the patch replaces.
-  const std::uintptr_t loop = arena.nextAddress();
-  ASSERT_EQ(arena.place(Bytes{0x55, 0x90} + Bytes{0x0F, 0x85} + word(static_cast<std::uint32_t>(-7)) + Bytes{0xC3}),
-            loop);
-  expectRefused(loop, 9, "JNE rel32 back into the moved bytes");
+  struct Case {
+    Bytes code;
+    DetourOutcome outcome;
+    const char* why;
+  };
+  const Case cases[] = {
+      {{0x55, 0x0F, 0x04, 0x8B, 0xEC, 0x90, 0x90, 0xC3}, DetourOutcome::Undecodable, "0F 04 is not an instruction"},
+      {{0x55, 0x74, 0x03, 0x8B, 0xEC, 0x5D, 0xC3}, DetourOutcome::ShortBranch, "JE rel8 among the moved bytes"},
+      {{0x55, 0xE3, 0x03, 0x8B, 0xEC, 0x5D, 0xC3}, DetourOutcome::ShortBranch, "JECXZ among the moved bytes"},
+      {{0x55, 0x66, 0xE9, 0x01, 0x00, 0x90, 0xC3}, DetourOutcome::ShortBranch, "JMP rel16 among the moved bytes"},
+      {{0xC3, 0x55, 0x8B, 0xEC, 0x5D, 0xC3}, DetourOutcome::CodeEndsEarly, "a RET ends the function first"},
+      {{0xE8, 0x00, 0x00, 0x00, 0x00, 0x58, 0xC3}, DetourOutcome::BranchIntoMoved, "CALL $+5 reads its own address"},
+      // A jump back into the bytes the patch replaces.
+      {Bytes{0x55, 0x90} + Bytes{0x0F, 0x85} + word(static_cast<std::uint32_t>(-7)) + Bytes{0xC3},
+       DetourOutcome::BranchIntoMoved, "JNE rel32 back into the moved bytes"},
+  };
+  for (const Case& c : cases) expectRefused(arena.place(c.code), c.code.size(), c.outcome, c.why);
+}
+
+// The refusals' texts end the log line that says why a detour is missing.
+TEST(DetourOutcomes, EveryOutcomeHasItsOwnText) {
+  const std::pair<DetourOutcome, std::string> texts[] = {
+      {DetourOutcome::Enabled, "patched"},
+      {DetourOutcome::AlreadyEnabled, "already patched"},
+      {DetourOutcome::NothingReadable, "no readable code there"},
+      {DetourOutcome::NoMemory, "no memory for the trampoline"},
+      {DetourOutcome::Undecodable, "an instruction there cannot be decoded"},
+      {DetourOutcome::CodeEndsEarly, "the code there ends before the patch would"},
+      {DetourOutcome::ShortBranch, "a short branch there cannot be moved"},
+      {DetourOutcome::BranchIntoMoved, "a branch there leads into the moved bytes"},
+      {DetourOutcome::ProtectionRefused, "the memory protection cannot be changed"},
+  };
+  for (const auto& [outcome, text] : texts) EXPECT_EQ(ostrel::outcomeText(outcome), text);
+  using ostrel::TrampolineRefusal;
+  EXPECT_EQ(ostrel::outcomeOf(TrampolineRefusal::Undecodable), DetourOutcome::Undecodable);
+  EXPECT_EQ(ostrel::outcomeOf(TrampolineRefusal::CodeEndsEarly), DetourOutcome::CodeEndsEarly);
+  EXPECT_EQ(ostrel::outcomeOf(TrampolineRefusal::ShortBranch), DetourOutcome::ShortBranch);
+  EXPECT_EQ(ostrel::outcomeOf(TrampolineRefusal::BranchIntoMoved), DetourOutcome::BranchIntoMoved);
+}
+
+TEST_F(Detours, CreatingPatchesNothingAndTheWrittenTrampolineIsReadExecute) {
+  const std::uintptr_t f = arena.place(kAdd);
+  CodeDetour detour(f, replacementAddress());
+  EXPECT_EQ(bytesAt(f, kAdd.size()), kAdd) << "nothing patched on creation";
+  EXPECT_FALSE(detour.enabled());
+  const std::uintptr_t trampoline = detour.trampolineEntry();
+  ASSERT_NE(trampoline, 0u) << "known before the patch goes live";
+  EXPECT_EQ(callAdd(f, 2, 3), 5);
+
+  ASSERT_EQ(detour.enable(), DetourOutcome::Enabled);
+  EXPECT_EQ(detour.trampolineEntry(), trampoline) << "the address handed out before enabling";
+  MEMORY_BASIC_INFORMATION info{};
+  ASSERT_EQ(VirtualQuery(reinterpret_cast<void*>(trampoline), &info, sizeof info), sizeof info);
+  EXPECT_EQ(info.Protect, static_cast<DWORD>(PAGE_EXECUTE_READ)) << "not writable once written";
+  EXPECT_EQ(detour.enable(), DetourOutcome::AlreadyEnabled);
+  originalAdd = reinterpret_cast<AddFunction>(trampoline);
+  EXPECT_EQ(callAdd(f, 2, 3), 1005);
 }
 
 TEST_F(Detours, MemoryThatMayNotBeReadIsRefusedWithoutReading) {
   ReservedPage reserved;
   ASSERT_NE(reserved.address, 0u);
-  expectRefused(reserved.address, 0, "reserved, not committed");
+  expectRefused(reserved.address, 0, DetourOutcome::NothingReadable, "reserved, not committed");
   ProtectedPage noAccess(PAGE_NOACCESS);
-  expectRefused(noAccess.address, 0, "no access");
+  expectRefused(noAccess.address, 0, DetourOutcome::NothingReadable, "no access");
   ProtectedPage guard(PAGE_EXECUTE_READWRITE | PAGE_GUARD);
-  expectRefused(guard.address, 0, "guard page");
+  expectRefused(guard.address, 0, DetourOutcome::NothingReadable, "guard page");
   ProtectedPage executeOnly(PAGE_EXECUTE);
-  expectRefused(executeOnly.address, 0, "execute-only");
-  expectRefused(0, 0, "null");
+  expectRefused(executeOnly.address, 0, DetourOutcome::NothingReadable, "execute-only");
+  expectRefused(0, 0, DetourOutcome::NothingReadable, "null");
   // The guard page was never touched: it still raises its one exception.
   MEMORY_BASIC_INFORMATION info{};
   VirtualQuery(reinterpret_cast<void*>(guard.address), &info, sizeof info);
@@ -319,13 +368,13 @@ TEST_F(Detours, MemoryThatMayNotBeReadIsRefusedWithoutReading) {
   EdgeOfCommitted edge;
   ASSERT_NE(edge.region, 0u);
   const std::uintptr_t cut = edge.placeAtEdge({0x55, 0x8B, 0xEC});
-  expectRefused(cut, 3, "the moved instructions would run past committed memory");
+  expectRefused(cut, 3, DetourOutcome::Undecodable, "the moved instructions would run past committed memory");
 
   // Jump chains into memory that may not be read stop there, unread.
   const std::uintptr_t toHole = arena.nextAddress();
   arena.place(jmpRel32(toHole, reserved.address));
   EXPECT_EQ(resolveJumpChain(toHole), reserved.address);
-  expectRefused(toHole, 5, "a thunk into reserved memory");
+  expectRefused(toHole, 5, DetourOutcome::NothingReadable, "a thunk into reserved memory");
   const std::uintptr_t slotInHole = arena.place(jmpThroughSlot(noAccess.address));
   EXPECT_EQ(resolveJumpChain(slotInHole), slotInHole) << "the slot cannot be read";
   const std::uintptr_t jumpAtEdge = edge.placeAtEdge({0xE9, 0x00});  // displacement cut off
