@@ -4,13 +4,11 @@ namespace ostrel {
 
 CodeDetour& DetourRegistry::make(std::uintptr_t target, std::uintptr_t replacement) {
   auto detour = std::make_unique<CodeDetour>(target, replacement);
-  std::lock_guard<std::mutex> lock(mutex_);
   detours_.push_back(std::move(detour));
   return *detours_.back();
 }
 
 std::size_t DetourRegistry::size() const {
-  std::lock_guard<std::mutex> lock(mutex_);
   return detours_.size();
 }
 

@@ -2,12 +2,13 @@
 // The one owner of every detour of the process. Detours live as long as the
 // process (a patched function may be entered at any time), so nobody else
 // frees them; the registry makes them, and the caller enables the one it got
-// once its hook has what it needs (its trampoline entry, for one).
+// once its hook has what it needs (its trampoline entry, for one). Like all
+// of the plug-in's state it is used from the host's threads that call in,
+// one at a time (start-up, the frame, the texture function), without a lock.
 //
 // Windows-free header.
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "hooks/CodeDetour.h"
@@ -22,7 +23,6 @@ class DetourRegistry {
   std::size_t size() const;
 
  private:
-  mutable std::mutex mutex_;  // start-up and the frame's Reset check may make detours on two threads
   std::vector<std::unique_ptr<CodeDetour>> detours_;
 };
 
