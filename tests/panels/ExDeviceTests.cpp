@@ -24,6 +24,17 @@ using CreateEx = HRESULT(WINAPI*)(UINT, IDirect3D9Ex**);
 
 class ExDevice : public testing::Test {
  protected:
+  // A 64 x 64 windowed back buffer, at creation and at the Reset alike.
+  static D3DPRESENT_PARAMETERS presentation() {
+    D3DPRESENT_PARAMETERS pp{};
+    pp.Windowed = TRUE;
+    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
+    pp.BackBufferWidth = 64;
+    pp.BackBufferHeight = 64;
+    pp.hDeviceWindow = window_;
+    return pp;
+  }
   static void SetUpTestSuite() {
     WNDCLASSA wc{};
     wc.lpfnWndProc = DefWindowProcA;
@@ -34,13 +45,7 @@ class ExDevice : public testing::Test {
     auto create = reinterpret_cast<CreateEx>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("d3d9.dll"), "Direct3DCreate9Ex")));
     if (!window_ || !create || FAILED(create(D3D_SDK_VERSION, &d3d_))) return;
-    D3DPRESENT_PARAMETERS pp{};
-    pp.Windowed = TRUE;
-    pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-    pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-    pp.BackBufferWidth = 64;
-    pp.BackBufferHeight = 64;
-    pp.hDeviceWindow = window_;
+    D3DPRESENT_PARAMETERS pp = presentation();
     if (FAILED(d3d_->CreateDeviceEx(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_, D3DCREATE_SOFTWARE_VERTEXPROCESSING,
                                     &pp, nullptr, &device_)))
       device_ = nullptr;
@@ -138,13 +143,7 @@ TEST_F(ExDevice, ImageAndAtlasTexturesComeInTheDefaultPoolAndDraw) {
   atlas->Release();
 
   // Still usable across a Reset: an Ex device keeps default-pool resources.
-  D3DPRESENT_PARAMETERS pp{};
-  pp.Windowed = TRUE;
-  pp.SwapEffect = D3DSWAPEFFECT_DISCARD;
-  pp.BackBufferFormat = D3DFMT_A8R8G8B8;
-  pp.BackBufferWidth = 64;
-  pp.BackBufferHeight = 64;
-  pp.hDeviceWindow = window_;
+  D3DPRESENT_PARAMETERS pp = presentation();
   ASSERT_EQ(device_->ResetEx(&pp, nullptr), D3D_OK);
   EXPECT_EQ(drawnPixel(rect.texture, rect.vertices, 3, 8), 0xFF00FF00u) << "after ResetEx";
 }
