@@ -291,7 +291,9 @@ def main():
             print()
     if a.gauge:
         print_variants(a.gauge, "gauge renderer on a 1024 x 1024 texture (us per Render)",
-                       ("WholeTexture", "RefreshRects", "whole texture / refresh rectangles"))
+                       ("WholeTexture", "RefreshRects", "whole texture / refresh rectangles"),
+                       ("WholeTextureManaged", "WholeTexture", "managed texture / render target, whole texture"),
+                       ("RefreshRectsManaged", "RefreshRects", "managed texture / render target, refresh rectangles"))
     if a.diagram:
         print_variants(a.diagram, "damage diagram, 88 part images, each frame finished on the device (us per frame)",
                        ("WholeImages", "VisibleTexels", "whole images / visible texels"),
