@@ -2,7 +2,6 @@
 // Start-up on the host's first name query: by then the host's window and
 // device exist. Runs once; every call writes its log line.
 #include <string>
-#include <vector>
 
 struct IDirect3DDevice9;
 
@@ -14,11 +13,7 @@ void runQueryNameStartup();
 // window cannot be measured).
 void measureClientWidth(IDirect3DDevice9* device);
 
-// Copies each missing path from its template (path + ".default").
-void installDefaultFiles(const std::vector<std::string>& paths);
 void loadHookConfiguration();
 void collectGaugeTextures(const std::string& root);
-void syncGaugeFolder(const std::string& name);
-void syncTree(const std::string& from, const std::string& to);
 
 }  // namespace ostrel

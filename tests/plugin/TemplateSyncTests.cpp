@@ -9,7 +9,7 @@
 #include <string>
 
 #include "TestFiles.h"
-#include "hooks/Startup.h"
+#include "hooks/FolderSync.h"
 
 namespace fs = std::filesystem;
 
