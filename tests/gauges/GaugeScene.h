@@ -21,6 +21,7 @@
 #include "FakeHost.h"
 #include "KVX/D3D9Helpers.h"
 #include "ManualClock.h"
+#include "PluginLog.h"
 #include "TextureHandler.h"
 #include "hooks/HookState.h"
 #include "plugin/Log.h"
@@ -36,26 +37,14 @@ inline testing_support::D3DTestDevice& sharedDevice() {
   return device;
 }
 
-inline std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using testing_support::readWholeFile;
+inline std::string readFile(const std::string& path) { return readWholeFile(path); }
 
 // Log lines written since `from` (a byte offset of the log file).
-inline std::string logSince(std::size_t from) {
-  const std::string all = readFile(ostrel::pluginFolder() + "\\OSTREL.log");
-  return from < all.size() ? all.substr(from) : std::string();
-}
-inline std::size_t logSize() {
-  ostrel::openLog();
-  return readFile(ostrel::pluginFolder() + "\\OSTREL.log").size();
-}
+inline std::string logSince(std::size_t from) { return testing_support::pluginLogSince(from); }
+inline std::size_t logSize() { return testing_support::pluginLog().size(); }
 inline int countOf(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
-  return n;
+  return testing_support::occurrences(text, what);
 }
 
 // Writes a PNG through D3DX, pixel by pixel from `colourAt(x, y)` (ARGB).

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "ExecutableCode.h"
+#include "PluginLog.h"
 #include "hooks/DeviceResetHook.h"
 #include "panels/HostState.h"
 #include "plugin/Log.h"
@@ -78,24 +79,14 @@ struct FakeDevice {
   HRESULT callReset() { return device()->Reset(nullptr); }
 };
 
-std::string logText() {
-  ostrel::openLog();
-  std::ifstream in(ostrel::pluginFolder() + "\\OSTREL.log", std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-int count(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
+using testing_support::occurrences;
+using testing_support::pluginLog;
 
 // Calls Reset once; returns how often the plug-in's hook acted on it.
 int hookRunsFor(FakeDevice& d) {
-  const std::size_t before = logText().size();
+  const std::size_t before = pluginLog().size();
   EXPECT_EQ(d.callReset(), D3D_OK);
-  return count(logText().substr(before), "Device reset: letting go of the gauge textures");
+  return occurrences(testing_support::pluginLogSince(before), "Device reset: letting go of the gauge textures");
 }
 
 // An overlay that patched Reset before the plug-in came: a jump at the

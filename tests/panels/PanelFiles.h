@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "PluginLog.h"
 #include "plugin/Log.h"
 #include "plugin/PluginPaths.h"
 
@@ -24,22 +25,11 @@ inline void clearPanelFile(const std::string& panel) {
 }
 
 // The plug-in's log: its size now, and what was written since.
-inline std::string readLog() {
-  ostrel::openLog();
-  std::ifstream in(ostrel::pluginFolder() + "\\OSTREL.log", std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+inline std::string readLog() { return testing_support::pluginLog(); }
 inline std::size_t logSize() { return readLog().size(); }
-inline std::string logSince(std::size_t from) {
-  const std::string all = readLog();
-  return from < all.size() ? all.substr(from) : std::string();
-}
+inline std::string logSince(std::size_t from) { return testing_support::pluginLogSince(from); }
 inline int countOf(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (std::size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
-  return n;
+  return testing_support::occurrences(text, what);
 }
 
 }  // namespace panel_tests

@@ -6,27 +6,20 @@
 #include <sstream>
 #include <string>
 
+#include "PluginLog.h"
 #include "plugin/Log.h"
 #include "plugin/PluginPaths.h"
 
-inline std::string readWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
+using testing_support::readWholeFile;
 
 inline void writeWholeFile(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
 }
 
-inline std::string logPath() { return ostrel::pluginFolder() + "\\OSTREL.log"; }
+inline std::string logPath() { return testing_support::pluginLogPath(); }
 // The log opens (and empties itself) on first use; open it before measuring.
-inline std::string logContents() {
-  ostrel::openLog();
-  return readWholeFile(logPath());
-}
+inline std::string logContents() { return testing_support::pluginLog(); }
 
 // Removes the page's settings files so each test starts from the defaults.
 inline void removePageSettingsFiles() {

@@ -1,5 +1,7 @@
 #include "HostRun.h"
 
+#include "TextFiles.h"
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -68,12 +70,7 @@ RunResult runHost(const std::string& gameFolder, const std::string& scenarioText
   return result;
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string readFile(const std::string& path) { return testing_support::readWholeFile(path); }
 
 Image loadPng(const std::string& path) {
   Image image;
