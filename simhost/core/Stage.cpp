@@ -203,6 +203,8 @@ class Stage {
 };
 
 Stage::~Stage() {
+  // Whether the plug-in (or anything else) brought the socket library in.
+  log_.note("socket library %s", GetModuleHandleA("ws2_32.dll") ? "loaded" : "not loaded");
   if (deviceCalls_) std::fclose(deviceCalls_);
   for (auto& [name, t] : textures_)
     if (t) t->Release();

@@ -115,6 +115,17 @@ float readFraction(GaugeValueContext& context, GaugeValueId id, float min, float
   return fractionBetween(readValue(context, id), min, max);
 }
 
+std::int32_t readGearIndex() {
+  const auto* c = carState();
+  return c ? field<std::int32_t>(c, host::kGearOffset) : -1;
+}
+
+std::int32_t carSlot() {
+  const std::uint8_t* block = host::pointers().gaugeValueBlock;
+  const std::uint32_t slot = block ? field<std::uint32_t>(block, host::kCarSlotOffset) : 0;
+  return slot <= 7 ? static_cast<std::int32_t>(slot) : 0;
+}
+
 bool testCondition(GaugeValueContext& context, GaugeValueId id, float threshold) {
   switch (id) {
     case 2:

@@ -1,6 +1,6 @@
 #include "gauges/GaugeElements.h"
 #include "gauges/GaugeKeywords.h"
-#include "panels/HostState.h"
+#include "gauges/GaugeValues.h"
 #include "plugin/Settings.h"
 
 namespace ostrel::gauges {
@@ -12,9 +12,7 @@ GearObject::GearObject(const ElementSource& source) : TextureObject(source.secti
 }
 
 void GearObject::Draw(IDirect3DDevice9* device, GaugeValueContext&, float) {
-  const std::uint8_t* car = host::pointers().carStateBlock;
-  if (!car) return;
-  const std::int32_t gear = host::field<std::int32_t>(car, host::kGearOffset);
+  const std::int32_t gear = readGearIndex();
   if (gear < 0 || gear > 7) return;
   drawImage(device, gears[gear], posX, posY);
 }

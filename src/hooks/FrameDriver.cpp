@@ -20,6 +20,7 @@
 #include "plugin/Plugin.h"
 #include "plugin/SteadyClock.h"
 #include "plugin/StoredSettings.h"
+#include "telemetry/TelemetryOut.h"
 
 namespace ostrel {
 
@@ -146,6 +147,7 @@ void frameWork() {
     throw;
   }
   if (screen) writeScreenWidth(screen, hostWidthSaved);
+  telemetry::telemetryFrame();
   // 10. Home key: rebuild the gauges from their files.
   const bool homeDown =
       hs.gaugeReloadKeyEnabled != 0 && !hs.gaugeRenderers.empty() && (GetAsyncKeyState(VK_HOME) & 0x8000);

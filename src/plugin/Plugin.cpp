@@ -10,6 +10,7 @@
 #include "plugin/MenuPage.h"
 #include "plugin/PluginPaths.h"
 #include "plugin/PluginState.h"
+#include "telemetry/TelemetryOut.h"
 
 namespace ostrel {
 namespace {
@@ -48,6 +49,10 @@ void* Plugin::ScalarDeletingDestructor(unsigned flags) {
   } catch (...) {
   }
   if (keptPlugin == this) keptPlugin = nullptr;
+  try {
+    telemetry::stopTelemetry();
+  } catch (...) {
+  }
   this->~Plugin();
   if (flags & 1u) ::operator delete(this);
   return this;

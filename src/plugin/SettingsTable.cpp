@@ -4,6 +4,7 @@
 #include "plugin/FixedText.h"
 #include "plugin/PluginPaths.h"
 #include "plugin/RunningSettings.h"
+#include "telemetry/TelemetrySettings.h"
 
 namespace ostrel {
 namespace {
@@ -57,13 +58,58 @@ constexpr SettingRow kRows[] = {
      .defaultValue = 0,
      .taken = kAtStartup,
      .take = [](std::int32_t stored) { hookState().gaugeReloadKeyEnabled = stored; }},
+    // Telemetry out, in the plug-in's own file. The telemetry code checks
+    // the values when it takes them up (see telemetry/TelemetryOut.cpp).
+    {.id = kTelemetryEnabled,
+     .feature = &pluginName, .section = FT_FN("Telemetry"), .key = FT_FN("Enabled"),
+     .defaultValue = 0,
+     .page = {kSwitch, FT_FN("Telemetry"),
+              FT_FN("Sends the car's values over UDP to dashboard apps, wheels and shakers")},
+     .taken = kAtStartupAndOnEnteringMenu,
+     .take = [](std::int32_t stored) { telemetry::store(&telemetry::StoredTelemetry::enabled, stored); }},
+    {.id = kTelemetryTargets,
+     .feature = &pluginName, .section = FT_FN("Telemetry"), .key = FT_FN("Targets"),
+     .taken = kAtStartupAndOnEnteringMenu,
+     .textDefault = FT_FN("A@127.0.0.1:20777"),
+     .takeText = [](const std::string& stored) { telemetry::store(&telemetry::StoredTelemetry::targets, stored); }},
+    {.id = kTelemetryRate,
+     .feature = &pluginName, .section = FT_FN("Telemetry"), .key = FT_FN("Rate"),
+     .defaultValue = 60,
+     .taken = kAtStartupAndOnEnteringMenu,
+     .take = [](std::int32_t stored) { telemetry::store(&telemetry::StoredTelemetry::rate, stored); }},
+    {.id = kTelemetryGearMap,
+     .feature = &pluginName, .section = FT_FN("Telemetry"), .key = FT_FN("GearMap"),
+     .taken = kAtStartupAndOnEnteringMenu,
+     .textDefault = FT_FN("N,1,2,3,4,5,6,R"),
+     .takeText = [](const std::string& stored) { telemetry::store(&telemetry::StoredTelemetry::gearMap, stored); }},
+    {.id = kTelemetryReverseCode,
+     .feature = &pluginName, .section = FT_FN("Telemetry"), .key = FT_FN("ReverseCode"),
+     .defaultValue = -1,
+     .taken = kAtStartupAndOnEnteringMenu,
+     .take = [](std::int32_t stored) { telemetry::store(&telemetry::StoredTelemetry::reverseCode, stored); }},
+    {.id = kTelemetryIdleRpm,
+     .feature = &pluginName, .section = FT_FN("Telemetry"), .key = FT_FN("IdleRpm"),
+     .defaultValue = 800,
+     .taken = kAtStartupAndOnEnteringMenu,
+     .take = [](std::int32_t stored) { telemetry::store(&telemetry::StoredTelemetry::idleRpm, stored); }},
+    {.id = kTelemetryMaxRpm,
+     .feature = &pluginName, .section = FT_FN("Telemetry"), .key = FT_FN("MaxRpm"),
+     .defaultValue = 7500,
+     .taken = kAtStartupAndOnEnteringMenu,
+     .take = [](std::int32_t stored) { telemetry::store(&telemetry::StoredTelemetry::maxRpm, stored); }},
+    {.id = kTelemetryId,
+     .feature = &pluginName, .section = FT_FN("Telemetry"), .key = FT_FN("Id"),
+     .defaultValue = 0,
+     .taken = kAtStartupAndOnEnteringMenu,
+     .take = [](std::int32_t stored) { telemetry::store(&telemetry::StoredTelemetry::id, stored); }},
 };
 
 constexpr bool rowsAreWellFormed() {
   std::size_t index = 0;
   for (const SettingRow& row : kRows) {
     if (static_cast<std::size_t>(row.id) != index++) return false;  // settingRow indexes by id
-    if ((row.take == nullptr) != (row.taken == kByItsPanel)) return false;
+    if ((row.take == nullptr && row.takeText == nullptr) != (row.taken == kByItsPanel)) return false;
+    if (row.isText() && (row.take || row.onPage())) return false;
     if (row.page.kind != kNotOnPage && (!row.page.label || !row.page.description)) return false;
     if (row.page.kind == kWholeNumber && !(row.step > 0 && row.minimum <= row.defaultValue &&
                                            row.defaultValue <= row.maximum))

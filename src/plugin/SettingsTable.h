@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace ostrel {
 
@@ -22,6 +23,14 @@ enum class SettingId : std::uint8_t {
   kGaugesEnabled,
   kGaugeRefreshRate,
   kGaugeReloadKey,
+  kTelemetryEnabled,
+  kTelemetryTargets,
+  kTelemetryRate,
+  kTelemetryGearMap,
+  kTelemetryReverseCode,
+  kTelemetryIdleRpm,
+  kTelemetryMaxRpm,
+  kTelemetryId,
   kCount,
 };
 
@@ -48,7 +57,14 @@ enum class SettingTaken : std::uint8_t {
   kOnEnteringMenu,
   // Read once at start-up.
   kAtStartup,
+  // Read at start-up and again on entering the menu.
+  kAtStartupAndOnEnteringMenu,
 };
+
+constexpr bool takenWhen(SettingTaken row, SettingTaken when) {
+  return row == when || (row == SettingTaken::kAtStartupAndOnEnteringMenu &&
+                         (when == SettingTaken::kAtStartup || when == SettingTaken::kOnEnteringMenu));
+}
 
 struct SettingRow {
   SettingId id;
@@ -56,7 +72,7 @@ struct SettingRow {
   FixedTextFn section;
   FixedTextFn key;
   // Used when the key is missing or does not hold a number.
-  std::int32_t defaultValue;
+  std::int32_t defaultValue = 0;
   // Whole numbers only: the page steps between these.
   std::int32_t minimum = 0;
   std::int32_t maximum = 0;
@@ -68,6 +84,12 @@ struct SettingRow {
   void (*take)(std::int32_t stored) = nullptr;
   // The value the shipped .ini.default gives, where it is not the default.
   std::optional<std::int32_t> shipped{};
+  // A setting stored as text (never on the page): its default, shipped as
+  // it is, and where the running plug-in takes it (instead of `take`).
+  FixedTextFn textDefault = nullptr;
+  void (*takeText)(const std::string& stored) = nullptr;
+
+  constexpr bool isText() const { return textDefault != nullptr; }
 
   constexpr bool onPage() const { return page.kind != PageEntryKind::kNotOnPage; }
   constexpr std::int32_t shippedValue() const { return shipped.value_or(defaultValue); }

@@ -49,7 +49,8 @@ TEST(SettingsTable, EveryRowIsInItsDefaultFileWithTheShippedValueAndAComment) {
   for (const SettingRow& row : settingsTable()) {
     const std::string file = defaultFile(row.feature());
     SCOPED_TRACE(file + " [" + row.section() + "] " + row.key());
-    EXPECT_EQ(readSettingText(row.section(), row.key(), "(missing)", file), std::to_string(row.shippedValue()));
+    EXPECT_EQ(readSettingText(row.section(), row.key(), "(missing)", file),
+              row.isText() ? std::string(row.textDefault()) : std::to_string(row.shippedValue()));
     const std::string above = lineAboveOnlyKey(readWholeFile(file), row.section(), row.key());
     EXPECT_EQ(above.substr(0, 1), ";") << "the key stands once in its section, below the comment that explains it";
   }

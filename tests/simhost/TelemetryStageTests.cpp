@@ -1,0 +1,209 @@
+// Telemetry out on the stage: the real plug-in in the simulated host sends to
+// two loopback receivers in this test (one per packet format) while the host
+// drives, pauses and goes back to the menu. The values are read back at the
+// byte offsets the consumers' tools read them.
+#include <gtest/gtest.h>
+#include <winsock2.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "HostRun.h"
+#include "TestPaths.h"
+
+using namespace simhost_test;
+
+namespace {
+
+// A UDP socket on a free loopback port that keeps every datagram it gets.
+class Receiver {
+ public:
+  Receiver() {
+    socket_ = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    int len = sizeof a;
+    ::getsockname(socket_, reinterpret_cast<sockaddr*>(&a), &len);
+    port_ = ntohs(a.sin_port);
+    DWORD timeoutMs = 100;
+    ::setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
+    thread_ = std::thread([this] {
+      char buffer[2048];
+      while (!stop_) {
+        const int n = ::recv(socket_, buffer, sizeof buffer, 0);
+        if (n <= 0) continue;
+        std::lock_guard<std::mutex> lock(mutex_);
+        packets_.emplace_back(buffer, buffer + n);
+      }
+    });
+  }
+  ~Receiver() {
+    stop_ = true;
+    thread_.join();
+    ::closesocket(socket_);
+  }
+  unsigned port() const { return port_; }
+  std::vector<std::vector<std::uint8_t>> packets() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return packets_;
+  }
+
+ private:
+  SOCKET socket_ = INVALID_SOCKET;
+  unsigned port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+  std::mutex mutex_;
+  std::vector<std::vector<std::uint8_t>> packets_;
+};
+
+float floatAt(const std::vector<std::uint8_t>& p, std::size_t offset) {
+  float v = 0;
+  if (offset + 4 <= p.size()) std::memcpy(&v, p.data() + offset, 4);
+  return v;
+}
+
+struct Winsock {
+  Winsock() {
+    WSADATA d;
+    WSAStartup(MAKEWORD(2, 2), &d);
+  }
+  ~Winsock() { WSACleanup(); }
+};
+
+void writeTelemetrySettings(const std::string& folder, const std::string& section) {
+  std::ofstream(folder + "\\Plugins\\OSTREL\\OSTREL.ini", std::ios::binary) << section;
+}
+
+// Menu (rpm 1111), then driving with constant values and the stage clock
+// running, a pause in which the host's values change, driving again, and
+// the menu (rpm 1234). 30 frames a second: slower than the rate set, so one
+// packet a frame while driving.
+constexpr int kDriveFrom = 4, kPauseFrom = 20, kResumeFrom = 28, kMenuFrom = 32, kFrames = 36;
+const char* kScenario = R"(frames 36
+window 320 240
+fps 30
+frame 0
+  mode 5
+  car-slot 0
+  rpm 1111
+frame 4
+  mode 1
+  prestart 0
+  finished 0
+  pause 0
+  rpm 7600
+  gear 3
+  gear-index 3
+  speed 108
+  wheel-speed 90
+  stage-time 10 step 0.5
+  split3-ms 6000 step -10
+  water-temp-k 373.15
+frame 20
+  pause 1
+  rpm 3000
+  speed 0
+  stage-time 99
+frame 28
+  pause 0
+  rpm 5000
+frame 32
+  mode 5
+  rpm 1234
+)";
+
+}  // namespace
+
+TEST(TelemetryStage, BothFormatsArriveEachDrivingFrameWithTheCarsValuesAndNothingInTheMenu) {
+  Winsock winsock;
+  Receiver a, b;
+  const std::string folder = makeGameFolder("telemetry-on", testing_support::buildDir() + "\\src\\OSTREL.dll");
+  writeTelemetrySettings(folder, "[Telemetry]\r\nEnabled=1\r\nRate=60\r\nId=77\r\nTargets=A@127.0.0.1:" +
+                                     std::to_string(a.port()) + ", Q@127.0.0.1:9, B@localhost:" +
+                                     std::to_string(b.port()) + ",A@127.0.0.1:99999, AA@127.0.0.1:5\r\n");
+  std::ofstream(folder + "\\Cars\\Car1\\engine.txt", std::ios::binary) << "MaxRpm 8000\r\nGear3Up 7400\r\n";
+  const RunResult run = runHost(folder, kScenario, "", 300);
+  ASSERT_EQ(run.exitCode, 0u) << run.output;
+  Sleep(300);  // the last datagrams on their way
+  const std::vector<std::vector<std::uint8_t>> pa = a.packets(), pb = b.packets();
+  const int sendingFrames = kMenuFrom - kDriveFrom;
+  EXPECT_NEAR(static_cast<int>(pa.size()), sendingFrames, 1);
+  EXPECT_NEAR(static_cast<int>(pb.size()), sendingFrames, 1);
+  ASSERT_GE(pa.size(), 20u);
+  ASSERT_GE(pb.size(), 20u);
+
+  float lastRunTime = -1, lastStageTime = -1;
+  int paused = 0;
+  for (const auto& p : pa) {
+    ASSERT_EQ(p.size(), 264u);
+    const float rpm = floatAt(p, 148);
+    EXPECT_TRUE(rpm == 760.0f || rpm == 500.0f) << "sent in the menu or during the pause: " << rpm * 10;
+    EXPECT_GT(floatAt(p, 0), lastRunTime) << "the run time counts on, paused too";
+    lastRunTime = floatAt(p, 0);
+    EXPECT_EQ(floatAt(p, 132), 3.0f) << "gear";
+    EXPECT_EQ(floatAt(p, 252), 800.0f) << "the car file's MaxRpm / 10";
+    EXPECT_EQ(floatAt(p, 256), 80.0f) << "IdleRpm / 10";
+    EXPECT_EQ(floatAt(p, 244), 6000.0f) << "stage length";
+    if (rpm == 760.0f && floatAt(p, 4) == lastStageTime) {
+      ++paused;  // held while paused: the values as they were
+      EXPECT_FLOAT_EQ(floatAt(p, 28), 30.0f);
+    }
+    if (rpm == 760.0f) {
+      EXPECT_FLOAT_EQ(floatAt(p, 28), 30.0f) << "108 km/h in m/s";
+      EXPECT_FLOAT_EQ(floatAt(p, 100), 25.0f) << "wheel speed 90 km/h in m/s";
+      EXPECT_GE(floatAt(p, 4), 10.0f) << "stage time";
+      EXPECT_LT(floatAt(p, 4), 99.0f) << "the host's stage time while paused must not show";
+      EXPECT_NEAR(floatAt(p, 8), (floatAt(p, 4) - 10.0f) / 0.5f * 10.0f, 10.5f) << "driven follows the stage time";
+    }
+    lastStageTime = floatAt(p, 4);
+  }
+  EXPECT_GE(paused, kResumeFrom - kPauseFrom - 2) << "packets during the pause repeat the last values";
+
+  const auto& first = pb.front();
+  ASSERT_EQ(first.size(), 96u) << "an id is set";
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.data() + 4), 4), "CAR1");
+  EXPECT_EQ(first[10], 4) << "third gear: reverse 0, neutral 1";
+  EXPECT_FLOAT_EQ(floatAt(first, 16), 7600.0f);
+  EXPECT_FLOAT_EQ(floatAt(first, 12), 30.0f);
+  EXPECT_NEAR(floatAt(first, 24), 100.0f, 0.01f) << "water 373.15 K in degrees Celsius";
+  std::uint32_t lights = 0;
+  std::memcpy(&lights, first.data() + 44, 4);
+  EXPECT_EQ(lights, 1u) << "7600 rpm is past the car file's 7400 third-gear shift point; no warning";
+  std::int32_t id = 0;
+  std::memcpy(&id, first.data() + 92, 4);
+  EXPECT_EQ(id, 77);
+
+  const std::string log = readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log");
+  EXPECT_EQ(count(log, "Telemetry: sending format A to 127.0.0.1:"), 1) << log;
+  EXPECT_EQ(count(log, "Telemetry: sending format B to localhost:"), 1) << log;
+  for (const char* bad : {"\"Q@127.0.0.1:9\" of key Targets in section [Telemetry]",
+                          "\"A@127.0.0.1:99999\" of key Targets", "\"AA@127.0.0.1:5\" of key Targets"})
+    EXPECT_EQ(count(log, bad), 1) << bad << "\n" << log;
+  EXPECT_NE(log.find("did you mean A?"), std::string::npos);
+  EXPECT_EQ(count(log, "gives no maximum engine speed"), 0);
+  EXPECT_NE(readFile(folder + "\\out\\calls.log").find("socket library loaded"), std::string::npos);
+}
+
+TEST(TelemetryStage, SwitchedOffNothingIsSentAndNoSocketMade) {
+  Winsock winsock;
+  Receiver a;
+  const std::string folder = makeGameFolder("telemetry-off", testing_support::buildDir() + "\\src\\OSTREL.dll");
+  writeTelemetrySettings(folder, "[Telemetry]\r\nEnabled=0\r\nTargets=A@127.0.0.1:" + std::to_string(a.port()) + "\r\n");
+  const std::string shortStage = "frames 14\nwindow 320 240\nfps 30\nframe 0\n  mode 5\nframe 3\n  mode 1\n"
+                                 "  prestart 0\n  rpm 7600\nframe 12\n  mode 5\n";
+  const RunResult run = runHost(folder, shortStage, "", 200);
+  ASSERT_EQ(run.exitCode, 0u) << run.output;
+  Sleep(200);
+  EXPECT_TRUE(a.packets().empty());
+  EXPECT_EQ(readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log").find("Telemetry"), std::string::npos);
+  EXPECT_NE(readFile(folder + "\\out\\calls.log").find("socket library not loaded"), std::string::npos);
+}

@@ -1,0 +1,212 @@
+// The telemetry packets byte by byte, as the consumers' documentation lays
+// them out, and the settings texts they are made from.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "telemetry/GearCoding.h"
+#include "telemetry/SendSchedule.h"
+#include "telemetry/TelemetryPackets.h"
+#include "telemetry/TelemetryTargets.h"
+
+using namespace ostrel::telemetry;
+
+namespace {
+
+// A distinct value in every source, so a field read from the wrong one shows.
+CarSample everyValueDistinct() {
+  CarSample car;
+  car.runTime = 12.5f;
+  car.stageTime = 7.25f;
+  car.driven = 1500.0f;
+  car.stageLength = 6000.0f;
+  car.speed = 30.0f;
+  car.wheelSpeed = 31.0f;
+  car.engineSpeed = 7600.0f;
+  car.maxEngineSpeed = 8200.0f;
+  car.idleEngineSpeed = 900.0f;
+  car.gearIndex = 3;
+  car.waterTemp = 91.0f;
+  car.oilTemp = 102.0f;
+  car.oilPressure = 4.5f;
+  car.boost = 1.2f;
+  car.turboPresent = true;
+  car.shiftLight = true;
+  car.batteryWarning = false;
+  car.overheat = true;
+  car.carSlot = 2;
+  return car;
+}
+
+template <typename T>
+T at(const std::uint8_t* p, std::size_t offset) {
+  T v;
+  std::memcpy(&v, p + offset, sizeof v);
+  return v;
+}
+
+}  // namespace
+
+TEST(TelemetryPackets, FormatAHasEveryFieldAtItsOffsetInConsumerUnits) {
+  std::array<std::uint8_t, kFormatASize> packet;
+  packet.fill(0xEE);
+  ASSERT_EQ(buildFormatA(everyValueDistinct(), PacketCoding{}, packet), 264u);
+  struct Field {
+    std::size_t offset;
+    float value;
+    const char* what;
+  };
+  const Field fields[] = {
+      {0, 12.5f, "run time s"},          {4, 7.25f, "stage time s"},      {8, 1500.0f, "distance driven m"},
+      {12, 0.25f, "progress 0..1"},      {28, 30.0f, "speed m/s"},        {100, 31.0f, "wheel speed RL"},
+      {104, 31.0f, "wheel speed RR"},    {108, 31.0f, "wheel speed FL"},  {112, 31.0f, "wheel speed FR"},
+      {132, 3.0f, "gear"},               {148, 760.0f, "engine speed / 10"},
+      {244, 6000.0f, "stage length m"},  {252, 820.0f, "max engine speed / 10"},
+      {256, 90.0f, "idle engine speed / 10"}, {260, 6.0f, "forward gears"},
+  };
+  std::set<std::size_t> named;
+  for (const Field& f : fields) {
+    EXPECT_FLOAT_EQ(at<float>(packet.data(), f.offset), f.value) << f.what << " at " << f.offset;
+    named.insert(f.offset);
+  }
+  // The host gives nothing else: every other float is 0.
+  for (std::size_t offset = 0; offset < kFormatASize; offset += 4)
+    if (!named.count(offset)) EXPECT_EQ(at<float>(packet.data(), offset), 0.0f) << "offset " << offset;
+}
+
+TEST(TelemetryPackets, FormatBHasEveryFieldAtItsOffsetAndTheIdOnlyWhenSet) {
+  std::array<std::uint8_t, kFormatBSize> packet;
+  packet.fill(0xEE);
+  ASSERT_EQ(buildFormatB(everyValueDistinct(), PacketCoding{}, packet), 92u);
+  const std::uint8_t* p = packet.data();
+  EXPECT_EQ(at<std::uint32_t>(p, 0), 12500u) << "time ms";
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(p + 4), 4), "CAR3");
+  EXPECT_EQ(at<std::uint16_t>(p, 8), (1u << 13) | (1u << 14) | (1u << 15)) << "turbo, km/h, bar";
+  EXPECT_EQ(p[10], 4) << "third gear: reverse 0, neutral 1, first 2";
+  EXPECT_EQ(p[11], 0) << "player id";
+  struct Field {
+    std::size_t offset;
+    float value;
+  };
+  for (const Field& f : {Field{12, 30.0f}, Field{16, 7600.0f}, Field{20, 1.2f}, Field{24, 91.0f}, Field{28, 0.0f},
+                         Field{32, 4.5f}, Field{36, 102.0f}, Field{48, 0.0f}, Field{52, 0.0f}, Field{56, 0.0f}})
+    EXPECT_FLOAT_EQ(at<float>(p, f.offset), f.value) << "offset " << f.offset;
+  EXPECT_EQ(at<std::uint32_t>(p, 40), (1u << 0) | (1u << 8) | (1u << 9)) << "lights the car has";
+  EXPECT_EQ(at<std::uint32_t>(p, 44), (1u << 0) | (1u << 8)) << "shift light and overheat on, battery off";
+  for (std::size_t i = 60; i < 92; ++i) EXPECT_EQ(p[i], 0) << "displays empty at " << i;
+
+  PacketCoding withId;
+  withId.id = 4242;
+  ASSERT_EQ(buildFormatB(everyValueDistinct(), withId, packet), 96u);
+  EXPECT_EQ(at<std::int32_t>(packet.data(), 92), 4242);
+}
+
+TEST(TelemetryPackets, GearIndexesGoThroughTheMapToEachFormatsCoding) {
+  std::string problem;
+  const GearMap fiveSpeed = *parseGearMap(" r, n, 1,2,3,4,5, N ", problem);
+  struct Case {
+    const GearMap& map;
+    std::int32_t index;
+    std::int32_t reverseCode;
+    float formatA;
+    std::uint8_t formatB;
+  };
+  const GearMap standard = defaultGearMap();
+  const Case cases[] = {
+      {standard, 0, -1, 0.0f, 1},  {standard, 1, -1, 1.0f, 2}, {standard, 6, -1, 6.0f, 7},
+      {standard, 7, -1, -1.0f, 0}, {standard, 7, 10, 10.0f, 0}, {standard, -1, -1, 0.0f, 1},
+      {standard, 8, -1, 0.0f, 1},  {fiveSpeed, 0, 10, 10.0f, 0}, {fiveSpeed, 1, -1, 0.0f, 1},
+      {fiveSpeed, 6, -1, 5.0f, 6}, {fiveSpeed, 7, -1, 0.0f, 1},
+  };
+  for (const Case& c : cases) {
+    CarSample car;
+    car.gearIndex = c.index;
+    PacketCoding coding;
+    coding.gears = c.map;
+    coding.reverseCode = c.reverseCode;
+    std::array<std::uint8_t, kFormatASize> a;
+    std::array<std::uint8_t, kFormatBSize> b;
+    buildFormatA(car, coding, a);
+    buildFormatB(car, coding, b);
+    EXPECT_EQ(at<float>(a.data(), 132), c.formatA) << "index " << c.index;
+    EXPECT_EQ(b[10], c.formatB) << "index " << c.index;
+  }
+  EXPECT_EQ(forwardGearCount(fiveSpeed), 5);
+  EXPECT_EQ(std::string(defaultGearMapText()), "N,1,2,3,4,5,6,R");
+  EXPECT_EQ(*parseGearMap(defaultGearMapText(), problem), defaultGearMap());
+}
+
+TEST(TelemetrySettingsText, BadGearMapsAreRefusedWithAReason) {
+  for (const char* text : {"", "N,1,2,3,4,5,6", "N,1,2,3,4,5,6,R,R", "N,1,2,3,4,5,6,X", "N,1,2,3,4,5,6,10"}) {
+    std::string problem;
+    EXPECT_FALSE(parseGearMap(text, problem).has_value()) << text;
+    EXPECT_FALSE(problem.empty()) << text;
+  }
+}
+
+TEST(TelemetrySettingsText, TargetsAreReadAndBadOnesSkippedWithAReason) {
+  const TargetList list = parseTargets(
+      " A@127.0.0.1:20777 ,b@localhost:4444, C@127.0.0.1:9, AA@127.0.0.1:9, A@127.0.0.1:70000, A127.0.0.1:5,"
+      " A@:5, B@10.0.0.2:0, A@127.0.0.1:1, A@127.0.0.1:2, A@127.0.0.1:3");
+  ASSERT_EQ(list.targets.size(), 4u);
+  EXPECT_EQ(list.targets[0].format, PacketFormat::kA);
+  EXPECT_EQ(list.targets[0].host, "127.0.0.1");
+  EXPECT_EQ(list.targets[0].port, 20777);
+  EXPECT_EQ(list.targets[1].format, PacketFormat::kB);
+  EXPECT_EQ(list.targets[1].host, "localhost");
+  EXPECT_EQ(list.targets[1].port, 4444);
+  EXPECT_EQ(list.targets[3].port, 2);
+  struct Expected {
+    const char* entry;
+    const char* reasonPart;
+  };
+  const Expected problems[] = {
+      {"C@127.0.0.1:9", "unknown format \"C\""},   {"AA@127.0.0.1:9", "did you mean A?"},
+      {"A@127.0.0.1:70000", "port \"70000\""},      {"A127.0.0.1:5", "FORMAT@HOST:PORT"},
+      {"A@:5", "no host"},                          {"B@10.0.0.2:0", "port \"0\""},
+      {"A@127.0.0.1:3", "more than four"},
+  };
+  ASSERT_EQ(list.problems.size(), std::size(problems));
+  for (std::size_t i = 0; i < std::size(problems); ++i) {
+    EXPECT_EQ(list.problems[i].entry, problems[i].entry);
+    EXPECT_NE(list.problems[i].reason.find(problems[i].reasonPart), std::string::npos) << list.problems[i].reason;
+  }
+}
+
+TEST(TelemetrySettingsText, DottedAddressesOnly) {
+  EXPECT_EQ(parseIPv4("127.0.0.1"), 0x0100007Fu);
+  EXPECT_EQ(parseIPv4("192.168.1.20"), 0x1401A8C0u);
+  for (const char* bad : {"", "localhost", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1..2.3", "1.2.3.x", "1.2.3.0004"})
+    EXPECT_FALSE(parseIPv4(bad).has_value()) << bad;
+}
+
+// Frames at `fps` with a little timer jitter; the packets sent in `seconds`.
+int packetsSent(int rate, double fps, double seconds, double jitter = 0.0) {
+  SendSchedule schedule;
+  schedule.setRate(rate);
+  int sent = 0;
+  const int frames = static_cast<int>(seconds * fps);
+  for (int i = 0; i < frames; ++i)
+    if (schedule.due(i / fps + ((i % 3) - 1) * jitter)) ++sent;
+  return sent;
+}
+
+TEST(TelemetrySchedule, AtMostTheRateSetAndEveryFrameWhereTheGameIsSlower) {
+  EXPECT_EQ(packetsSent(0, 144, 2), 288) << "0 = every frame";
+  EXPECT_NEAR(packetsSent(60, 144, 10), 600, 2);
+  EXPECT_NEAR(packetsSent(20, 60, 10), 200, 1);
+  EXPECT_EQ(packetsSent(60, 60, 10, 0.002), 600) << "jitter at a frame rate equal to the rate skips nothing";
+  EXPECT_EQ(packetsSent(60, 30, 10), 300) << "a slower game: one a frame";
+  // After a stall the schedule starts again: no burst of catch-up packets.
+  SendSchedule schedule;
+  schedule.setRate(10);
+  EXPECT_TRUE(schedule.due(0.0));
+  EXPECT_TRUE(schedule.due(5.0));
+  EXPECT_FALSE(schedule.due(5.01));
+  EXPECT_FALSE(schedule.due(5.05));
+  EXPECT_TRUE(schedule.due(5.1));
+}
