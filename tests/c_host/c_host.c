@@ -230,7 +230,7 @@ static void firstRun(const char* dll, const char* self) {
         "the two fixed lines");
   check(callCount > 11 && !strcmp(calls[11], "1 DrawHighlightBox 100 50 440 21"), "highlight on row 0");
   check(!strcmp(calls[callCount - 1], "1 EndDrawModes 64"), "page bracket closed last");
-  check(countPrefix("1 WriteText 105 ") == 7, "seven rows drawn");
+  check(countPrefix("1 WriteText 105 ") == 8, "eight rows drawn");
   expectRowValue(1, 0, "Tire HUD", "ON");
   expectRowValue(1, 5, "     Refresh Rate(Experimental)", "0");
   check(findCall("1 WriteText 100 400 Displays tire wear before the stage starts") >= 0, "description");
@@ -251,6 +251,7 @@ static void firstRun(const char* dll, const char* self) {
   callCount = 0;
   tick(plugin, 0.25f);
   check(callCount == 0, "nothing shown before a save");
+  input(plugin, 0, 1, 0, 0, 0); /* past the Telemetry switch, left off */
   input(plugin, 0, 1, 0, 0, 1);
   check(storedInt("carDamageHUD", "HUD", "Enabled") == 0, "car damage switch saved off");
   check(storedInt("TireHUD", "HUD", "Enabled") == 1, "tire switch saved on");

@@ -39,10 +39,10 @@ MenuPageState numberedList(int n) {
 
 }  // namespace
 
-TEST_F(Page, UpAndDownWrapAroundTheSevenEntries) {
+TEST_F(Page, UpAndDownWrapAroundTheEightEntries) {
   PluginState state(nullptr);
   applyMenuInput(state, {.up = true});
-  EXPECT_EQ(state.selected, 6);
+  EXPECT_EQ(state.selected, 7);
   EXPECT_EQ(state.firstVisible, 0);
   applyMenuInput(state, {.down = true});
   EXPECT_EQ(state.selected, 0);
@@ -123,8 +123,9 @@ TEST_F(Page, SwitchesInvertOnceAndSelectOnlyRunsActions) {
   EXPECT_FALSE(std::get<bool>(state.items[4].value));
   // Select on "Save Settings" saves; increase there changes nothing.
   applyMenuInput(state, {.down = true});
+  applyMenuInput(state, {.down = true});
   applyMenuInput(state, {.down = true, .increase = true, .select = true});
-  EXPECT_EQ(state.selected, 6);
+  EXPECT_EQ(state.selected, 7);
   EXPECT_FLOAT_EQ(state.saveFeedbackTimer, 1.0f);
   EXPECT_EQ(storedInt("gauges", "Gauges", "Enabled"), 0);
 }
@@ -187,17 +188,18 @@ TEST_F(Page, DrawsInTheHostsOrderAtTheFixedPlaces) {
                       "WriteText 105 115 Damaged Part Table", "WriteText 500 115 ON",
                       "WriteText 105 136 Gauges", "WriteText 500 136 ON",
                       "WriteText 105 157      Refresh Rate(Experimental)", "WriteText 500 157 35",
-                      "WriteText 105 178 " + std::string(59, ' ') + "Save Settings", "WriteText 500 178 ",
+                      "WriteText 105 178 Telemetry", "WriteText 500 178 OFF",
+                      "WriteText 105 199 " + std::string(59, ' ') + "Save Settings", "WriteText 500 199 ",
                       "WriteText 100 400 Displays tire wear before the stage starts",
                       "EndDrawModes 64"}));
 }
 
 TEST_F(Page, HighlightFollowsTheSelectionAndScrolledRows) {
   PluginState state(nullptr);
-  state.selected = 6;
+  state.selected = 7;
   RecordingHost host;
   drawMenuPage(host, state);
-  EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "DrawHighlightBox 100 176 440 21"),
+  EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "DrawHighlightBox 100 197 440 21"),
             host.calls.end());
   EXPECT_EQ(host.writesAt(100, 400), (std::vector<std::string>{""}));
 
@@ -209,7 +211,7 @@ TEST_F(Page, HighlightFollowsTheSelectionAndScrolledRows) {
   EXPECT_EQ(host.writesAt(105, 52), (std::vector<std::string>{"     Autohide"}));
   EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "DrawHighlightBox 100 71 440 21"),
             host.calls.end());
-  EXPECT_TRUE(host.writesAt(105, 157).empty()) << "only five entries are left to show";
+  EXPECT_TRUE(host.writesAt(105, 178).empty()) << "only six entries are left to show";
 }
 
 TEST_F(Page, SaveFeedbackShowsForFiveTicksAfterASave) {

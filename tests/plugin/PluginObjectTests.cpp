@@ -79,7 +79,7 @@ TEST(PluginObject, LifeCycleAsTheHostDrivesIt) {
   EXPECT_EQ(host.writesAt(100, 400), (std::vector<std::string>{"Displays car damage"}));
 
   // Save from the page, then see the feedback in the ticks.
-  for (int i = 0; i < 5; ++i) plugin->HandleMenuInput(0, 0, 1, 0, 0, 0);
+  for (int i = 0; i < 6; ++i) plugin->HandleMenuInput(0, 0, 1, 0, 0, 0);
   plugin->HandleMenuInput(0, 0, 0, 0, 0, 1);
   EXPECT_EQ(storedInt("carDamageHUD", "HUD", "Enabled"), 0);
   host.calls.clear();

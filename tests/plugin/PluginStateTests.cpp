@@ -33,7 +33,7 @@ int numberOf(const PluginState& s, int entry) { return std::get<std::int32_t>(s.
 
 TEST_F(PageState, WithoutFilesEverySwitchIsOnAndTheRateUnlimited) {
   PluginState state(nullptr);
-  ASSERT_EQ(state.items.size(), 7u);
+  ASSERT_EQ(state.items.size(), 8u);
   for (int e = 0; e <= 4; ++e) {
     EXPECT_EQ(state.items[e].kind, kSwitchItem) << e;
     EXPECT_TRUE(switchOf(state, e)) << e;
@@ -42,7 +42,9 @@ TEST_F(PageState, WithoutFilesEverySwitchIsOnAndTheRateUnlimited) {
   EXPECT_EQ(numberOf(state, 5), 0);
   EXPECT_EQ(std::get<std::int32_t>(state.items[5].maximum), 240);
   EXPECT_EQ(std::get<std::int32_t>(state.items[5].step), 5);
-  const MenuItem& save = state.items[6];
+  EXPECT_EQ(state.items[6].kind, kSwitchItem);
+  EXPECT_FALSE(switchOf(state, 6)) << "telemetry is off until the player switches it on";
+  const MenuItem& save = state.items[7];
   EXPECT_TRUE(save.kind < 0 || save.kind > 2);
   EXPECT_TRUE(save.action);
   EXPECT_TRUE(save.description.empty());
@@ -61,7 +63,8 @@ TEST_F(PageState, LabelsKeepTheirIndentation) {
   EXPECT_EQ(state.items[3].label, "Damaged Part Table");
   EXPECT_EQ(state.items[4].label, "Gauges");
   EXPECT_EQ(state.items[5].label, "     Refresh Rate(Experimental)");
-  EXPECT_EQ(state.items[6].label, std::string(59, ' ') + "Save Settings");
+  EXPECT_EQ(state.items[6].label, "Telemetry");
+  EXPECT_EQ(state.items[7].label, std::string(59, ' ') + "Save Settings");
   EXPECT_EQ(state.items[2].description, "Only show car damage HUD if any damage has occured recently");
 }
 
@@ -109,13 +112,15 @@ TEST_F(PageState, SavedValuesShowAgainAfterARestart) {
     PluginState first(nullptr);
     for (int e = 0; e <= 4; ++e) first.items[e].value = (e % 2) == 1;
     first.items[5].value = std::int32_t{120};
-    first.selected = 6;
-    first.items[6].action();  // "Save Settings" as the page runs it
+    first.items[6].value = true;
+    first.selected = 7;
+    first.items[7].action();  // "Save Settings" as the page runs it
     EXPECT_FLOAT_EQ(first.saveFeedbackTimer, 1.0f);
   }
   PluginState second(nullptr);
   for (int e = 0; e <= 4; ++e) EXPECT_EQ(switchOf(second, e), (e % 2) == 1) << e;
   EXPECT_EQ(numberOf(second, 5), 120);
+  EXPECT_TRUE(switchOf(second, 6)) << "telemetry";
 }
 
 TEST_F(PageState, UnreadableStoredNumbersGiveTheDefault) {

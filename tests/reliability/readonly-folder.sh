@@ -25,17 +25,7 @@ frame 0
   mode 5
   menu open
 frame 2
-  key down
-frame 4
-  key down
-frame 6
-  key down
-frame 8
-  key down
-frame 10
-  key down
-frame 12
-  key down
+  key up
 frame 14
   key select
 frame 30
