@@ -7,7 +7,7 @@
 #                     gauge set, and the gauge templates that update an
 #                     existing installation's gauge folders on start-up
 #   Plugins/OSTREL/README.txt        the player's guide as plain text
-#   Plugins/OSTREL/Tools/            gauge-preview.exe, gauge-lint.exe and
+#   Plugins/OSTREL/Tools/            gauge-preview.exe, gauge-lint.exe, telemetry-listen.exe and
 #                                    their README.txt, for gauge authors
 # The zipped DLL is stripped; its debug information goes beside the zip as
 # OUTPUT-ZIP without .zip + ".dll.debug", which the DLL names in its debug
@@ -37,6 +37,8 @@ for exe in gauge-preview gauge-lint; do
   # Without their debug information: an author needs the program, not its symbols.
   i686-w64-mingw32-strip -o "$tools/$exe.exe" "$build/tools/gauges/$exe.exe"
 done
+[ -f "$build/tools/telemetry/telemetry-listen.exe" ] || { echo "make-package: no telemetry-listen.exe; build first" >&2; exit 1; }
+i686-w64-mingw32-strip -o "$tools/telemetry-listen.exe" "$build/tools/telemetry/telemetry-listen.exe"
 python3 "$root/scripts/guide_to_text.py" "$root/docs/gauges.md" "$tools/README.txt" --section "The tools on Windows"
 rm -f "$out"
 (cd "$stage" && zip -qr -X "$out" Plugins)

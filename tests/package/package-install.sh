@@ -29,10 +29,10 @@ unzip -Z1 "$zip" | grep -v '/$' | sort >"$work/listed.txt"
   (cd "$source/assets/plugin" && find . -type f | sed 's|^\./|Plugins/OSTREL/|')
   (cd "$source/assets/plugin/Gauges.default" && find . -type f | sed 's|^\./|Plugins/OSTREL/GaugeTemplates/|')
   printf '%s\n' Plugins/OSTREL/README.txt Plugins/OSTREL/Tools/README.txt \
-    Plugins/OSTREL/Tools/gauge-preview.exe Plugins/OSTREL/Tools/gauge-lint.exe
+    Plugins/OSTREL/Tools/gauge-preview.exe Plugins/OSTREL/Tools/gauge-lint.exe Plugins/OSTREL/Tools/telemetry-listen.exe
 } | sort >"$work/expected.txt"
 diff -u "$work/expected.txt" "$work/listed.txt" >"$work/contents.diff" || { fail "zip contents differ:"; cat "$work/contents.diff"; }
-tools_listed='^Plugins/OSTREL/Tools/gauge-(preview|lint)\.exe$'
+tools_listed='^Plugins/OSTREL/Tools/(gauge-preview|gauge-lint|telemetry-listen)\.exe$'
 if grep -Ev "$tools_listed" "$work/listed.txt" | grep -Eiq 'counting|probe|test|\.a$|\.exe$|\.log$|\.pdb$'; then
   fail "test build products in the zip:"; grep -Ev "$tools_listed" "$work/listed.txt" | grep -Ei 'counting|probe|test|\.a$|\.exe$|\.log$'
 fi

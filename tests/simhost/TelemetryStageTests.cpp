@@ -207,3 +207,69 @@ TEST(TelemetryStage, SwitchedOffNothingIsSentAndNoSocketMade) {
   EXPECT_EQ(readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log").find("Telemetry"), std::string::npos);
   EXPECT_NE(readFile(folder + "\\out\\calls.log").find("socket library not loaded"), std::string::npos);
 }
+
+// The players' listener: started as a player starts it, fed format A and B
+// packets, its once-a-second lines name the format, the rate and the values.
+TEST(TelemetryListener, SaysWhatArrivesOnItsPort) {
+  Winsock winsock;
+  // A port that was free a moment ago: bound, read and let go.
+  unsigned port = 0;
+  {
+    Receiver probe;
+    port = probe.port();
+  }
+
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE readEnd = nullptr, writeEnd = nullptr;
+  ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &sa, 0));
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdOutput = writeEnd;
+  si.hStdError = writeEnd;
+  PROCESS_INFORMATION pi{};
+  std::string command = "\"" + testing_support::buildDir() + "\\tools\\telemetry\\telemetry-listen.exe\" " +
+                        std::to_string(port) + " --seconds 4";
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi));
+  CloseHandle(writeEnd);
+  std::string output;
+  char chunk[512];
+  DWORD got = 0;
+  // Read until it says it listens, then send for a while.
+  while (output.find("listening") == std::string::npos && ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got)
+    output.append(chunk, got);
+  const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(static_cast<u_short>(port));
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::uint8_t a[264] = {}, b[92] = {};
+  const float speed = 25.0f, rpmTens = 760.0f, gear = 3.0f, rpm = 5500.0f;
+  std::memcpy(a + 28, &speed, 4);
+  std::memcpy(a + 148, &rpmTens, 4);
+  std::memcpy(a + 132, &gear, 4);
+  std::memcpy(b + 16, &rpm, 4);
+  b[10] = 2;
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 2500) {
+    ::sendto(s, reinterpret_cast<const char*>(GetTickCount() - start < 1500 ? a : b),
+             GetTickCount() - start < 1500 ? 264 : 92, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    Sleep(50);
+  }
+  ::closesocket(s);
+  while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got) output.append(chunk, got);
+  WaitForSingleObject(pi.hProcess, 30000);
+  DWORD exitCode = 1;
+  GetExitCodeProcess(pi.hProcess, &exitCode);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  CloseHandle(readEnd);
+  EXPECT_EQ(exitCode, 0u) << output;
+  EXPECT_NE(output.find("format A"), std::string::npos) << output;
+  EXPECT_NE(output.find("speed   90.0 km/h   7600 rpm"), std::string::npos) << output;
+  EXPECT_NE(output.find("gear 3"), std::string::npos) << output;
+  EXPECT_NE(output.find("format B"), std::string::npos) << output;
+  EXPECT_NE(output.find(" 5500 rpm  gear 1"), std::string::npos) << output;
+  EXPECT_NE(output.find("packets/s"), std::string::npos) << output;
+}
