@@ -7,7 +7,10 @@
 # and writes a plot of the plug-in's share of frame time.
 #
 #   bash scripts/bench.sh [OUTPUT-FOLDER]     (default build/bench)
+# Each stage also runs with telemetry on (two targets, a packet every frame)
+# and is compared with the run without it.
 # BENCH_PACE=1 runs the frames at the scenario's rate instead of flat out.
+# BENCH_SCENARIOS="full-stage" runs fewer stages (default: full-stage long-drive).
 # BENCH_BASELINE=PATH-TO-OSTREL_counting.dll (of an older build) runs that
 # plug-in too, on the same host in the same run, and prints the two side by side.
 set -euo pipefail
@@ -39,21 +42,28 @@ make_game() {
   cp -r "$root/simhost/bench/overlay/." "$dir/"
   if [ "$with_plugin" = yes ]; then cp "$build/src/OSTREL_counting.dll" "$dir/Plugins/OSTREL.dll"; fi
   if [ "$with_plugin" = baseline ]; then cp "$BENCH_BASELINE" "$dir/Plugins/OSTREL.dll"; fi
+  # Telemetry on, both formats, a packet every frame (no listener: what a
+  # player pays with the dashboard app closed is the same send).
+  if [ "$with_plugin" = telemetry ]; then
+    cp "$build/src/OSTREL_counting.dll" "$dir/Plugins/OSTREL.dll"
+    printf '\r\n[Telemetry]\r\nEnabled=1\r\nRate=0\r\nTargets=A@127.0.0.1:20777, B@127.0.0.1:4444\r\n' >>"$p/OSTREL.ini"
+  fi
 }
 
-configs="plugin host"
+configs="plugin telemetry host"
 if [ -n "${BENCH_BASELINE:-}" ]; then
   [ -f "$BENCH_BASELINE" ] || { echo "bench: no baseline plug-in at $BENCH_BASELINE" >&2; exit 1; }
-  configs="plugin baseline host"
+  configs="plugin baseline telemetry host"
 fi
 
 runs=()
-for scenario in full-stage long-drive; do
+for scenario in ${BENCH_SCENARIOS:-full-stage long-drive}; do
   for config in $configs; do
     dir="$out/$scenario-$config"
     case "$config" in
       plugin) make_game "$dir" yes; args="" ;;
       baseline) make_game "$dir" baseline; args="" ;;
+      telemetry) make_game "$dir" telemetry; args="" ;;
       *) make_game "$dir" no; args="--no-plugin" ;;
     esac
     cp "$root/simhost/scenarios/$scenario.txt" "$dir/scenario.txt"

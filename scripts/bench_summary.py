@@ -2,7 +2,8 @@
 """Summarises benchmark runs of the simulated host.
 
 Each run is SCENARIO:CONFIG:OUTPUT-FOLDER (CONFIG "plugin", "baseline" (an
-older plug-in in the same run) or "host"); the
+older plug-in in the same run), "telemetry" (the plug-in with telemetry on)
+or "host"); the
 folder holds timing.csv, device-calls.csv and calls.log. Prints one set of
 tables per scenario, by phase of the stage, plus the gauge renderer rows,
 and plots the plug-in's share of frame time over each stage's timeline.
@@ -117,7 +118,7 @@ def release_rows(scenario, plugin, release):
     return label, rows
 
 
-def compare(scenario, plugin, baseline, host):
+def compare(scenario, plugin, baseline, host, title="baseline plug-in -> this plug-in"):
     """The older plug-in next to this one, per phase: device calls per frame by kind and the share of
     frame time (p50 ratio to the host's own time)."""
     def per_phase(run, phase):
@@ -135,7 +136,7 @@ def compare(scenario, plugin, baseline, host):
         (new, new_us, new_ratio), (old, old_us, old_ratio) = per_phase(plugin, phase), per_phase(baseline, phase)
         rows.append([phase] + [f"{old[k]:.1f} -> {new[k]:.1f}" for k in ["total", "draw", "texture", "state", "copy", "target"]] +
                     [f"{fmt(old_us)} -> {fmt(new_us)}", f"{fmt(old_ratio, 3)} -> {fmt(new_ratio, 3)}"])
-    out = [f"== {scenario}: baseline plug-in -> this plug-in, same host, same run (per frame, mean; time p50)"]
+    out = [f"== {scenario}: {title}, same host, same run (per frame, mean; time p50)"]
     out.append(table(["phase", "device calls", "draw", "texture", "state", "copy", "target", "plug-in us",
                       "share of host frame"], rows))
     return "\n".join(out)
@@ -288,6 +289,10 @@ def main():
             print()
         if plugin and baseline:
             print(compare(scenario, plugin, baseline, host))
+            print()
+        telemetry = next((r for r in runs if r.scenario == scenario and r.config == "telemetry"), None)
+        if plugin and telemetry:
+            print(compare(scenario, telemetry, plugin, host, "telemetry off -> on"))
             print()
     if a.gauge:
         print_variants(a.gauge, "gauge renderer on a 1024 x 1024 texture (us per Render)",
