@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "gauges/GaugeLint.h"
 #include "plugin/FixedText.h"
 #include "telemetry/TelemetryTargets.h"
 
@@ -71,6 +72,8 @@ bool resolve(SocketApi& api, const std::string& host, sockaddr_in& out, std::str
   ADDRINFOA* found = nullptr;
   if (api.getAddrInfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) {
     problem = std::string(FT("the name \"")) + host + FT("\" does not resolve");
+    const std::string nearest = gauges::nearestSpelling(host, {FT("localhost")});
+    if (!nearest.empty()) problem += std::string(FT("; did you mean ")) + nearest + FT("?");
     return false;
   }
   std::memcpy(&out.sin_addr, &reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr, sizeof out.sin_addr);
