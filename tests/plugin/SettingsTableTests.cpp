@@ -15,6 +15,7 @@
 #include "plugin/Settings.h"
 #include "plugin/SettingsTable.h"
 #include "plugin/StoredSettings.h"
+#include "telemetry/TelemetrySettings.h"
 
 using namespace ostrel;
 
@@ -90,11 +91,17 @@ TEST(SettingsTable, StoredValuesAndDefaultsReachTheRunningPlugin) {
   const auto gauges = [] { return std::int32_t{gaugesEnabled}; };
   const auto rate = [] { return refreshRate; };
   const auto reloadKey = [] { return hookState().gaugeReloadKeyEnabled; };
+  const auto telemetryOn = [] { return std::int32_t{telemetry::storedTelemetry().enabled}; };
+  const auto telemetryRate = [] { return telemetry::storedTelemetry().rate; };
+  const auto reverse = [] { return telemetry::storedTelemetry().reverseCode; };
   const Case cases[] = {
       {SettingId::kGaugesEnabled, nullptr, gauges, 1},     {SettingId::kGaugesEnabled, "0", gauges, 0},
       {SettingId::kGaugesEnabled, "7", gauges, 1},         {SettingId::kGaugeRefreshRate, nullptr, rate, 0},
       {SettingId::kGaugeRefreshRate, "45", rate, 45},      {SettingId::kGaugeRefreshRate, "fast", rate, 0},
       {SettingId::kGaugeReloadKey, nullptr, reloadKey, 0}, {SettingId::kGaugeReloadKey, "1", reloadKey, 1},
+      {SettingId::kTelemetryEnabled, nullptr, telemetryOn, 0}, {SettingId::kTelemetryEnabled, "1", telemetryOn, 1},
+      {SettingId::kTelemetryRate, nullptr, telemetryRate, 60},  {SettingId::kTelemetryRate, "20", telemetryRate, 20},
+      {SettingId::kTelemetryReverseCode, nullptr, reverse, -1}, {SettingId::kTelemetryReverseCode, "10", reverse, 10},
   };
   for (const Case& c : cases) {
     const SettingRow& row = settingRow(c.id);
@@ -109,6 +116,15 @@ TEST(SettingsTable, StoredValuesAndDefaultsReachTheRunningPlugin) {
     takeStoredSettings(row.taken);
     EXPECT_EQ(c.running(), c.expected);
   }
+  // Text rows: the stored text, or the row's default.
+  const SettingRow& targets = settingRow(SettingId::kTelemetryTargets);
+  DeleteFileA(settingFile(targets).c_str());
+  takeStoredSettings(SettingTaken::kAtStartup);
+  EXPECT_EQ(telemetry::storedTelemetry().targets, "A@127.0.0.1:20777");
+  ASSERT_TRUE(writeSettingText(targets.section(), targets.key(), "B@10.0.0.9:4444", settingFile(targets)));
+  takeStoredSettings(SettingTaken::kOnEnteringMenu);
+  EXPECT_EQ(telemetry::storedTelemetry().targets, "B@10.0.0.9:4444");
+  EXPECT_EQ(telemetry::storedTelemetry().gearMap, "N,1,2,3,4,5,6,R");
   removePageSettingsFiles();
   DeleteFileA(settingsFilePath("OSTREL").c_str());
   gaugesEnabled = true;
