@@ -157,3 +157,27 @@ TEST(PixelFormats, FormatsItCannotWriteAreRefused) {
   }
   for (std::uint8_t b : out) EXPECT_EQ(b, 0);
 }
+
+TEST(PixelFormats, AlphaAndTexelSizesOfTheFormatsTheHookAndRendererMeet) {
+  // The texture hook picks an alpha format when the asked one may hold
+  // alpha; the renderer copies rows of any format whose texel size is known.
+  struct Case {
+    std::uint32_t format;
+    bool alpha;
+    std::size_t bytes;
+    bool written;  // converted by writeRow
+  };
+  const Case cases[] = {
+      {kA8R8G8B8, true, 4, true},   {kX8R8G8B8, false, 4, true},    {kX8B8G8R8, false, 4, true},
+      {kR8G8B8, false, 3, true},    {kR5G6B5, false, 2, true},      {kX1R5G5B5, false, 2, true},
+      {kA1R5G5B5, true, 2, true},   {kX4R4G4B4, false, 2, true},    {kL8, false, 1, true},
+      {kA8L8, true, 2, true},       {kA8, true, 1, true},           {kR3G3B2, false, 0, false},
+      {kL16, false, 0, false},      {kDXT1, false, 0, false},       {kA2R10G10B10, true, 4, false},
+      {kA2B10G10R10, true, 4, false}, {0x35545844u /* DXT5 */, true, 0, false}, {0u, true, 0, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(hasAlpha(c.format), c.alpha) << c.format;
+    EXPECT_EQ(bytesPerTexel(c.format), c.bytes) << c.format;
+    EXPECT_EQ(canWrite(c.format), c.written) << c.format;
+  }
+}
