@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 namespace ostrel::host {
 namespace {
 
@@ -35,16 +37,17 @@ bool carObjectSlotReadable = false;
 // compare, not a memory query: the slot lies in the host's image, and the
 // two records are the host's own, kept while the link before points at them
 // (a record made anew comes with a new address, which is checked again).
+// (The texture hook may follow the device from another thread than the frame's.)
 struct CheckedLink {
-  std::uintptr_t address = 0;
+  std::atomic<std::uintptr_t> address{0};
 };
 CheckedLink deviceLinks[3];
 
 template <typename T>
 T* readLink(CheckedLink& link, std::uintptr_t address) {
-  if (address != link.address) {
+  if (address != link.address.load(std::memory_order_relaxed)) {
     if (!readable(address, sizeof(std::uint32_t))) return nullptr;
-    link.address = address;
+    link.address.store(address, std::memory_order_relaxed);
   }
   std::uint32_t value;
   __builtin_memcpy(&value, reinterpret_cast<const void*>(address), sizeof value);
