@@ -133,12 +133,12 @@ TEST(PixelFormats, RowsComeBackWithinTheFieldsRounding) {
     ASSERT_TRUE(writeRow(row.data(), 64, f, texels.data()));
     ASSERT_TRUE(readRow(texels.data(), 64, f, back.data()));
     const int worst = (255 + (1 << fieldBits(f)) - 2) / ((1 << fieldBits(f)) - 1) / 2;  // half a level
-    const bool hasAlpha = f == kA8R8G8B8 || f == kA8B8G8R8 || f == kA1R5G5B5 || f == kA4R4G4B4;
+    const bool alpha = hasAlpha(f);
     for (int i = 0; i < 64; ++i) {
       for (int c = 0; c < 3; ++c)
         EXPECT_LE(std::abs(back[i * 4 + c] - row[i * 4 + c]), worst + 1)
             << "format " << f << " pixel " << i << " channel " << c;
-      if (!hasAlpha) EXPECT_EQ(back[i * 4 + 3], 255) << f;
+      if (!alpha) EXPECT_EQ(back[i * 4 + 3], 255) << f;
       else if (f != kA1R5G5B5) EXPECT_LE(std::abs(back[i * 4 + 3] - row[i * 4 + 3]), worst + 1) << f;
       else EXPECT_EQ(back[i * 4 + 3], row[i * 4 + 3] >= 128 ? 255 : 0) << i;
     }
