@@ -5,6 +5,7 @@
 
 #include "KVX/ComRelease.h"
 #include "KVX/D3D9Helpers.h"
+#include "KVX/PixelFormats.h"
 #include "KVX/TextureFileLoader.h"
 #include "gauges/GaugeEffect.h"
 #include "gauges/GaugeElements.h"
@@ -26,43 +27,20 @@ HRESULT loadBaseImageFor(IDirect3DDevice9* device, const std::string& file, cons
   return loadGaugeBaseImage(device, file, hookState().textureLoadTrampoline, surface, image, loader);
 }
 
-// Bytes of one pixel of the formats a managed host texture is read back in;
-// 0 for the others (block-compressed, floating point...).
-UINT bytesPerPixel(D3DFORMAT format) {
-  switch (format) {
-    case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8:
-    case D3DFMT_A8B8G8R8:
-    case D3DFMT_X8B8G8R8:
-    case D3DFMT_A2R10G10B10:
-    case D3DFMT_A2B10G10R10:
-      return 4;
-    case D3DFMT_R5G6B5:
-    case D3DFMT_X1R5G5B5:
-    case D3DFMT_A1R5G5B5:
-    case D3DFMT_A4R4G4B4:
-    case D3DFMT_X4R4G4B4:
-      return 2;
-    default:
-      return 0;
-  }
-}
-
 }  // namespace
 
 TextureHandler::TextureHandler(IDirect3DDevice9* dev, IDirect3DTexture9* targetTexture,
                                const std::string& definition, const std::string& fileName)
     : BasicHUD(std::string(), NoLoad{}),
-      textureFileName(fileName),
-      device(dev),
-      lastRenderTime(steadyNow()) {
+      textureFileName_(fileName),
+      device_(dev),
+      lastRenderTime_(steadyNow()) {
   try {
     // Known from the start, also to a renderer that stays inert: the
     // texture hook finds it by these when the host makes its texture again.
-    definitionPath = definition;
-    folder = gauges::folderOf(definition);
+    definitionPath_ = definition;
     D3DSURFACE_DESC desc{};
-    if (!device || !targetTexture || FAILED(targetTexture->GetLevelDesc(0, &desc))) {
+    if (!device_ || !targetTexture || FAILED(targetTexture->GetLevelDesc(0, &desc))) {
       logText(std::string(FT("Gauges: no device or target texture for ")) + definition);
       return;
     }
@@ -77,7 +55,7 @@ TextureHandler::TextureHandler(IDirect3DDevice9* dev, IDirect3DTexture9* targetT
     logText(std::string(FT("Gauges: loading gauge set ")) + definition);
     loadGaugeSet();
     loadShowFlags();
-    frameInterval = refreshRate != 0 ? 1.0f / static_cast<float>(refreshRate) : 0.0f;
+    frameInterval_ = refreshRate != 0 ? 1.0f / static_cast<float>(refreshRate) : 0.0f;
   } catch (...) {
     // Out of memory while loading: stay inert rather than half-built.
     logText(FT("Gauges: gauge set could not be loaded"));
@@ -88,97 +66,110 @@ TextureHandler::TextureHandler(IDirect3DDevice9* dev, IDirect3DTexture9* targetT
 TextureHandler::~TextureHandler() { releaseAll(); }
 
 void TextureHandler::releaseAll() {
-  releaseCom(savedState);
-  releaseCom(baseImage);
-  for (auto* e : elements) delete e;
-  elements.clear();
-  delete valueContext;
-  valueContext = nullptr;
-  for (auto* f : fonts) delete f;
-  fonts.clear();
-  for (auto* e : effects) delete e;
-  effects.clear();
-  refreshRects.clear();
-  releaseCom(ownTarget);
-  releaseCom(readback);
-  releaseCom(target);
-  targetDevice = nullptr;
+  savedState_.reset();
+  baseImage_.reset();
+  // The elements point into the fonts and effects: they go first.
+  elements_.clear();
+  valueContext_.reset();
+  fonts_.clear();
+  effects_.clear();
+  refreshRects_.clear();
+  ownTarget_.reset();
+  readback_.reset();
+  target_.reset();
+  targetDevice_ = nullptr;
+}
+
+void TextureHandler::rebuild(IDirect3DDevice9* device) {
+  // The renderer holds a reference on the target: keep the texture alive
+  // while everything goes, before anything is read again (as when the
+  // renderer is deleted and made anew).
+  const ComRef<IDirect3DTexture9> texture = ComRef<IDirect3DTexture9>::share(target_.get());
+  IDirect3DDevice9* const drawWith = device ? device : device_;
+  const std::string definition = definitionPath_, file = textureFileName_;
+  releaseAll();
+  *this = TextureHandler(drawWith, texture.get(), definition, file);
+}
+
+void TextureHandler::restartEffects() {
+  for (const auto& e : effects_) e->timer = 0.0f;
+}
+
+TextureHandler::LoadedSet TextureHandler::loadedSet() const {
+  return {elements_.size(), effects_.size(), fonts_.size(), refreshRects_.size(), setOption_};
 }
 
 bool TextureHandler::loadBaseImage(const D3DSURFACE_DESC& surface) {
   std::string loader;
   IDirect3DTexture9* image = nullptr;
-  const HRESULT hr = loadBaseImageFor(device, textureFileName, surface, &image, &loader);
+  const HRESULT hr = loadBaseImageFor(device_, textureFileName_, surface, &image, &loader);
   if (FAILED(hr) || !image) {
     if (image) image->Release();
     logText(std::string(FT("Gauges: base image could not be loaded by ")) + loader + FT(" (") +
-            resultName(hr) + FT("): ") + textureFileName);
+            resultName(hr) + FT("): ") + textureFileName_);
     return false;
   }
   D3DSURFACE_DESC desc{};
   if (FAILED(image->GetLevelDesc(0, &desc))) {
     image->Release();
-    logText(std::string(FT("Gauges: base image could not be read: ")) + textureFileName);
+    logText(std::string(FT("Gauges: base image could not be read: ")) + textureFileName_);
     return false;
   }
-  releaseCom(baseImage);
-  baseImage = image;
+  baseImage_.adopt(image);
   baseDesc_ = desc;
-  baseWidth = static_cast<float>(desc.Width);
-  baseHeight = static_cast<float>(desc.Height);
-  logText(std::string(FT("Gauges: base image loaded: ")) + textureFileName);
+  logText(std::string(FT("Gauges: base image loaded: ")) + textureFileName_);
   return true;
 }
 
 bool TextureHandler::takeTarget(IDirect3DTexture9* texture, const D3DSURFACE_DESC& desc) {
   const bool managed = desc.Pool == D3DPOOL_MANAGED;
   if (!managed && !(desc.Pool == D3DPOOL_DEFAULT && (desc.Usage & D3DUSAGE_RENDERTARGET))) {
-    logText(std::string(FT("Gauges: the texture can be neither drawn on nor written: ")) + textureFileName);
+    logText(std::string(FT("Gauges: the texture can be neither drawn on nor written: ")) + textureFileName_);
     return false;
   }
-  if (managed && bytesPerPixel(desc.Format) == 0) {
-    logText(std::string(FT("Gauges: a managed texture of this format cannot be written: ")) + textureFileName);
+  // Its rows are copied as they are: any format whose texel size is known.
+  if (managed && pixels::bytesPerTexel(desc.Format) == 0) {
+    logText(std::string(FT("Gauges: a managed texture of this format cannot be written: ")) + textureFileName_);
     return false;
   }
-  copyToTarget = managed;
-  target = texture;
-  target->AddRef();
+  copyToTarget_ = managed;
+  target_ = ComRef<IDirect3DTexture9>::share(texture);
   // Not held: the texture holds its device.
   IDirect3DDevice9* made = nullptr;
-  if (SUCCEEDED(target->GetDevice(&made)) && made) {
-    targetDevice = made;
+  if (SUCCEEDED(target_->GetDevice(&made)) && made) {
+    targetDevice_ = made;
     made->Release();
   }
   return true;
 }
 
 bool TextureHandler::holdsDeviceObjects() const {
-  return savedState || ownTarget || (target && !copyToTarget);
+  return savedState_ || ownTarget_ || (target_ && !copyToTarget_);
 }
 
 void TextureHandler::releaseDeviceObjects() {
-  releaseCom(savedState);
-  releaseCom(ownTarget);
+  savedState_.reset();
+  ownTarget_.reset();
   ownTargetFailed_ = false;
   // A managed texture survives a Reset; the host's render target must not.
-  if (!copyToTarget) releaseCom(target);
+  if (!copyToTarget_) target_.reset();
 }
 
 void TextureHandler::bindTarget(IDirect3DTexture9* texture) {
-  if (!texture || texture == target) return;
+  if (!texture || texture == target_.get()) return;
   try {
     D3DSURFACE_DESC desc{};
     if (FAILED(texture->GetLevelDesc(0, &desc))) return;
     releaseDeviceObjects();
-    releaseCom(target);
-    targetDevice = nullptr;
-    releaseCom(readback);
+    target_.reset();
+    targetDevice_ = nullptr;
+    readback_.reset();
     copyFailed_ = false;
     if (!active()) return;
     // The host may make it again at another size or in another format.
     if (desc.Format != baseDesc_.Format || desc.Width != baseDesc_.Width || desc.Height != baseDesc_.Height) {
       if (!loadBaseImage(desc)) {
-        releaseCom(baseImage);
+        baseImage_.reset();
         return;
       }
     }
@@ -191,36 +182,36 @@ void TextureHandler::bindTarget(IDirect3DTexture9* texture) {
 IDirect3DSurface9* TextureHandler::drawSurface() {
   const char* fn = FT("TextureHandler::Render");
   IDirect3DSurface9* surface = nullptr;
-  if (!copyToTarget) {
-    const HRESULT hr = target->GetSurfaceLevel(0, &surface);
+  if (!copyToTarget_) {
+    const HRESULT hr = target_->GetSurfaceLevel(0, &surface);
     OSTREL_CHECK_HR(hr, fn);
     return SUCCEEDED(hr) ? surface : nullptr;
   }
-  if (!ownTarget) {
+  if (!ownTarget_) {
     if (ownTargetFailed_) return nullptr;
-    const HRESULT hr = device->CreateTexture(baseDesc_.Width, baseDesc_.Height, 1, D3DUSAGE_RENDERTARGET,
-                                             baseDesc_.Format, D3DPOOL_DEFAULT, &ownTarget, nullptr);
-    if (FAILED(hr) || !ownTarget) {
-      ownTarget = nullptr;
+    const HRESULT hr = device_->CreateTexture(baseDesc_.Width, baseDesc_.Height, 1, D3DUSAGE_RENDERTARGET,
+                                              baseDesc_.Format, D3DPOOL_DEFAULT, ownTarget_.out(), nullptr);
+    if (FAILED(hr) || !ownTarget_) {
+      ownTarget_.forgetFailed();
       ownTargetFailed_ = true;
       logText(std::string(FT("Gauges: no render target for the managed texture (")) + resultName(hr) + FT("): ") +
-              textureFileName);
+              textureFileName_);
       return nullptr;
     }
-    if (FAILED(ownTarget->GetSurfaceLevel(0, &surface))) {
-      releaseCom(ownTarget);
+    if (FAILED(ownTarget_->GetSurfaceLevel(0, &surface))) {
+      ownTarget_.reset();
       return nullptr;
     }
     // A new target holds nothing yet: all of the base image, once, so that
     // refresh rectangles only ever restore their own part.
     IDirect3DSurface9* source = nullptr;
-    if (SUCCEEDED(baseImage->GetSurfaceLevel(0, &source))) {
-      OSTREL_CHECK_HR(device->UpdateSurface(source, nullptr, surface, nullptr), fn);
+    if (SUCCEEDED(baseImage_->GetSurfaceLevel(0, &source))) {
+      OSTREL_CHECK_HR(device_->UpdateSurface(source, nullptr, surface, nullptr), fn);
       source->Release();
     }
     return surface;
   }
-  const HRESULT hr = ownTarget->GetSurfaceLevel(0, &surface);
+  const HRESULT hr = ownTarget_->GetSurfaceLevel(0, &surface);
   OSTREL_CHECK_HR(hr, fn);
   return SUCCEEDED(hr) ? surface : nullptr;
 }
@@ -230,33 +221,33 @@ void TextureHandler::copyIntoTarget(IDirect3DSurface9* drawn) {
   auto failed = [this](const char* step, HRESULT hr) {
     copyFailed_ = true;
     logText(std::string(FT("Gauges: the managed texture could not be written (")) + step + FT(", ") +
-            resultName(hr) + FT("); the gauges stop for ") + textureFileName);
+            resultName(hr) + FT("); the gauges stop for ") + textureFileName_);
   };
   HRESULT hr = S_OK;
-  if (!readback) {
-    hr = device->CreateOffscreenPlainSurface(baseDesc_.Width, baseDesc_.Height, baseDesc_.Format,
-                                             D3DPOOL_SYSTEMMEM, &readback, nullptr);
-    if (FAILED(hr) || !readback) {
-      readback = nullptr;
+  if (!readback_) {
+    hr = device_->CreateOffscreenPlainSurface(baseDesc_.Width, baseDesc_.Height, baseDesc_.Format,
+                                              D3DPOOL_SYSTEMMEM, readback_.out(), nullptr);
+    if (FAILED(hr) || !readback_) {
+      readback_.forgetFailed();
       return failed(FT("system-memory surface"), hr);
     }
   }
-  hr = device->GetRenderTargetData(drawn, readback);
+  hr = device_->GetRenderTargetData(drawn, readback_.get());
   if (FAILED(hr)) return failed(FT("read back"), hr);
   D3DLOCKED_RECT from{}, to{};
-  hr = readback->LockRect(&from, nullptr, D3DLOCK_READONLY);
+  hr = readback_->LockRect(&from, nullptr, D3DLOCK_READONLY);
   if (FAILED(hr)) return failed(FT("lock"), hr);
-  hr = target->LockRect(0, &to, nullptr, 0);
+  hr = target_->LockRect(0, &to, nullptr, 0);
   if (FAILED(hr)) {
-    readback->UnlockRect();
+    readback_->UnlockRect();
     return failed(FT("lock"), hr);
   }
-  const std::size_t row = static_cast<std::size_t>(baseDesc_.Width) * bytesPerPixel(baseDesc_.Format);
+  const std::size_t row = static_cast<std::size_t>(baseDesc_.Width) * pixels::bytesPerTexel(baseDesc_.Format);
   for (UINT y = 0; y < baseDesc_.Height; ++y)
     std::memcpy(static_cast<BYTE*>(to.pBits) + static_cast<std::size_t>(y) * to.Pitch,
                 static_cast<const BYTE*>(from.pBits) + static_cast<std::size_t>(y) * from.Pitch, row);
-  target->UnlockRect(0);
-  readback->UnlockRect();
+  target_->UnlockRect(0);
+  readback_->UnlockRect();
 }
 
 void TextureHandler::SetUpRenderStates() {
@@ -266,33 +257,33 @@ void TextureHandler::SetUpRenderStates() {
   // specular never reach pre-transformed vertices; the alpha reference only
   // counts with the alpha test on. The state block gives the host back
   // whatever it had.
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ZENABLE, FALSE), fn);
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), fn);
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE), fn);
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_FOGENABLE, FALSE), fn);
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA), fn);
-  OSTREL_CHECK_HR(device->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA), fn);
+  OSTREL_CHECK_HR(device_->SetRenderState(D3DRS_ZENABLE, FALSE), fn);
+  OSTREL_CHECK_HR(device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), fn);
+  OSTREL_CHECK_HR(device_->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE), fn);
+  OSTREL_CHECK_HR(device_->SetRenderState(D3DRS_FOGENABLE, FALSE), fn);
+  OSTREL_CHECK_HR(device_->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA), fn);
+  OSTREL_CHECK_HR(device_->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA), fn);
 }
 
 void TextureHandler::restoreBaseImage(IDirect3DSurface9* targetSurface) {
   IDirect3DSurface9* source = nullptr;
-  if (!targetSurface || FAILED(baseImage->GetSurfaceLevel(0, &source))) {
+  if (!targetSurface || FAILED(baseImage_->GetSurfaceLevel(0, &source))) {
     logText(FT("Gauges: base image surface unavailable; texture not restored"));
     return;
   }
   auto copy = [&](const RECT* from, const POINT* to) {
-    const HRESULT hr = device->UpdateSurface(source, from, targetSurface, to);
+    const HRESULT hr = device_->UpdateSurface(source, from, targetSurface, to);
     if (FAILED(hr))
       logText(std::string(FT("Gauges: base image copy failed: ")) + resultName(hr) + FT(", ") +
               resultDescription(hr));
   };
-  if (refreshRects.empty()) {
+  if (refreshRects_.empty()) {
     copy(nullptr, nullptr);
   } else {
     // Clipped to the image: an empty or outside rectangle has nothing to copy,
     // and handing it to the device would only fail (and log) every frame.
-    const LONG w = static_cast<LONG>(baseWidth), h = static_cast<LONG>(baseHeight);
-    for (const RefreshRect& r : refreshRects) {
+    const LONG w = static_cast<LONG>(baseDesc_.Width), h = static_cast<LONG>(baseDesc_.Height);
+    for (const RefreshRect& r : refreshRects_) {
       const RECT from{std::max<LONG>(r.left, 0), std::max<LONG>(r.top, 0), std::min<LONG>(r.right, w),
                       std::min<LONG>(r.bottom, h)};
       if (from.left >= from.right || from.top >= from.bottom) continue;
@@ -304,22 +295,22 @@ void TextureHandler::restoreBaseImage(IDirect3DSurface9* targetSurface) {
 }
 
 void TextureHandler::drawElements(float frameTime) {
-  for (gauges::TextureObject* e : elements) e->Draw(device, *valueContext, frameTime);
+  for (const auto& e : elements_) e->Draw(device_, *valueContext_, frameTime);
 }
 
 void TextureHandler::Render() {
   float dt = 0.0f;
   try {
-    if (!baseImage || !target || !device || !valueContext) return;
+    if (!baseImage_ || !target_ || !device_ || !valueContext_) return;
     const auto now = steadyNow();
     dt = static_cast<float>(
         static_cast<double>(
-            std::chrono::duration_cast<std::chrono::nanoseconds>(now - lastRenderTime).count()) /
+            std::chrono::duration_cast<std::chrono::nanoseconds>(now - lastRenderTime_).count()) /
         1000000000.0);
-    if (dt < frameInterval) return;
-    lastRenderTime = now;
-    for (gauges::GaugeEffect* e : effects)
-      e->update(dt, gauges::testCondition(*valueContext, e->trigger, e->threshold));
+    if (dt < frameInterval_) return;
+    lastRenderTime_ = now;
+    for (const auto& e : effects_)
+      e->update(dt, gauges::testCondition(*valueContext_, e->trigger, e->threshold));
   } catch (...) {
     return;
   }
@@ -329,30 +320,30 @@ void TextureHandler::Render() {
   // block already holds the device's current state) and captured again on
   // the others: creating a whole-device block is among the dearest calls.
   HRESULT hr = S_OK;
-  if (savedState) {
-    hr = savedState->Capture();
+  if (savedState_) {
+    hr = savedState_->Capture();
   } else {
-    hr = device->CreateStateBlock(D3DSBT_ALL, &savedState);
-    if (FAILED(hr)) savedState = nullptr;
+    hr = device_->CreateStateBlock(D3DSBT_ALL, savedState_.out());
+    if (FAILED(hr)) savedState_.forgetFailed();
   }
   OSTREL_CHECK_HR(hr, fn);
   // Without it the host's states could not be given back: skip this frame's
   // drawing (the texture keeps its last picture) rather than leave them changed.
-  if (FAILED(hr) || !savedState) {
+  if (FAILED(hr) || !savedState_) {
     endFrame();
     return;
   }
 
   IDirect3DSurface9* hostTarget = nullptr;
   IDirect3DSurface9* gaugeSurface = nullptr;
-  hr = device->GetRenderTarget(0, &hostTarget);
+  hr = device_->GetRenderTarget(0, &hostTarget);
   OSTREL_CHECK_HR(hr, fn);
   if (FAILED(hr)) hostTarget = nullptr;
   gaugeSurface = drawSurface();
   bool onTarget = false;
   // Without the host's own target there would be nothing to switch back to.
   if (gaugeSurface && hostTarget) {
-    hr = device->SetRenderTarget(0, gaugeSurface);
+    hr = device_->SetRenderTarget(0, gaugeSurface);
     OSTREL_CHECK_HR(hr, fn);
     onTarget = SUCCEEDED(hr);
   }
@@ -363,10 +354,10 @@ void TextureHandler::Render() {
       // Every element draws pre-transformed quads, which no transform reaches:
       // the renderer sets none.
       restoreBaseImage(gaugeSurface);
-      OSTREL_CHECK_HR(device->SetPixelShader(nullptr), fn);
-      OSTREL_CHECK_HR(device->SetTexture(1, nullptr), fn);
+      OSTREL_CHECK_HR(device_->SetPixelShader(nullptr), fn);
+      OSTREL_CHECK_HR(device_->SetTexture(1, nullptr), fn);
       SetUpRenderStates();
-      SetupVertex2DRenderState(device);
+      SetupVertex2DRenderState(device_);
       // The host drew (with its own texture and vertex format) since our
       // last pass: the first quad binds both again.
       lastBoundTexture = nullptr;
@@ -378,23 +369,23 @@ void TextureHandler::Render() {
 
   // The host gets its render target and every state back, whatever happened.
   if (onTarget) restoreHostTarget(hostTarget);
-  if (onTarget && copyToTarget) copyIntoTarget(gaugeSurface);
+  if (onTarget && copyToTarget_) copyIntoTarget(gaugeSurface);
   releaseCom(gaugeSurface);
   releaseCom(hostTarget);
-  OSTREL_CHECK_HR(savedState->Apply(), fn);
+  OSTREL_CHECK_HR(savedState_->Apply(), fn);
   endFrame();
 }
 
 void TextureHandler::restoreHostTarget(IDirect3DSurface9* hostTarget) {
   const char* fn = FT("TextureHandler::Render");
-  HRESULT hr = device->SetRenderTarget(0, hostTarget);
+  HRESULT hr = device_->SetRenderTarget(0, hostTarget);
   OSTREL_CHECK_HR(hr, fn);
   if (SUCCEEDED(hr)) return;
   // Left on the gauge texture, the host would draw its whole frame into it:
   // try the back buffer, where a host draws its frame.
   IDirect3DSurface9* back = nullptr;
-  if (SUCCEEDED(device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back)) && back) {
-    hr = device->SetRenderTarget(0, back);
+  if (SUCCEEDED(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back)) && back) {
+    hr = device_->SetRenderTarget(0, back);
     back->Release();
     logText(SUCCEEDED(hr) ? FT("Gauges: render target given back as the back buffer")
                           : FT("Gauges: the host's render target could not be given back"));
@@ -403,8 +394,8 @@ void TextureHandler::restoreHostTarget(IDirect3DSurface9* hostTarget) {
 
 void TextureHandler::endFrame() {
   lastBoundTexture = nullptr;
-  valueContext->endFrame();
-  for (gauges::GaugeEffect* e : effects) e->endFrame();
+  valueContext_->endFrame();
+  for (const auto& e : effects_) e->endFrame();
 }
 
 }  // namespace ostrel

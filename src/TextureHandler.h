@@ -3,14 +3,21 @@
 // live instruments. Each drawn frame restores the texture from its base image
 // and lets the gauge set's elements draw over it, then hands the device back
 // to the host exactly as it was.
+//
+// Its state is its own: the texture hook makes it, the frame driver draws it
+// and rebuilds it, the device-life code has it let go of its device objects
+// and bind to the texture made again, through the operations below.
 #include <d3d9.h>
 
-#include <chrono>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "KVX/ComRelease.h"
 #include "panels/BasicHUD.h"
+#include "plugin/SteadyClock.h"
 
 namespace ostrel {
 
@@ -26,8 +33,13 @@ struct RefreshRect {
   std::int32_t left = 0, top = 0, right = 0, bottom = 0;
 };
 
-class TextureHandler : public BasicHUD {
+// The layout, show-flag and name reads of a panel stay (and log) as they
+// were; nothing outside sees the renderer as a panel.
+class TextureHandler : private BasicHUD {
  public:
+  // Draws with `device` on `target` (one reference taken) the gauge set of
+  // the definition file, over the base image read from `textureFileName`.
+  // A renderer whose base image or target cannot be had stays inert.
   TextureHandler(IDirect3DDevice9* device, IDirect3DTexture9* target, const std::string& definitionPath,
                  const std::string& textureFileName);
   ~TextureHandler() override;
@@ -37,7 +49,7 @@ class TextureHandler : public BasicHUD {
   // Draws one frame when the refresh interval has passed since the last one.
   void Render();
   // False when the base image did not load: nothing is ever drawn.
-  bool active() const { return baseImage != nullptr; }
+  bool active() const { return static_cast<bool>(baseImage_); }
 
   // Device life. Before a Reset, or once the device is lost, every default-pool
   // object goes (the reference on the host's render target, the state block,
@@ -48,39 +60,40 @@ class TextureHandler : public BasicHUD {
   // Draws into `texture` from now on (one reference taken), in place of the
   // texture held before. A new size or format brings a new base image.
   void bindTarget(IDirect3DTexture9* texture);
+  // The gauge reload key: everything read from the files goes and is read
+  // again (the author may have edited them), on the same texture, drawn with
+  // `device` (null: the device it had). As a renderer made anew.
+  void rebuild(IDirect3DDevice9* device);
+
   // True when `d` is the device the renderer draws with, or the one its
   // texture was made on (behind a proxy device, the real one).
-  bool usesDevice(IDirect3DDevice9* d) const { return d && (d == device || d == targetDevice); }
+  bool usesDevice(IDirect3DDevice9* d) const { return d && (d == device_ || d == targetDevice_); }
   // True while a default-pool object is held.
   bool holdsDeviceObjects() const;
+  // True for the renderer made for this definition and texture file.
+  bool matches(const std::string& definitionPath, const std::string& textureFileName) const {
+    return definitionPath == definitionPath_ && textureFileName == textureFileName_;
+  }
+  IDirect3DDevice9* drawingDevice() const { return device_; }
 
-  std::int32_t setOption = 0;
-  IDirect3DTexture9* target = nullptr;
-  std::string textureFileName;
-  std::string folder;
-  std::string definitionPath;
-  float frameInterval = 0.0f;
-  float baseWidth = 0.0f, baseHeight = 0.0f;
-  IDirect3DTexture9* baseImage = nullptr;
-  IDirect3DDevice9* device = nullptr;
-  gauges::GaugeValueContext* valueContext = nullptr;
-  std::vector<gauges::TextureObject*> elements;
-  std::vector<RefreshRect> refreshRects;
-  std::vector<gauges::DigitFont*> fonts;
-  std::vector<gauges::GaugeEffect*> effects;
-  std::chrono::steady_clock::time_point lastRenderTime;
-  // The host's device state, captured before and applied after each frame.
-  IDirect3DStateBlock9* savedState = nullptr;
-  // The device `target` was made on; not a reference (the texture holds one).
-  IDirect3DDevice9* targetDevice = nullptr;
-  // A host texture in the managed pool cannot be a render target: the gauges
-  // draw on a default-pool target of the renderer's own, which each drawn
-  // frame is read back and written into the host's texture.
-  bool copyToTarget = false;
-  IDirect3DTexture9* ownTarget = nullptr;
-  IDirect3DSurface9* readback = nullptr;  // system memory, the size and format of the target
+  // For the preview tool, which stands in for the host: the values beyond
+  // host memory that elements read (null while inert), and the effects'
+  // periods started afresh.
+  gauges::GaugeValueContext* valueContext() { return valueContext_.get(); }
+  void restartEffects();
+
+  // What the gauge set gave, for the tests and the fuzzer's sanity check.
+  struct LoadedSet {
+    std::size_t elements = 0, effects = 0, fonts = 0, refreshRects = 0;
+    std::int32_t setOption = 0;
+  };
+  LoadedSet loadedSet() const;
+  float frameInterval() const { return frameInterval_; }
+  SteadyTime lastFrameTime() const { return lastRenderTime_; }
 
  private:
+  TextureHandler& operator=(TextureHandler&&) = default;
+
   // Takes `texture` as the target: its description decides how it is drawn.
   bool takeTarget(IDirect3DTexture9* texture, const D3DSURFACE_DESC& desc);
   // A base image the size and format of the surface drawn on (which
@@ -100,9 +113,38 @@ class TextureHandler : public BasicHUD {
   void restoreHostTarget(IDirect3DSurface9* hostTarget);
   // The per-frame resets: bound texture, clock read, effect use counts.
   void endFrame();
+  // Lets go of everything read and every device object: the renderer is inert.
   void releaseAll();
 
+  // Who it is: known from the start, also to a renderer that stays inert.
+  std::string definitionPath_;
+  std::string textureFileName_;
+  IDirect3DDevice9* device_ = nullptr;  // not held: the host's
+
+  // Read from the files.
+  ComRef<IDirect3DTexture9> baseImage_;
   D3DSURFACE_DESC baseDesc_{};  // of the base image's level 0
+  std::int32_t setOption_ = 0;
+  std::unique_ptr<gauges::GaugeValueContext> valueContext_;
+  std::vector<std::unique_ptr<gauges::GaugeEffect>> effects_;
+  std::vector<std::unique_ptr<gauges::DigitFont>> fonts_;  // shared by the number elements
+  std::vector<std::unique_ptr<gauges::TextureObject>> elements_;
+  std::vector<RefreshRect> refreshRects_;
+  float frameInterval_ = 0.0f;
+  SteadyTime lastRenderTime_;
+
+  // The texture drawn on, and the device objects of drawing.
+  ComRef<IDirect3DTexture9> target_;
+  // The device `target_` was made on; not a reference (the texture holds one).
+  IDirect3DDevice9* targetDevice_ = nullptr;
+  // A host texture in the managed pool cannot be a render target: the gauges
+  // draw on a default-pool target of the renderer's own, which each drawn
+  // frame is read back and written into the host's texture.
+  bool copyToTarget_ = false;
+  ComRef<IDirect3DTexture9> ownTarget_;
+  ComRef<IDirect3DSurface9> readback_;  // system memory, the size and format of the target
+  // The host's device state, captured before and applied after each frame.
+  ComRef<IDirect3DStateBlock9> savedState_;
   bool ownTargetFailed_ = false;  // said once
   bool copyFailed_ = false;       // said once
 };

@@ -53,10 +53,31 @@ bool layout16(std::uint32_t format, Layout16& l) {
 std::size_t bytesPerTexel(std::uint32_t format) {
   switch (format) {
     case kA8R8G8B8: case kX8R8G8B8: case kA8B8G8R8: case kX8B8G8R8: return 4;
+    case kA2R10G10B10: case kA2B10G10R10: return 4;
     case kR8G8B8: return 3;
     case kR5G6B5: case kX1R5G5B5: case kA1R5G5B5: case kA4R4G4B4: case kX4R4G4B4: case kA8L8: return 2;
     case kA8: case kL8: return 1;
     default: return 0;
+  }
+}
+
+bool canWrite(std::uint32_t format) {
+  switch (format) {
+    case kR8G8B8: case kA8R8G8B8: case kX8R8G8B8: case kR5G6B5: case kX1R5G5B5: case kA1R5G5B5:
+    case kA4R4G4B4: case kA8: case kX4R4G4B4: case kA8B8G8R8: case kX8B8G8R8: case kL8: case kA8L8:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool hasAlpha(std::uint32_t format) {
+  switch (format) {
+    case kX8R8G8B8: case kX8B8G8R8: case kR8G8B8: case kR5G6B5: case kX1R5G5B5: case kX4R4G4B4:
+    case kR3G3B2: case kDXT1: case kL8: case kL16:
+      return false;
+    default:
+      return true;
   }
 }
 

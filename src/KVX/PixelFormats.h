@@ -8,7 +8,8 @@
 
 namespace ostrel::pixels {
 
-// Direct3D 9 format codes this converter writes.
+// Direct3D 9 format codes: those this converter writes, then others the
+// plug-in names.
 enum Format : std::uint32_t {
   kR8G8B8 = 20,
   kA8R8G8B8 = 21,
@@ -23,12 +24,25 @@ enum Format : std::uint32_t {
   kX8B8G8R8 = 33,
   kL8 = 50,
   kA8L8 = 51,
+  // Not written here.
+  kR3G3B2 = 27,
+  kA2B10G10R10 = 31,
+  kA2R10G10B10 = 35,
+  kL16 = 81,
+  kDXT1 = 0x31545844,  // "DXT1"
 };
 
-// Bytes of one texel of `format`; 0 for a format this converter cannot write
-// (block-compressed, floating point, palettes, depth, four-character codes...).
+// Bytes of one texel of a plain format: those this converter writes and the
+// 10-bit ones a render target may have (a row of them is copied as it is).
+// 0 for the others (block-compressed, floating point, palettes, depth,
+// four-character codes...).
 std::size_t bytesPerTexel(std::uint32_t format);
-inline bool canWrite(std::uint32_t format) { return bytesPerTexel(format) != 0; }
+// True for the formats writeRow and readRow convert.
+bool canWrite(std::uint32_t format);
+
+// False for the formats known to hold no alpha; true for the others, the
+// unknown format (0) among them: a file read in it may have alpha.
+bool hasAlpha(std::uint32_t format);
 
 // `width` BGRA pixels written as one row of `format` into `out`, which holds
 // width * bytesPerTexel(format) bytes. Channels are rounded to the nearest

@@ -3,6 +3,7 @@
 // every number element of a renderer that names the same file.
 #include <d3d9.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,6 @@ class DigitFont {
   float offsets[256]{};
 };
 
-using FontList = std::vector<DigitFont*>;
+using FontList = std::vector<std::unique_ptr<DigitFont>>;
 
 }  // namespace ostrel::gauges

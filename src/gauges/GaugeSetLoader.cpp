@@ -14,6 +14,7 @@
 
 #include <cctype>
 #include <memory>
+#include <utility>
 
 namespace ostrel {
 namespace {
@@ -31,7 +32,7 @@ std::unique_ptr<gauges::TextureObject> makeElement(const std::string& type, cons
 
 void TextureHandler::loadGaugeSet() {
   using namespace gauges;
-  const std::string& file = definitionPath;
+  const std::string& file = definitionPath_;
   // The author's mistakes first, in the words of the lint tool, once per set
   // (not for every texture the host creates from it); images are reported as
   // they load.
@@ -45,8 +46,8 @@ void TextureHandler::loadGaugeSet() {
     std::string section = written;
     for (char& c : section) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (section == keys::textureSection()) {
-      setOption = readSettingInt(section, keys::setOption(), 0, file);
-      if (setOption != 0) logText(std::string(FT("Gauges: set option ")) + std::to_string(setOption));
+      setOption_ = readSettingInt(section, keys::setOption(), 0, file);
+      if (setOption_ != 0) logText(std::string(FT("Gauges: set option ")) + std::to_string(setOption_));
       continue;
     }
     const std::string t = readSettingTextLower(section, keys::type(), "", file);
@@ -55,15 +56,15 @@ void TextureHandler::loadGaugeSet() {
       logText(std::string(FT("Gauges: effect ")) + section);
       auto effect = std::make_unique<GaugeEffect>();
       readGaugeEffect(*effect, section, file);
-      effects.push_back(effect.release());
+      effects_.push_back(std::move(effect));
       continue;
     }
     // Elements read their keys under the name as written (the readers ignore
     // case), so their messages name the section the way the author does.
-    std::unique_ptr<TextureObject> element = makeElement(t, {device, written, file, effects, fonts});
+    std::unique_ptr<TextureObject> element = makeElement(t, {device_, written, file, effects_, fonts_});
     if (element) {
       logText(std::string(FT("Gauges: element ")) + section);
-      elements.push_back(element.release());
+      elements_.push_back(std::move(element));
       continue;
     }
     if (t == keys::typeRefresh()) {
@@ -73,12 +74,12 @@ void TextureHandler::loadGaugeSet() {
       r.top = readSettingInt(section, keys::top(), 0, file);
       r.right = readSettingInt(section, keys::right(), 0, file);
       r.bottom = readSettingInt(section, keys::bottom(), 0, file);
-      refreshRects.push_back(r);
+      refreshRects_.push_back(r);
     }
   }
   auto context = std::make_unique<GaugeValueContext>();
   loadCarData(*context);
-  valueContext = context.release();
+  valueContext_ = std::move(context);
 }
 
 }  // namespace ostrel

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cmath>
+#include <memory>
 
 #include "gauges/GaugeElements.h"
 #include "gauges/GaugeKeywords.h"
@@ -20,14 +21,13 @@ NumberObject::NumberObject(const ElementSource& source) : TextureObject(source.s
   angle = readSettingFloat(source.section, keys::angle(), 0.0f, source.file);
   const std::string fontName = readSettingText(source.section, keys::font(), "", source.file);
   if (!fontName.empty()) {
-    for (DigitFont* f : source.fonts)
-      if (f && f->name == fontName) font = f;
+    for (const auto& f : source.fonts)
+      if (f && f->name == fontName) font = f.get();
     if (!font) {
-      auto* created = new DigitFont(source.device, fontName, folder + fontName);
-      source.fonts.push_back(created);
-      font = created;
+      source.fonts.push_back(std::make_unique<DigitFont>(source.device, fontName, folder + fontName));
+      font = source.fonts.back().get();
       // Later numbers sharing the font stay quiet.
-      if (!created->rect.texture) logImageProblem(keys::font(), fontName, created->imagePath);
+      if (!font->rect.texture) logImageProblem(keys::font(), fontName, font->imagePath);
     }
   }
   bindEffect(source.effects);

@@ -34,9 +34,9 @@ void TextureObject::bindEffect(const EffectList& effects) {
   const std::string wanted = readSettingTextLower(section_, keys::effectName(), "", definitionFile);
   effect = nullptr;
   if (wanted.empty()) return;
-  for (GaugeEffect* e : effects) {
+  for (const auto& e : effects) {
     if (e && e->name == wanted) {
-      effect = e;
+      effect = e.get();
       logText(std::string(FT("Gauges: element ")) + section_ + FT(" uses effect ") + wanted);
       return;
     }

@@ -4,6 +4,7 @@
 #include <d3d9.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@
 
 namespace ostrel::gauges {
 
-using EffectList = std::vector<GaugeEffect*>;
+using EffectList = std::vector<std::unique_ptr<GaugeEffect>>;
 
 // What the loader makes an element from: the device, the element's section
 // (as the author wrote its name) of the definition file, and the effects and

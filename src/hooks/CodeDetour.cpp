@@ -54,12 +54,23 @@ DetourOutcome outcomeOf(TrampolineRefusal refusal) {
   return DetourOutcome::Enabled;
 }
 
-std::uintptr_t resolveJumpChain(std::uintptr_t address) {
+std::uintptr_t resolveJumpChain(std::uintptr_t address) { return JumpChain::walk(address).end(); }
+
+JumpChain JumpChain::walk(std::uintptr_t from) {
+  JumpChain chain;
+  chain.start_ = from;
+  chain.whole_ = true;
+  std::uintptr_t address = from;
   for (int hop = 0; hop < kMaxJumpHops; ++hop) {
     std::uint8_t bytes[6];
     const std::size_t available = os::readableBytes(address, sizeof bytes);
-    if (available == 0) break;
+    if (available == 0) {
+      chain.whole_ = false;
+      break;
+    }
     std::memcpy(bytes, reinterpret_cast<const void*>(address), available);
+    // Fewer bytes than asked for: what follows may become readable and decode otherwise.
+    if (!chain.add(address, bytes, available) || available < sizeof bytes) chain.whole_ = false;
     const JumpHop next = decodeJumpHop(bytes, available, address32(address));
     if (next.kind == JumpHop::Stop) break;
     if (next.kind == JumpHop::Direct) {
@@ -67,12 +78,35 @@ std::uintptr_t resolveJumpChain(std::uintptr_t address) {
       continue;
     }
     // Through a slot: the slot itself must be readable too.
-    if (os::readableBytes(next.next, 4) < 4) break;
+    if (os::readableBytes(next.next, 4) < 4) {
+      chain.whole_ = false;
+      break;
+    }
     std::uint32_t destination;
     std::memcpy(&destination, reinterpret_cast<const void*>(static_cast<std::uintptr_t>(next.next)), 4);
+    if (!chain.add(next.next, reinterpret_cast<const std::uint8_t*>(&destination), 4)) chain.whole_ = false;
     address = destination;
   }
-  return address;
+  chain.end_ = address;
+  return chain;
+}
+
+bool JumpChain::add(std::uintptr_t address, const std::uint8_t* bytes, std::size_t size) {
+  if (readCount_ == kMaxReads) return false;
+  Read& r = reads_[readCount_++];
+  r.address = address;
+  r.size = static_cast<std::uint8_t>(size);
+  std::memcpy(r.bytes, bytes, size);
+  return true;
+}
+
+bool JumpChain::unchangedFrom(std::uintptr_t from) const {
+  if (!whole_ || readCount_ == 0 || from != start_) return false;
+  for (int i = 0; i < readCount_; ++i) {
+    const Read& r = reads_[i];
+    if (std::memcmp(reinterpret_cast<const void*>(r.address), r.bytes, r.size) != 0) return false;
+  }
+  return true;
 }
 
 CodeDetour::CodeDetour(std::uintptr_t targetAddress, std::uintptr_t replacementAddress)

@@ -28,6 +28,43 @@ inline constexpr int kMaxJumpHops = 16;
 // kMaxJumpHops hops.
 std::uintptr_t resolveJumpChain(std::uintptr_t address);
 
+// A jump chain as it was walked, with every byte it was decoded from: the
+// code at each hop (the chain's end included, whose bytes said "no jump")
+// and the slots of FF 25 jumps. While all of them read the same, the chain
+// from the same start leads to the same code; checking that costs compares
+// and no memory query.
+class JumpChain {
+ public:
+  // Walks from `from` as resolveJumpChain does (one memory query per read).
+  static JumpChain walk(std::uintptr_t from);
+
+  std::uintptr_t end() const { return end_; }
+  // True when this chain was walked from `from` and every byte it was decoded
+  // from reads the same. The bytes are read in the chain's order, each only
+  // while the ones before it still match: a read is made where the host's
+  // own calls go through the same unchanged code. A chain that met memory it
+  // could not read whole is never taken as unchanged (it is walked again).
+  bool unchangedFrom(std::uintptr_t from) const;
+
+ private:
+  struct Read {
+    std::uintptr_t address = 0;
+    std::uint8_t bytes[6] = {};
+    std::uint8_t size = 0;
+  };
+  // Each hop's code, and a slot read after an FF 25; and the end's code.
+  static constexpr int kMaxReads = 2 * kMaxJumpHops + 1;
+
+  // False when there is no room left for it.
+  bool add(std::uintptr_t address, const std::uint8_t* bytes, std::size_t size);
+
+  Read reads_[kMaxReads];
+  int readCount_ = 0;
+  bool whole_ = false;  // every read got all the bytes it asked for
+  std::uintptr_t start_ = 0;
+  std::uintptr_t end_ = 0;
+};
+
 // What enable() did. Every outcome but the first two leaves the target
 // untouched and the detour without a trampoline.
 enum class DetourOutcome {

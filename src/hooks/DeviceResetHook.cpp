@@ -51,6 +51,9 @@ Redirects resetRedirects, resetExRedirects;
 struct MethodTable {
   void* const* entries = nullptr;
   bool extended = false;  // an IDirect3DDevice9Ex table: ResetEx is there too
+  // What each entry's chain was when last checked: an entry whose value and
+  // code read as they did is settled without walking it again.
+  JumpChain reset, resetEx;
 };
 MethodTable tables[kTables];
 int tableCount = 0;
@@ -59,17 +62,30 @@ bool deviceLost = false;
 // Nested Resets (through a proxy, or a tool's function) act once, outermost.
 thread_local int resetDepth = 0;
 
-std::uintptr_t allocationBase(std::uintptr_t address) {
+struct AddressRange {
+  std::uintptr_t begin = 0, end = 0;
+  bool contains(std::uintptr_t a) const { return a >= begin && a < end; }
+};
+
+// The plug-in's own module image, found once: it does not move while the
+// plug-in runs.
+AddressRange ownModuleImage() {
   MEMORY_BASIC_INFORMATION info{};
-  if (!VirtualQuery(reinterpret_cast<const void*>(address), &info, sizeof info)) return 0;
-  return reinterpret_cast<std::uintptr_t>(info.AllocationBase);
+  if (!VirtualQuery(reinterpret_cast<const void*>(&ownModuleImage), &info, sizeof info) || !info.AllocationBase)
+    return {};
+  const auto base = reinterpret_cast<std::uintptr_t>(info.AllocationBase);
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+  if (dos->e_magic != IMAGE_DOS_SIGNATURE) return {};
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + static_cast<std::uintptr_t>(dos->e_lfanew));
+  if (nt->Signature != IMAGE_NT_SIGNATURE) return {};
+  return {base, base + nt->OptionalHeader.SizeOfImage};
 }
 
 // True for code of the plug-in's own module: a jump chain that ends there
 // already reaches one of the plug-in's hooks.
 bool inOwnModule(std::uintptr_t address) {
-  static const std::uintptr_t own = allocationBase(reinterpret_cast<std::uintptr_t>(&inOwnModule));
-  return own != 0 && allocationBase(address) == own;
+  static const AddressRange own = ownModuleImage();
+  return own.contains(address);
 }
 
 bool reachesPlugin(const void* entry) {
@@ -167,11 +183,24 @@ void redirect(Redirects& r, const void* entry, bool extended, bool again) {
   logText(std::string(what) + (again ? FT(": put back (another program took it off)") : FT(": installed")));
 }
 
+// One entry, each frame. An entry that holds the value it had and whose
+// chain reads byte for byte as last time leads where it led: settled then
+// (reaching the plug-in, or refused). Anything else is walked again, and the
+// Reset redirected again where it no longer reaches the plug-in; a patch of
+// ours written there changes the chain's bytes, so the next frame walks once
+// more and remembers the chain that reaches us.
+void checkEntry(Redirects& r, const void* entry, JumpChain& last, bool extended) {
+  const auto from = reinterpret_cast<std::uintptr_t>(entry);
+  if (last.unchangedFrom(from)) return;
+  last = JumpChain::walk(from);
+  if (!inOwnModule(last.end())) redirect(r, entry, extended, true);
+}
+
 void watchTable(void* const* entries, bool extended) {
   for (int i = 0; i < tableCount; ++i)
     if (tables[i].entries == entries) return;
   if (tableCount == kTables) return;
-  tables[tableCount++] = MethodTable{entries, extended};
+  tables[tableCount++] = MethodTable{entries, extended, {}, {}};
   redirect(resetRedirects, entries[kResetSlot], false, false);
   if (extended) redirect(resetExRedirects, entries[kResetExSlot], true, false);
 }
@@ -197,10 +226,9 @@ void watchDeviceReset(IDirect3DDevice9* device) {
 
 void checkResetRedirects() {
   for (int i = 0; i < tableCount; ++i) {
-    const MethodTable& t = tables[i];
-    if (!reachesPlugin(t.entries[kResetSlot])) redirect(resetRedirects, t.entries[kResetSlot], false, true);
-    if (t.extended && !reachesPlugin(t.entries[kResetExSlot]))
-      redirect(resetExRedirects, t.entries[kResetExSlot], true, true);
+    MethodTable& t = tables[i];
+    checkEntry(resetRedirects, t.entries[kResetSlot], t.reset, false);
+    if (t.extended) checkEntry(resetExRedirects, t.entries[kResetExSlot], t.resetEx, true);
   }
 }
 

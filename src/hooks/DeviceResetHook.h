@@ -23,8 +23,9 @@ namespace ostrel {
 void watchDeviceReset(IDirect3DDevice9* device);
 
 // Each frame: for every known method table, redirects Reset again where the
-// code its entry leads to does not reach the plug-in any more. Reads a few
-// bytes per table; makes no device call.
+// code its entry leads to does not reach the plug-in any more. An entry and
+// chain unchanged since the last frame cost compares (no memory query); makes
+// no device call.
 void checkResetRedirects();
 
 // True when the device can be drawn on. While it is lost nothing may be

@@ -5,7 +5,6 @@
 #include <chrono>
 
 #include "TextureHandler.h"
-#include "gauges/CheckedSets.h"
 #include "hooks/DeviceResetHook.h"
 #include "hooks/GaugeRendererList.h"
 #include "hooks/HookState.h"
@@ -56,34 +55,6 @@ void reloadPanelsAndSettings() {
   if (hs.tirePanel) hs.tirePanel->reload();
   if (hs.damagedPartTablePanel) hs.damagedPartTablePanel->reload();
   takeStoredSettings(SettingTaken::kOnEnteringMenu);
-}
-
-// Rebuilds every renderer from its definition file, in place.
-void rebuildGaugeRenderers() {
-  gauges::forgetLoadedSets();  // the author may have edited them: check again
-  std::vector<TextureHandler*>& list = hookState().gaugeRenderers;
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    TextureHandler* old = list[i];
-    if (!old) continue;
-    const std::string definition = old->definitionPath;
-    const std::string textureFile = old->textureFileName;
-    IDirect3DTexture9* target = old->target;
-    // The old renderer holds a reference on the target; keep the texture
-    // alive across the swap.
-    if (target) target->AddRef();
-    IDirect3DDevice9* device = old->device;
-    delete old;
-    list[i] = nullptr;
-    // The device choice of the texture hook: a host whose device pointer was
-    // not found keeps the device the renderer had.
-    try {
-      list[i] = createGaugeRenderer(device, target, definition, textureFile);
-    } catch (...) {
-      if (target) target->Release();
-      throw;
-    }
-    if (target) target->Release();
-  }
 }
 
 // One reload per press: wait for the release, but without spinning a core
@@ -159,14 +130,6 @@ void frameWork() {
   homeSeenDown = homeDown;
 }
 
-// The device the renderers draw on.
-IDirect3DDevice9* renderDevice(const std::vector<TextureHandler*>& list) {
-  if (host::pointers().device) return host::pointers().device;
-  for (const TextureHandler* r : list)
-    if (r && r->device) return r->device;
-  return nullptr;
-}
-
 // Said once: a fault that recurs every frame must not fill the log.
 void logFrameFailureOnce(const char* what) {
   static bool said = false;
@@ -215,9 +178,9 @@ std::uint32_t __attribute__((thiscall)) GaugeRenderHook(void* self) {
   const std::uint32_t result = original ? original(self) : 0;
   try {
     const std::int32_t mode = host::gameMode();
-    const std::vector<TextureHandler*>& list = hookState().gaugeRenderers;
-    if ((mode == host::kModeDrivingStage || mode == host::kModeShowInMode8) && !list.empty() && gaugeDeviceReady(renderDevice(list)))
-      for (TextureHandler* r : list)
+    const auto& list = hookState().gaugeRenderers;
+    if ((mode == host::kModeDrivingStage || mode == host::kModeShowInMode8) && !list.empty() && gaugeDeviceReady(gaugeRenderDevice()))
+      for (const auto& r : list)
         if (r) r->Render();
   } catch (...) {
     static bool said = false;

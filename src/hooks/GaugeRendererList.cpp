@@ -1,26 +1,34 @@
 #include "hooks/GaugeRendererList.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "TextureHandler.h"
+#include "gauges/CheckedSets.h"
 #include "hooks/HookState.h"
+#include "hooks/TextureLoadHook.h"
+#include "panels/HostState.h"
 #include "plugin/FixedText.h"
 #include "plugin/Log.h"
 
 namespace ostrel {
+namespace {
+
+std::vector<std::unique_ptr<TextureHandler>>& renderers() { return hookState().gaugeRenderers; }
+
+}  // namespace
 
 void destroyGaugeRenderers() {
-  std::vector<TextureHandler*>& list = hookState().gaugeRenderers;
+  auto& list = renderers();
   if (list.empty()) return;
   logText(std::string(FT("Gauges: dropping ")) + std::to_string(list.size()) + FT(" gauge renderer(s)"));
-  for (TextureHandler* r : list) delete r;
   list.clear();
 }
 
 int releaseGaugeDeviceObjects(IDirect3DDevice9* device) {
   int released = 0;
-  for (TextureHandler* r : hookState().gaugeRenderers) {
+  for (const auto& r : renderers()) {
     if (!r || (device && !r->usesDevice(device)) || !r->holdsDeviceObjects()) continue;
     r->releaseDeviceObjects();
     ++released;
@@ -29,45 +37,53 @@ int releaseGaugeDeviceObjects(IDirect3DDevice9* device) {
 }
 
 bool gaugeRenderersUse(IDirect3DDevice9* device) {
-  for (const TextureHandler* r : hookState().gaugeRenderers)
+  for (const auto& r : renderers())
     if (r && r->usesDevice(device)) return true;
   return false;
 }
 
 int dropGaugeRenderersNotOf(IDirect3DDevice9* device) {
-  std::vector<TextureHandler*>& list = hookState().gaugeRenderers;
+  auto& list = renderers();
   int dropped = 0;
-  for (TextureHandler*& r : list) {
+  for (auto& r : list) {
     if (!r || r->usesDevice(device)) continue;
     // Its textures hold the old device: releasing them is safe and lets it go.
-    delete r;
-    r = nullptr;
+    r.reset();
     ++dropped;
   }
   list.erase(std::remove(list.begin(), list.end(), nullptr), list.end());
   return dropped;
 }
 
-TextureHandler* findGaugeRenderer(const std::string& definitionPath, const std::string& textureFileName) {
-  for (TextureHandler* r : hookState().gaugeRenderers)
-    if (r && r->definitionPath == definitionPath && r->textureFileName == textureFileName) return r;
+void rebuildGaugeRenderers() {
+  gauges::forgetLoadedSets();  // the author may have edited them: check again
+  // The renderers' image loads never come back into the texture hook.
+  const TextureHookBypass bypass;
+  for (const auto& r : renderers())
+    if (r) r->rebuild(host::pointers().device);
+}
+
+IDirect3DDevice9* gaugeRenderDevice() {
+  if (host::pointers().device) return host::pointers().device;
+  for (const auto& r : renderers())
+    if (r && r->drawingDevice()) return r->drawingDevice();
   return nullptr;
 }
 
-void putGaugeRenderer(TextureHandler* old, TextureHandler* renderer) {
-  std::vector<TextureHandler*>& list = hookState().gaugeRenderers;
-  const auto at = std::find(list.begin(), list.end(), old);
-  if (old && at != list.end()) {
-    *at = renderer;
-    delete old;
+TextureHandler* findGaugeRenderer(const std::string& definitionPath, const std::string& textureFileName) {
+  for (const auto& r : renderers())
+    if (r && r->matches(definitionPath, textureFileName)) return r.get();
+  return nullptr;
+}
+
+void putGaugeRenderer(TextureHandler* old, std::unique_ptr<TextureHandler> renderer) {
+  auto& list = renderers();
+  const auto at = std::find_if(list.begin(), list.end(), [&](const auto& r) { return old && r.get() == old; });
+  if (at != list.end()) {
+    *at = std::move(renderer);
     return;
   }
-  try {
-    list.push_back(renderer);
-  } catch (...) {
-    delete renderer;
-    throw;
-  }
+  list.push_back(std::move(renderer));
 }
 
 }  // namespace ostrel

@@ -1,10 +1,12 @@
 #pragma once
 // What happens to the process's gauge renderers as a whole: dropped on a
 // change of game mode, told to let go of their device objects before a Reset
-// or on a loss, dropped when the game makes a new device, looked up when the
-// host makes a claimed texture again.
+// or on a loss, dropped when the game makes a new device, rebuilt by the
+// reload key, looked up when the host makes a claimed texture again. The list
+// (HookState::gaugeRenderers) owns them.
 #include <d3d9.h>
 
+#include <memory>
 #include <string>
 
 namespace ostrel {
@@ -25,12 +27,20 @@ bool gaugeRenderersUse(IDirect3DDevice9* device);
 // on it: their device is gone. Returns how many went.
 int dropGaugeRenderersNotOf(IDirect3DDevice9* device);
 
+// The gauge reload key: every renderer is rebuilt from its files, in place,
+// drawing with the host's device (or, where that was not found, the one it
+// had). The sets are checked again, as the author may have edited them.
+void rebuildGaugeRenderers();
+
+// The device the renderers draw on: the host's, else the first renderer's.
+IDirect3DDevice9* gaugeRenderDevice();
+
 // The renderer made for this definition and texture file, or null.
 TextureHandler* findGaugeRenderer(const std::string& definitionPath, const std::string& textureFileName);
 
-// Replaces `old` in the list by `renderer` (or appends it when `old` is null
-// or not there) and deletes `old`. Throws on out of memory, with `renderer`
-// deleted.
-void putGaugeRenderer(TextureHandler* old, TextureHandler* renderer);
+// Replaces `old` in the list by `renderer`, deleting `old`, or appends
+// `renderer` when `old` is null or not in the list. Throws on out of memory,
+// with `renderer` deleted.
+void putGaugeRenderer(TextureHandler* old, std::unique_ptr<TextureHandler> renderer);
 
 }  // namespace ostrel

@@ -1,9 +1,13 @@
 #include "hooks/HookState.h"
 
+#include "TextureHandler.h"
+
 namespace ostrel {
 
 HookState& hookState() {
-  static HookState state;
+  // Never destroyed: at process exit the host's device and its textures may
+  // be gone already, so what the renderers hold is not given back then.
+  static HookState& state = *new HookState;
   return state;
 }
 

@@ -2,6 +2,7 @@
 // Process-wide hook state shared by start-up, the frame driver and the
 // texture creation hook. Empty or null at load; filled by start-up.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -25,7 +26,8 @@ struct HookState {
   CarDamageHUD* carDamagePanel = nullptr;
   TireHUD* tirePanel = nullptr;
   DamagedPartTableHUD* damagedPartTablePanel = nullptr;
-  std::vector<TextureHandler*> gaugeRenderers;
+  // Owned here; made, dropped and rebuilt through GaugeRendererList.h.
+  std::vector<std::unique_ptr<TextureHandler>> gaugeRenderers;
   // normalised host texture path -> normalised gauge definition file path
   std::unordered_map<std::string, std::string> gaugeTextureMap;
   std::int32_t gaugeReloadKeyEnabled = 0;

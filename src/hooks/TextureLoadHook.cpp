@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "KVX/PixelFormats.h"
 #include "TextureHandler.h"
 #include "hooks/DeviceResetHook.h"
 #include "hooks/FrameDriver.h"
@@ -22,12 +23,13 @@ TextureHookBypass::TextureHookBypass() { ++bypassDepth; }
 TextureHookBypass::~TextureHookBypass() { --bypassDepth; }
 bool TextureHookBypass::active() { return bypassDepth > 0; }
 
-TextureHandler* createGaugeRenderer(IDirect3DDevice9* fallback, IDirect3DTexture9* target,
-                                    const std::string& definitionPath, const std::string& textureFileName) {
+std::unique_ptr<TextureHandler> createGaugeRenderer(IDirect3DDevice9* fallback, IDirect3DTexture9* target,
+                                                    const std::string& definitionPath,
+                                                    const std::string& textureFileName) {
   // The host's own device, as the renderer draws in the host's frame.
   IDirect3DDevice9* device = host::pointers().device ? host::pointers().device : fallback;
   const TextureHookBypass bypass;
-  return new TextureHandler(device, target, definitionPath, textureFileName);
+  return std::make_unique<TextureHandler>(device, target, definitionPath, textureFileName);
 }
 
 std::string normalisePath(std::string path) {
@@ -48,27 +50,16 @@ std::string replacementTextureFor(const std::string& definitionPath) {
 
 namespace {
 
-bool hasAlpha(D3DFORMAT f) {
-  switch (f) {
-    case D3DFMT_X8R8G8B8:
-    case D3DFMT_X8B8G8R8:
-    case D3DFMT_R8G8B8:
-    case D3DFMT_R5G6B5:
-    case D3DFMT_X1R5G5B5:
-    case D3DFMT_X4R4G4B4:
-    case D3DFMT_R3G3B2:
-    case D3DFMT_DXT1:
-    case D3DFMT_L8:
-    case D3DFMT_L16:
-      return false;
-    default:
-      // D3DFMT_UNKNOWN among them: the file may have alpha.
-      return true;
-  }
-}
+// The Windows-free format numbers are Direct3D's own.
+constexpr bool same(pixels::Format p, D3DFORMAT d) { return static_cast<std::uint32_t>(p) == static_cast<std::uint32_t>(d); }
+static_assert(same(pixels::kR3G3B2, D3DFMT_R3G3B2) && same(pixels::kL16, D3DFMT_L16) &&
+              same(pixels::kDXT1, D3DFMT_DXT1) && same(pixels::kX4R4G4B4, D3DFMT_X4R4G4B4) &&
+              same(pixels::kA2R10G10B10, D3DFMT_A2R10G10B10) && same(pixels::kA2B10G10R10, D3DFMT_A2B10G10R10));
 
 // The render-target format nearest to what the host asked for.
-D3DFORMAT nearestRenderTargetFormat(D3DFORMAT f) { return hasAlpha(f) ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8; }
+D3DFORMAT nearestRenderTargetFormat(D3DFORMAT f) {
+  return pixels::hasAlpha(static_cast<std::uint32_t>(f)) ? D3DFMT_A8R8G8B8 : D3DFMT_X8R8G8B8;
+}
 
 // Whether a texture of `format` may be a render target on this device's
 // adapter (D3DFMT_UNKNOWN: the file decides, and the helper library picks a

@@ -4,6 +4,7 @@
 // is created as a one-level render target and gets a gauge renderer.
 #include <d3dx9.h>
 
+#include <memory>
 #include <string>
 
 namespace ostrel {
@@ -41,8 +42,9 @@ class TextureHandler;
 // A gauge renderer drawing on the host's device, or on `fallback` (the device
 // the texture was made with) when the host's device was not found. Its own
 // image loads never come back into the hook. Throws on out of memory.
-TextureHandler* createGaugeRenderer(IDirect3DDevice9* fallback, IDirect3DTexture9* target,
-                                    const std::string& definitionPath, const std::string& textureFileName);
+std::unique_ptr<TextureHandler> createGaugeRenderer(IDirect3DDevice9* fallback, IDirect3DTexture9* target,
+                                                    const std::string& definitionPath,
+                                                    const std::string& textureFileName);
 
 // While one lives on a thread, the texture creation hook passes every call on
 // that thread straight through: the plug-in's own image loads, and a host

@@ -59,9 +59,6 @@ int channelDifference(std::uint32_t a, std::uint32_t b, bool withAlpha) {
   return worst;
 }
 
-bool hasAlpha(D3DFORMAT f) {
-  return f == D3DFMT_A8R8G8B8 || f == D3DFMT_A8B8G8R8 || f == D3DFMT_A1R5G5B5 || f == D3DFMT_A4R4G4B4;
-}
 // Half a level of the format's narrowest field, and a little for the filters.
 int tolerance(D3DFORMAT f) {
   switch (f) {
@@ -118,7 +115,7 @@ TEST_F(BaseImageForTarget, EachLoaderMakesTheTargetsFormatAndSizeWithTheFilesTex
             const std::uint32_t want = gradient(sx, sy) | (f == D3DFMT_A1R5G5B5 ? 0xFF000000u : 0u), got = texels[static_cast<size_t>(y) * s[0] + x];
             // Resampled texels lie between the file's neighbours: one step of the gradient more.
             const int slack = s[0] == 128 && s[1] == 64 ? 0 : 4 + 2 * 128 / s[0] + 4 * 64 / s[1];
-            worst = std::max(worst, channelDifference(want, got, hasAlpha(f)) - slack);
+            worst = std::max(worst, channelDifference(want, got, ostrel::pixels::hasAlpha(f)) - slack);
           }
         EXPECT_LE(worst, tolerance(f)) << what;
         t->Release();

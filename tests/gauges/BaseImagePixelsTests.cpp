@@ -133,12 +133,12 @@ TEST(PixelFormats, RowsComeBackWithinTheFieldsRounding) {
     ASSERT_TRUE(writeRow(row.data(), 64, f, texels.data()));
     ASSERT_TRUE(readRow(texels.data(), 64, f, back.data()));
     const int worst = (255 + (1 << fieldBits(f)) - 2) / ((1 << fieldBits(f)) - 1) / 2;  // half a level
-    const bool hasAlpha = f == kA8R8G8B8 || f == kA8B8G8R8 || f == kA1R5G5B5 || f == kA4R4G4B4;
+    const bool alpha = hasAlpha(f);
     for (int i = 0; i < 64; ++i) {
       for (int c = 0; c < 3; ++c)
         EXPECT_LE(std::abs(back[i * 4 + c] - row[i * 4 + c]), worst + 1)
             << "format " << f << " pixel " << i << " channel " << c;
-      if (!hasAlpha) EXPECT_EQ(back[i * 4 + 3], 255) << f;
+      if (!alpha) EXPECT_EQ(back[i * 4 + 3], 255) << f;
       else if (f != kA1R5G5B5) EXPECT_LE(std::abs(back[i * 4 + 3] - row[i * 4 + 3]), worst + 1) << f;
       else EXPECT_EQ(back[i * 4 + 3], row[i * 4 + 3] >= 128 ? 255 : 0) << i;
     }
@@ -156,4 +156,28 @@ TEST(PixelFormats, FormatsItCannotWriteAreRefused) {
     EXPECT_FALSE(readRow(out, 1, f, out)) << f;
   }
   for (std::uint8_t b : out) EXPECT_EQ(b, 0);
+}
+
+TEST(PixelFormats, AlphaAndTexelSizesOfTheFormatsTheHookAndRendererMeet) {
+  // The texture hook picks an alpha format when the asked one may hold
+  // alpha; the renderer copies rows of any format whose texel size is known.
+  struct Case {
+    std::uint32_t format;
+    bool alpha;
+    std::size_t bytes;
+    bool written;  // converted by writeRow
+  };
+  const Case cases[] = {
+      {kA8R8G8B8, true, 4, true},   {kX8R8G8B8, false, 4, true},    {kX8B8G8R8, false, 4, true},
+      {kR8G8B8, false, 3, true},    {kR5G6B5, false, 2, true},      {kX1R5G5B5, false, 2, true},
+      {kA1R5G5B5, true, 2, true},   {kX4R4G4B4, false, 2, true},    {kL8, false, 1, true},
+      {kA8L8, true, 2, true},       {kA8, true, 1, true},           {kR3G3B2, false, 0, false},
+      {kL16, false, 0, false},      {kDXT1, false, 0, false},       {kA2R10G10B10, true, 4, false},
+      {kA2B10G10R10, true, 4, false}, {0x35545844u /* DXT5 */, true, 0, false}, {0u, true, 0, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(hasAlpha(c.format), c.alpha) << c.format;
+    EXPECT_EQ(bytesPerTexel(c.format), c.bytes) << c.format;
+    EXPECT_EQ(canWrite(c.format), c.written) << c.format;
+  }
 }

@@ -44,10 +44,11 @@ TEST_F(SampleSet, LoadsEveryElementAndDrawsTheCarsValues) {
   ASSERT_TRUE(h->active());
   EXPECT_EQ(countOf(log, "could not be loaded"), 0) << log;
   EXPECT_EQ(countOf(log, "Gauges.ini:"), 0) << log;  // the lint finds nothing
-  EXPECT_EQ(h->elements.size(), 15u);
-  EXPECT_EQ(h->effects.size(), 3u);
-  EXPECT_EQ(h->fonts.size(), 1u);  // four number elements share one font
-  ASSERT_EQ(h->refreshRects.size(), 1u);
+  const ostrel::TextureHandler::LoadedSet set = h->loadedSet();
+  EXPECT_EQ(set.elements, 15u);
+  EXPECT_EQ(set.effects, 3u);
+  EXPECT_EQ(set.fonts, 1u);  // four number elements share one font
+  ASSERT_EQ(set.refreshRects, 1u);
 
   // Standing still in neutral: the reference picture.
   host.gear(0);

@@ -404,7 +404,7 @@ TEST_F(Renderer, RefreshRectanglesLimitWhatIsRestored) {
   definition("[R]\nType=refresh\nLeft=0\nTop=0\nRight=256\nBottom=256\n[Empty]\nType=refresh\n");
   fill(kMagenta);
   auto h = make();
-  ASSERT_EQ(h->refreshRects.size(), 2u);
+  ASSERT_EQ(h->loadedSet().refreshRects, 2u);
   render(*h);
   EXPECT_TRUE(untouched(0, 0, 256, 256));
   EXPECT_EQ(at(256, 0), kMagenta);
@@ -412,20 +412,19 @@ TEST_F(Renderer, RefreshRectanglesLimitWhatIsRestored) {
 }
 
 TEST_F(Renderer, RefreshRateCapSkipsEarlyCalls) {
-  test_support::ManualClock clock;  // no time passes between the calls below
   ostrel::refreshRate = 30;
   definition("");
   auto h = make();
   ostrel::refreshRate = 0;
-  EXPECT_FLOAT_EQ(h->frameInterval, 1.0f / 30.0f);
+  EXPECT_FLOAT_EQ(h->frameInterval(), 1.0f / 30.0f);
   render(*h, 0.05);
   EXPECT_TRUE(untouched(0, 0, 512, 256));
   fill(kMagenta);
-  const auto last = h->lastRenderTime;
+  const auto last = h->lastFrameTime();
   clock.advance(0.02);
   renderNow(*h);  // under 1/30 s since the last drawn frame
   EXPECT_EQ(at(10, 10), kMagenta);
-  EXPECT_EQ(h->lastRenderTime, last);
+  EXPECT_EQ(h->lastFrameTime(), last);
   render(*h, 0.04);
   EXPECT_TRUE(untouched(0, 0, 512, 256));
 }
@@ -438,7 +437,7 @@ TEST_F(Renderer, MissingBaseImageLeavesAnInertRendererAndOneLogLine) {
   const std::string log = logSince(before);
   EXPECT_EQ(countOf(log, "no-such-base.png"), 1);
   EXPECT_FALSE(h->active());
-  EXPECT_TRUE(h->elements.empty());
+  EXPECT_EQ(h->loadedSet().elements, 0u);
   renderNow(*h);
   EXPECT_EQ(at(10, 10), kMagenta);
   const ULONG targetRefs = refCount(target);
@@ -467,8 +466,8 @@ TEST_F(Renderer, ReservedSectionInAnyCaseIsNeverAnElement) {
     fill(kMagenta);
     auto h = make(name);
     const std::string log = logSince(before);
-    EXPECT_EQ(h->elements.size(), 1u) << c.section;
-    EXPECT_EQ(h->setOption, c.expected) << c.section;
+    EXPECT_EQ(h->loadedSet().elements, 1u) << c.section;
+    EXPECT_EQ(h->loadedSet().setOption, c.expected) << c.section;
     // A set option other than 0 is said once in the log; 0 is not.
     EXPECT_EQ(countOf(log, "set option " + std::to_string(c.expected)), c.expected != 0 ? 1 : 0) << log;
     render(*h);

@@ -77,6 +77,8 @@ inline ULONG refCount(IUnknown* p) {
 
 class GaugeScene : public ::testing::Test {
  protected:
+  // The renderers' frame clock: a frame's time is what the test gives it.
+  test_support::ManualClock clock;
   void SetUp() override {
     ASSERT_TRUE(sharedDevice().ok());
     device = sharedDevice().device();
@@ -104,10 +106,9 @@ class GaugeScene : public ::testing::Test {
   }
 
   // Renders one frame as the host would, inside its scene, with `dt` seconds
-  // since the previous drawn frame.
+  // since the previous drawn frame (the renderer's clock moves only here).
   void render(ostrel::TextureHandler& h, double dt = 1.0 / 60.0) {
-    h.lastRenderTime = ostrel::steadyNow() -
-                       std::chrono::microseconds(static_cast<long long>(dt * 1e6));
+    clock.advance(dt);
     renderNow(h);
   }
   void renderNow(ostrel::TextureHandler& h) {

@@ -71,7 +71,7 @@ class DeviceLife : public GaugeScene {
     host.rpm(100.0f);
   }
   void renderInto(ostrel::TextureHandler& h) {
-    h.lastRenderTime = ostrel::steadyNow() - std::chrono::milliseconds(20);
+    clock.advance(0.02);
     device->BeginScene();
     h.Render();
     device->EndScene();

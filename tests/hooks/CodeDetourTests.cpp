@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -209,6 +210,55 @@ TEST_F(Detours, JumpChainsAreFollowedToTheCode) {
   EXPECT_TRUE(eventExists(markerName(marked))) << "the marker names the address asked for";
   originalAdd = reinterpret_cast<AddFunction>(detour.trampolineEntry());
   EXPECT_EQ(callAdd(marked, 4, 5), 1009);
+}
+
+// What the Reset check remembers of a chain: any byte it was decoded from
+// that changes (the entry's jump, a slot, a byte of a short jump, the code at
+// the end, where an overlay writes its jump) makes it walk again; the same
+// bytes put back make the remembered chain hold again.
+TEST_F(Detours, AWalkedChainHoldsUntilAByteItWasDecodedFromChanges) {
+  const std::uintptr_t real = arena.place(kAdd);
+  const std::uintptr_t other = arena.place(kAdd);
+  const std::uintptr_t slot = arena.place(word(static_cast<std::uint32_t>(real)));
+  const std::uintptr_t shortJump = arena.place(jmpRel8(14));  // to the FF 25 16 bytes on
+  ASSERT_EQ(arena.place(jmpThroughSlot(slot)), shortJump + 16);
+  const std::uintptr_t thunk = arena.nextAddress();
+  ASSERT_EQ(arena.place(jmpRel32(thunk, shortJump)), thunk);
+
+  const ostrel::JumpChain chain = ostrel::JumpChain::walk(thunk);
+  ASSERT_EQ(chain.end(), real);
+  EXPECT_TRUE(chain.unchangedFrom(thunk));
+  EXPECT_FALSE(chain.unchangedFrom(shortJump)) << "walked from another start";
+
+  struct Change {
+    const char* what;
+    std::uintptr_t at;
+    Bytes bytes;
+    std::uintptr_t newEnd;
+  };
+  const Change changes[] = {
+      {"the entry's jump re-aimed", thunk, jmpRel32(thunk, other), other},
+      {"the slot's value", slot, word(static_cast<std::uint32_t>(other)), other},
+      {"a byte after the short jump", shortJump + 5, {static_cast<std::uint8_t>(bytesAt(shortJump + 5, 1)[0] ^ 0xFF)}, real},
+      {"a jump written over the code at the end", real, jmpRel32(real, other), other},
+  };
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.what);
+    const Bytes before = bytesAt(c.at, c.bytes.size());
+    std::memcpy(reinterpret_cast<void*>(c.at), c.bytes.data(), c.bytes.size());
+    EXPECT_FALSE(chain.unchangedFrom(thunk));
+    EXPECT_EQ(ostrel::JumpChain::walk(thunk).end(), c.newEnd);
+    std::memcpy(reinterpret_cast<void*>(c.at), before.data(), before.size());
+    EXPECT_TRUE(chain.unchangedFrom(thunk));
+  }
+
+  // A chain that met memory it may not read is walked again every time.
+  ReservedPage reserved;
+  const std::uintptr_t toHole = arena.nextAddress();
+  arena.place(jmpRel32(toHole, reserved.address));
+  const ostrel::JumpChain cut = ostrel::JumpChain::walk(toHole);
+  EXPECT_EQ(cut.end(), reserved.address);
+  EXPECT_FALSE(cut.unchangedFrom(toHole));
 }
 
 TEST_F(Detours, DegenerateAndEndlessJumpsAreNotFollowed) {

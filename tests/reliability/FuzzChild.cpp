@@ -233,8 +233,9 @@ std::string CaseRunner::checkIntactFiles() {
   freshState();
   {
     ostrel::TextureHandler handler(dev_.device(), gaugeTarget(), normalised(kGaugeDefinition), kHostTexture);
-    if (!handler.active() || handler.elements.size() < 5 || handler.effects.empty())
-      return "the sample gauge set loads " + std::to_string(handler.elements.size()) + " elements";
+    const ostrel::TextureHandler::LoadedSet set = handler.loadedSet();
+    if (!handler.active() || set.elements < 5 || set.effects == 0)
+      return "the sample gauge set loads " + std::to_string(set.elements) + " elements";
   }
   {
     ostrel::CarDamageHUD car;

@@ -63,23 +63,24 @@ std::string baseImageOf(const preview::PreviewOptions& o, const std::string& def
   return folder + name;
 }
 
+// The renderer's clock: it moves only by the frames the preview draws.
+SteadyTime previewNow = std::chrono::steady_clock::now();
+SteadyTime previewClock() { return previewNow; }
+
 class FrameDriver {
  public:
   FrameDriver(TextureHandler& handler, preview::PreviewCar& car, IDirect3DDevice9* device)
       : handler_(handler), car_(car), device_(device) {}
   // One drawn frame, `dt` seconds after the previous one, as the host's frame would.
   void frame(double dt) {
-    car_.prepare(*handler_.valueContext);
-    handler_.lastRenderTime =
-        std::chrono::steady_clock::now() - std::chrono::nanoseconds(static_cast<long long>(dt * 1e9));
+    if (gauges::GaugeValueContext* values = handler_.valueContext()) car_.prepare(*values);
+    previewNow += std::chrono::duration_cast<SteadyTime::duration>(std::chrono::duration<double>(dt));
     device_->BeginScene();
     handler_.Render();
     device_->EndScene();
   }
   // Blinking starts its period afresh: the first picture shows blinking parts lit.
-  void restartEffects() {
-    for (gauges::GaugeEffect* e : handler_.effects) e->timer = 0.0f;
-  }
+  void restartEffects() { handler_.restartEffects(); }
 
  private:
   TextureHandler& handler_;
@@ -163,11 +164,12 @@ int run(const preview::PreviewOptions& o) {
   refreshRate = 0;  // every call draws: the frame times are ours
   int status = 0;
   {
+    setSteadyClockSource(&previewClock);
     TextureHandler handler(device.device(), target, definition, base);
     if (!handler.active()) {
       status = fail("the base image " + base + " cannot be loaded by the gauge renderer");
     } else {
-      if (handler.elements.empty()) std::fprintf(stderr, "gauge-preview: %s draws no elements\n", o.definition.c_str());
+      if (handler.loadedSet().elements == 0) std::fprintf(stderr, "gauge-preview: %s draws no elements\n", o.definition.c_str());
       FrameDriver driver(handler, car, device.device());
       const double dt = 1.0 / o.fps;
       const int settleFrames = static_cast<int>(o.settle * o.fps + 0.5);
