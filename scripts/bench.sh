@@ -10,13 +10,23 @@
 # BENCH_PACE=1 runs the frames at the scenario's rate instead of flat out.
 # BENCH_BASELINE=PATH-TO-OSTREL_counting.dll (of an older build) runs that
 # plug-in too, on the same host in the same run, and prints the two side by side.
+#
+#   bash scripts/bench.sh --native [BENCHMARK-ARGUMENTS]
+# The native micro-benchmarks (Google Benchmark) of the per-frame Windows-free
+# code instead: the damage rules over all 88 parts, the length decoder over
+# real code, the number formats; time per operation. The arguments go to the
+# benchmark program, e.g. --benchmark_filter=Classify
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${OSTREL_BUILD:-$root/build}"
-out="$(mkdir -p "${1:-$build/bench}" && cd "${1:-$build/bench}" && pwd)"
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-bash "$root/scripts/build.sh"
-. "$root/scripts/wine-session.sh"
+if [ "${1:-}" = --native ]; then
+  shift
+  build_native native_bench >/dev/null
+  exec "$build/native/bench/native_bench" --benchmark_time_unit=ns "$@"
+fi
+
+out="$(mkdir -p "${1:-$build/bench}" && cd "${1:-$build/bench}" && pwd)"
+build_all
 start_wine_session
 
 pace="--no-pace"
@@ -26,8 +36,7 @@ pace="--no-pace"
 # packaged files, every panel on, both gauge sets of the benchmark car.
 make_game() {
   local dir="$1" with_plugin="$2"
-  rm -rf "$dir"
-  cp -r "$build/simhost/stage" "$dir"
+  stage_game "$dir"
   rm -f "$dir/Plugins/OSTREL.dll"
   local p="$dir/Plugins/OSTREL"
   cp -r "$root/assets/plugin/." "$p/"

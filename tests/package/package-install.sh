@@ -10,7 +10,7 @@
 set -uo pipefail
 build="$1"
 source="$2"
-. "$source/scripts/wine-env.sh"
+. "$source/scripts/lib.sh"
 work="$build/testrun/package_install"
 rm -rf "$work"
 mkdir -p "$work"
@@ -19,7 +19,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 version=$(sed -n 's/^project(OSTREL VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
 zip="$work/OSTREL-$version.zip"
-bash "$source/scripts/make-package.sh" "$build" "$zip" >/dev/null || { echo "FAIL: make-package"; exit 1; }
+bash "$source/scripts/package.sh" --from "$build" "$zip" >/dev/null || { echo "FAIL: package.sh --from"; exit 1; }
 
 # Contents: the DLL as built, and the plug-in folder exactly as the assets
 # and gauge templates make it.
@@ -39,7 +39,7 @@ fi
 
 # A clean game: the host and its cars, no plug-in folder at all.
 game="$work/game"
-cp -r "$build/simhost/stage" "$game"
+stage_game "$game"
 rm -rf "$game/Plugins"
 (cd "$game" && unzip -q "$zip") || fail "unzip"
 

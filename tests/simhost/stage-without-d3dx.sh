@@ -8,11 +8,10 @@
 set -uo pipefail
 build="$1"
 source="$2"
-. "$source/scripts/wine-env.sh"
+. "$source/scripts/lib.sh"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}d3dx9_43="
 game="$build/testrun/stage_without_d3dx"
-rm -rf "$game"
-cp -r "$build/simhost/stage" "$game"
+stage_game "$game"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
