@@ -141,7 +141,7 @@ grep -q "faults this-pointer=0 width-words=0 results=0" "$calls" 2>/dev/null || 
 
 # What the player sees: the tire panel's green bars before the start, the
 # damage diagram's white (sound) and red (damaged) parts while driving.
-/usr/bin/python3 "$source/tests/support/stage_pixels.py" "$game/out" prestart driving || failures=$((failures + 1))
+(cd "$game/out" && wine "$build/tests/simhost/stage_pixels.exe" . prestart driving) || failures=$((failures + 1))
 
 # The zipped tools on the zipped sample set: the lint from a command prompt in
 # the game folder, both by car name from another folder (they find the
