@@ -11,11 +11,9 @@
 # BENCH_BASELINE=PATH-TO-OSTREL_counting.dll (of an older build) runs that
 # plug-in too, on the same host in the same run, and prints the two side by side.
 #
-#   bash scripts/bench.sh --native [BENCHMARK-ARGUMENTS]
-# The native micro-benchmarks (Google Benchmark) of the per-frame Windows-free
-# code instead: the damage rules over all 88 parts, the length decoder over
-# real code, the number formats; time per operation. The arguments go to the
-# benchmark program, e.g. --benchmark_filter=Classify
+#   bash scripts/bench.sh --native [BENCHMARK-ARGUMENTS, e.g. --benchmark_filter=Classify]
+# Instead, the native micro-benchmarks of the per-frame Windows-free code (the
+# damage rules, the length decoder, the number formats): time per operation.
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 

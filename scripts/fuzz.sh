@@ -20,32 +20,26 @@ set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 fuzz_files() {
-  local args=("$@")
-  if [ ${#args[@]} -eq 0 ]; then args=(--seed "$(date +%s)" --seconds 600); fi
-  if [ -z "${OSTREL_FUZZ_NO_BUILD:-}" ]; then build_all; fi
+  [ $# -gt 0 ] || set -- --seed "$(date +%s)" --seconds 600
+  [ -n "${OSTREL_FUZZ_NO_BUILD:-}" ] || build_all
   start_wine_session
-  local run="$build/testrun/file_fuzz_long"
-  mkdir -p "$run"
-  cd "$run"
-  OSTREL_BUILD_DIR="$build" OSTREL_SOURCE_DIR="$root" \
-    wine "$build/tests/reliability/file_fuzz.exe" "${args[@]}"
+  mkdir -p "$build/testrun/file_fuzz_long"
+  cd "$build/testrun/file_fuzz_long"
+  OSTREL_BUILD_DIR="$build" OSTREL_SOURCE_DIR="$root" wine "$build/tests/reliability/file_fuzz.exe" "$@"
 }
 
 fuzz_native() {
-  local seconds="${1:-300}"
+  local seconds="${1:-300}" fuzz="$build/native/fuzz" t corpus
   shift || true
-  local targets=("$@")
-  [ ${#targets[@]} -gt 0 ] || targets=(instruction_length trampoline number_formats calibration damage_rules)
-  local native="$build/native"
+  [ $# -gt 0 ] || set -- instruction_length trampoline number_formats calibration damage_rules
   build_native fuzzers
-  mkdir -p "$native/fuzz/fuzz-artifacts"
-  local t corpus
-  for t in "${targets[@]}"; do
-    corpus="$native/fuzz/corpus/$t"
+  mkdir -p "$fuzz/fuzz-artifacts"
+  for t in "$@"; do
+    corpus="$fuzz/corpus/$t"
     mkdir -p "$corpus"
     echo "== $t: $seconds s =="
-    "$native/fuzz/fuzz_$t" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
-      -artifact_prefix="$native/fuzz/fuzz-artifacts/$t-" "$corpus"
+    "$fuzz/fuzz_$t" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
+      -artifact_prefix="$fuzz/fuzz-artifacts/$t-" "$corpus"
   done
 }
 

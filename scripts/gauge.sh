@@ -16,23 +16,14 @@
 set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-tool_exe() {
-  local exe="$build/tools/gauges/$1.exe"
-  [ -x "$exe" ] || build_all >&2
-  echo "$exe"
-}
+exe="$build/tools/gauges/gauge-${1:-}.exe"
+need_exe() { [ -x "$exe" ] || build_all >&2; }
 
-lint() {
-  local exe
-  exe="$(tool_exe gauge-lint)"
-  # No display needed: images are decoded, not drawn. Paths stay as written:
-  # Wine's current folder is this one (drive Z: is the Unix root), so relative
-  # and absolute paths both resolve, and the messages name files the way the
-  # author wrote them.
-  local status=0
-  wine "$exe" "$@" </dev/null || status=$?
-  exit "$status"
-}
+# No display needed: images are decoded, not drawn. Paths stay as written:
+# Wine's current folder is this one (drive Z: is the Unix root), so relative
+# and absolute paths both resolve, and the messages name files the way the
+# author wrote them.
+lint() { need_exe; exec wine "$exe" "$@" </dev/null; }
 
 preview() {
   local args=() out="" sweep=0 fps=30
@@ -59,14 +50,11 @@ preview() {
     args+=(--out "$out")
   fi
 
-  local exe
-  exe="$(tool_exe gauge-preview)"
+  need_exe
   start_wine_session
   [ -n "$frames" ] && trap 'rm -rf "$frames"; stop_xvfb' EXIT
 
-  local status=0
-  wine "$exe" "${args[@]}" </dev/null || status=$?
-  [ "$status" -eq 0 ] || exit "$status"
+  wine "$exe" "${args[@]}" </dev/null || exit $?
   [ -n "$frames" ] || exit 0
 
   # One GIF frame per rendered frame, shown for 1/fps seconds, looping.

@@ -1,16 +1,6 @@
-# Sourced by every script (the entry scripts and the tests' shell scripts);
-# defines functions and the shared Wine settings, runs nothing else.
-#   root, build          the checkout and the build folder ($OSTREL_BUILD,
-#                        default build/); a caller's own values are kept
-#   ensure_deps          scripts/install-deps.sh, once per command: nested
-#                        scripts see OSTREL_DEPS_READY=1 and skip it
-#   build_all            ensure_deps, configure and build into $build
-#   build_native [TARGET...]  the Windows-free code with the host compiler
-#   start_wine_session   a private X display (taken down on exit) and the
-#                        prefix's Wine server, desktop and services
-#   start_wine_server    the latter alone
-#   stage_game DIR       a fresh copy of the simulated host's game folder
-#   ia32_runs, ia32_mode, ia32_setup_emulation   how 32-bit code runs here
+# Sourced by every script and the tests' shell scripts: the shared Wine
+# settings (exported), $root and $build (a caller's own are kept), and the
+# functions below; runs nothing else.
 _ostrel_scripts="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 root="${root:-$(cd "$_ostrel_scripts/.." && pwd)}"
 build="${build:-${OSTREL_BUILD:-$root/build}}"
@@ -24,6 +14,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
 
 # --- installing and building --------------------------------------------------
+# The install once per command: nested scripts see OSTREL_DEPS_READY=1.
 ensure_deps() {
   [ "${OSTREL_DEPS_READY:-0}" = 1 ] && return 0
   bash "$_ostrel_scripts/install-deps.sh"
@@ -36,23 +27,16 @@ build_all() {
   cmake --build "$build" -j"$(nproc)"
 }
 
-# The native build lives in $build/native; with targets, only those.
+# The Windows-free code with the host compiler in $build/native (the targets named, or all).
 build_native() {
-  local native="$build/native" targets=()
-  local t
-  for t in "$@"; do targets+=(--target "$t"); done
-  CC=gcc CXX=g++ cmake -S "$root/native" -B "$native" -G Ninja >/dev/null
-  cmake --build "$native" -j"$(nproc)" "${targets[@]}"
+  CC=gcc CXX=g++ cmake -S "$root/native" -B "$build/native" -G Ninja >/dev/null
+  cmake --build "$build/native" -j"$(nproc)" ${@/#/--target=}
 }
 
-# A game folder as the build lays it out for the simulated host.
-stage_game() {
-  rm -rf "$1"
-  cp -r "$build/simhost/stage" "$1"
-}
+# A fresh game folder as the build lays it out for the simulated host.
+stage_game() { rm -rf "$1" && cp -r "$build/simhost/stage" "$1"; }
 
-# --- a private X display for Direct3D under Wine -----------------------------
-# start_xvfb reuses $DISPLAY when one answers; stop_xvfb takes down its own.
+# --- a private X display for Direct3D under Wine (reusing one that answers) ---
 _ostrel_xvfb_pid=""
 start_xvfb() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
@@ -75,8 +59,8 @@ stop_xvfb() {
   [ -n "$_ostrel_xvfb_pid" ] && kill "$_ostrel_xvfb_pid" 2>/dev/null || true
 }
 
-# --- the Wine session ---------------------------------------------------------
-# The server stays up afterwards: other runs may share the prefix.
+# --- the Wine session: the display (taken down on exit) and the prefix's server,
+# which stays up afterwards: other runs may share the prefix.
 start_wine_session() {
   start_xvfb
   trap stop_xvfb EXIT
@@ -113,12 +97,9 @@ _wine_desktop_running() {
 }
 
 # --- how this machine runs 32-bit x86 Linux code (Wine's 32-bit side) -------
-#   ia32_runs     true when a small static 32-bit program runs here, natively
-#                 or through an emulator registered with binfmt_misc
-#   ia32_mode     prints "native" or "emulated (qemu-i386 VERSION, user mode)"
-#   ia32_setup_emulation   registers qemu-i386-static with binfmt_misc (the
-#                 package must be installed); idempotent, re-registers only a
-#                 missing, disabled or outdated entry
+# ia32_runs: a small static 32-bit program runs (natively or through binfmt_misc);
+# ia32_mode: "native" or "emulated (qemu-i386 VERSION, user mode)";
+# ia32_setup_emulation: registers qemu-i386-static, only when missing or outdated.
 # Some kernels are built with IA-32 emulation switched off: a 32-bit program
 # then fails with "Exec format error" and Wine's 32-bit loader cannot start.
 _ia32_binfmt=/proc/sys/fs/binfmt_misc
