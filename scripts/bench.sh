@@ -13,13 +13,21 @@
 # BENCH_SCENARIOS="full-stage" runs fewer stages (default: full-stage long-drive).
 # BENCH_BASELINE=PATH-TO-OSTREL_counting.dll (of an older build) runs that
 # plug-in too, on the same host in the same run, and prints the two side by side.
+#
+#   bash scripts/bench.sh --native [BENCHMARK-ARGUMENTS, e.g. --benchmark_filter=Classify]
+# Instead, the native micro-benchmarks of the per-frame Windows-free code (the
+# damage rules, the length decoder, the number formats): time per operation.
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${OSTREL_BUILD:-$root/build}"
-out="$(mkdir -p "${1:-$build/bench}" && cd "${1:-$build/bench}" && pwd)"
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
-bash "$root/scripts/build.sh"
-. "$root/scripts/wine-session.sh"
+if [ "${1:-}" = --native ]; then
+  shift
+  build_native native_bench >/dev/null
+  exec "$build/native/bench/native_bench" --benchmark_time_unit=ns "$@"
+fi
+
+out="$(mkdir -p "${1:-$build/bench}" && cd "${1:-$build/bench}" && pwd)"
+build_all
 start_wine_session
 
 pace="--no-pace"
@@ -29,8 +37,7 @@ pace="--no-pace"
 # packaged files, every panel on, both gauge sets of the benchmark car.
 make_game() {
   local dir="$1" with_plugin="$2"
-  rm -rf "$dir"
-  cp -r "$build/simhost/stage" "$dir"
+  stage_game "$dir"
   rm -f "$dir/Plugins/OSTREL.dll"
   local p="$dir/Plugins/OSTREL"
   cp -r "$root/assets/plugin/." "$p/"

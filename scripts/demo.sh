@@ -8,18 +8,16 @@
 #   OSTREL.log       the plug-in's log;  calls.log, timing.csv  the host's records
 #   summary.txt      what ran
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${OSTREL_BUILD:-$root/build}"
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 out="$root/out/demo"
 
-bash "$root/scripts/build.sh"
-. "$root/scripts/wine-session.sh"
+build_all
 start_wine_session
 
 game="$build/demo-game"
-rm -rf "$game" "$out"
+rm -rf "$out"
 mkdir -p "$out"
-cp -r "$build/simhost/stage" "$game"
+stage_game "$game"
 # An 800 x 600 window: the settings page's lines and the panels' text fit with
 # room to spare (the panels keep their own coordinates).
 width=800 height=600

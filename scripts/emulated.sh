@@ -13,7 +13,7 @@ here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 exec unshare --user --map-root-user --mount bash -c '
   set -e
   mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
-  . "$0/ia32.sh"
+  . "$0/lib.sh"
   _ia32_stamp="$(mktemp)"
   ia32_setup_emulation >/dev/null
   echo "emulated: 32-bit code runs $(ia32_mode)"

@@ -13,8 +13,8 @@ PKGS=(g++-mingw-w64-i686-posix mingw-w64-i686-dev cmake ninja-build
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-# shellcheck source=ia32.sh
-. "$here/ia32.sh"
+# shellcheck source=lib.sh
+. "$here/lib.sh"
 
 # Where the kernel cannot run 32-bit code, Wine's 32-bit side runs under qemu
 # user-mode emulation and its server natively (wine64 brings wineserver64).
@@ -105,9 +105,7 @@ for tool in gcc g++; do
   fi
 done
 
-# One 32-bit Wine prefix for builds, tests and the demo.
-# shellcheck source=wine-env.sh
-. "$here/wine-env.sh"
+# One 32-bit Wine prefix for builds, tests and the demo (lib.sh names it).
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "install-deps: creating the 32-bit Wine prefix in $WINEPREFIX"
   mkdir -p "$(dirname "$WINEPREFIX")"

@@ -9,18 +9,15 @@
 #   bash scripts/soak.sh [FRAMES] [OUTPUT-FOLDER]     (default 100000, build/soak)
 # Presses the desktop's Home key: run it on its own, not beside the tests.
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${OSTREL_BUILD:-$root/build}"
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 frames="${1:-100000}"
 out="$(mkdir -p "${2:-$build/soak}" && cd "${2:-$build/soak}" && pwd)"
 
-bash "$root/scripts/build.sh"
-. "$root/scripts/wine-session.sh"
+build_all
 start_wine_session
 
 game="$out/game"
-rm -rf "$game"
-cp -r "$build/simhost/stage" "$game"
+stage_game "$game"
 /usr/bin/python3 "$root/scripts/soak_scenario.py" "$frames" "$game/scenario.txt"
 # At the start of a cycle (every 500 frames): the same phase each time.
 every=$(( frames >= 50000 ? 2000 : 500 ))

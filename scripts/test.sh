@@ -1,23 +1,20 @@
 #!/usr/bin/env bash
 # The README's test command: installs what is missing, configures, builds and
 # runs every test under Wine inside one Xvfb display.
+#   bash scripts/test.sh [CTEST-ARGUMENTS]   e.g. -R panel_tests
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-build="${OSTREL_BUILD:-$root/build}"
-
-bash "$root/scripts/build.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
+build_all
 
 # The Windows-free code built natively with the host compiler, under
 # AddressSanitizer and UndefinedBehaviorSanitizer, with its own CTest run.
 # Skipped when CTest arguments pick tests (OSTREL_NATIVE=1 runs it anyway).
 native_status=0
 if [ $# -eq 0 ] || [ "${OSTREL_NATIVE:-0}" = 1 ]; then
-  native="$build/native"
   echo "== native tests (host compiler, sanitizers) =="
   log="$build/native-build.log"
-  if CC=gcc CXX=g++ cmake -S "$root/native" -B "$native" -G Ninja >"$log" 2>&1 &&
-     cmake --build "$native" -j"$(nproc)" >>"$log" 2>&1; then
-    (cd "$native" && ctest --output-on-failure) || native_status=$?
+  if build_native >"$log" 2>&1; then
+    (cd "$build/native" && ctest --output-on-failure) || native_status=$?
   else
     native_status=1
     tail -n 40 "$log"
@@ -25,7 +22,6 @@ if [ $# -eq 0 ] || [ "${OSTREL_NATIVE:-0}" = 1 ]; then
   fi
   echo "== Wine tests =="
 fi
-. "$root/scripts/wine-session.sh"
 start_wine_session
 echo "== 32-bit code runs $(ia32_mode) =="
 

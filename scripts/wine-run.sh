@@ -6,12 +6,9 @@
 # with a Wine server of its own: the desktop's key state is the server's, so a
 # program whose hosts press keys there cannot reach the plug-in in another
 # program's host.
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+. "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 if [ -n "${OSTREL_OWN_WINESERVER:-}" ]; then
-  . "$here/wine-session.sh"
   export WINEPREFIX="$WINEPREFIX-$OSTREL_OWN_WINESERVER"
   start_wine_server
-else
-  . "$here/wine-env.sh"
 fi
 exec wine "$@"

@@ -70,7 +70,7 @@ def main():
         base.save(os.path.join(folder, "base.png"))
         with open(os.path.join(folder, "Gauges.ini"), "w") as f:
             f.write(SET)
-        subprocess.run(["bash", os.path.join(ROOT, "scripts", "gauge-preview.sh"), os.path.join(folder, "Gauges.ini"),
+        subprocess.run(["bash", os.path.join(ROOT, "scripts", "gauge.sh"), "preview", os.path.join(folder, "Gauges.ini"),
                         "--set", "speed=100", "--out", os.path.join(HERE, "gauge-pie-sampling.png")], check=True)
 
 

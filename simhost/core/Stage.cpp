@@ -128,6 +128,29 @@ class Stage {
   int run(void* sectionBegin, void* sectionEnd);
 
  private:
+  // What one frame measured, for its row of timing.csv.
+  struct FrameTimes {
+    double frameCallUs = 0, frameHostUs = 0, gaugeCallUs = 0, gaugeHostUs = 0, menuUs = 0, frameTotalUs = 0;
+    double hostGameUs = 0;  // the host's game services, inside the plug-in's share
+    std::int32_t mode = 0;
+    std::string phase;
+  };
+  // What the host found wrong with the plug-in's calls, for the closing line.
+  struct FaultCounts {
+    int widthWords = 0, results = 0, deviceState = 0;
+  };
+
+  int setUp(void* sectionBegin, void* sectionEnd);
+  bool loadTextureFunction();
+  bool writeHostFunctionStubs();
+  FrameTimes playFrame(const FrameBlock* block);
+  void callPlugin(const FrameBlock* block, FrameTimes& times);
+  void judgeFrameFunction(int result);
+  void judgeGaugePoint(int result, const DeviceStateSnapshot& stateBefore);
+  void openTiming();
+  void writeTiming(const FrameTimes& times);
+  void pace();
+  int finish();
   bool fail(const std::string& message) {
     std::fprintf(stderr, "simhost: %s\n", message.c_str());
     log_.note("error %s", message.c_str());
@@ -175,6 +198,9 @@ class Stage {
   // can count what others still hold on them.
   std::vector<IDirect3DDevice9*> retired_;
   std::FILE* deviceCalls_ = nullptr;
+  std::FILE* timing_ = nullptr;
+  FaultCounts faults_;
+  double lastTick_ = 0, frameStart_ = 0;  // the menu's tick and the pacing's schedule
   AllocationCountFn allocationCount_ = nullptr;
   unsigned long long allocationsSeen_ = 0;
   HostGame* game_ = nullptr;
@@ -206,6 +232,7 @@ Stage::~Stage() {
   // Whether the plug-in (or anything else) brought the socket library in.
   log_.note("socket library %s", GetModuleHandleA("ws2_32.dll") ? "loaded" : "not loaded");
   if (deviceCalls_) std::fclose(deviceCalls_);
+  if (timing_) std::fclose(timing_);
   for (auto& [name, t] : textures_)
     if (t) t->Release();
   delete game_;
@@ -683,7 +710,10 @@ void Stage::screenshot(const std::string& name) {
   if (back) back->Release();
 }
 
-int Stage::run(void* sectionBegin, void* sectionEnd) {
+// Set-up: the output folder and its log, the host's memory, its texture
+// function and the stubs of its two functions, the window and device, the
+// plug-in. 0, or the process exit code of what failed.
+int Stage::setUp(void* sectionBegin, void* sectionEnd) {
   CreateDirectoryA(options_.outputFolder.c_str(), nullptr);
   if (!log_.open(options_.outputFolder + "\\calls.log")) {
     std::fprintf(stderr, "simhost: cannot write into the output folder %s\n", options_.outputFolder.c_str());
@@ -692,164 +722,206 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
   log_.setQuiet(options_.quietCalls);
   std::string error;
   if (!memory_.create(sectionBegin, sectionEnd, error)) return fail(error), 4;
-  // The host's texture utility module is loaded with the host, before any
-  // plug-in; without it the host creates its textures with D3DX itself.
+  if (!loadTextureFunction() || !writeHostFunctionStubs()) return 4;
+  if (!createWindowAndDevice()) return 4;
+  if (scenario_.overlayBefore) tools_.overlayStep(OverlayStep::After, device_);
+  if (!loadPlugin()) return 5;
+  writeDeviceCalls(-1);
+  return 0;
+}
+
+// The host's texture utility module is loaded with the host, before any
+// plug-in; without it the host creates its textures with D3DX itself.
+bool Stage::loadTextureFunction() {
   if (options_.noTexUtil) {
     textureFunction_ = &D3DXCreateTextureFromFileExA;
     log_.note("texture utility module not loaded");
-  } else {
-    HMODULE texUtil = LoadLibraryA("kvxtexutil.dll");
-    if (!texUtil) return fail("cannot load kvxtexutil.dll"), 4;
-    if (options_.texUtilIsD3dx) {
-      using UseD3dxFn = BOOL (*)();
-      auto use = reinterpret_cast<UseD3dxFn>(reinterpret_cast<void*>(GetProcAddress(texUtil, "kvxUseD3dxDirectly")));
-      if (!use || !use()) return fail("cannot point the texture function at D3DX"), 4;
-      log_.note("texture function is D3DX's own");
-    }
-    const auto entry = reinterpret_cast<std::uintptr_t>(texUtil) + kTextureFunctionOffset;
-    textureFunction_ = reinterpret_cast<TextureFunction>(entry);
-    if (options_.badTexturePrologue) {
-      void* real = HostMemory::stubTarget(entry);
-      if (!real || !memory_.writeUndetourableStub(entry, real, error)) return fail("texture stub: " + error), 4;
-    }
+    return true;
   }
+  HMODULE texUtil = LoadLibraryA("kvxtexutil.dll");
+  if (!texUtil) return fail("cannot load kvxtexutil.dll");
+  if (options_.texUtilIsD3dx) {
+    using UseD3dxFn = BOOL (*)();
+    auto use = reinterpret_cast<UseD3dxFn>(reinterpret_cast<void*>(GetProcAddress(texUtil, "kvxUseD3dxDirectly")));
+    if (!use || !use()) return fail("cannot point the texture function at D3DX");
+    log_.note("texture function is D3DX's own");
+  }
+  const auto entry = reinterpret_cast<std::uintptr_t>(texUtil) + kTextureFunctionOffset;
+  textureFunction_ = reinterpret_cast<TextureFunction>(entry);
+  if (options_.badTexturePrologue) {
+    std::string error;
+    void* real = HostMemory::stubTarget(entry);
+    if (!real || !memory_.writeUndetourableStub(entry, real, error)) return fail("texture stub: " + error);
+  }
+  return true;
+}
+
+// The frame function and the gauge point at the host's fixed addresses.
+bool Stage::writeHostFunctionStubs() {
+  std::string error;
   auto stub = [&](std::uintptr_t at, void* function, bool undetourable) {
     return undetourable ? memory_.writeUndetourableStub(at, function, error) : memory_.writeStub(at, function, error);
   };
   if (!stub(kFrameFunctionAddress, reinterpret_cast<void*>(&hostFrameFunction), options_.badFramePrologue) ||
       !stub(kGaugePointFunctionAddress, reinterpret_cast<void*>(&hostGaugePointFunction), options_.badGaugePrologue))
-    return fail(error), 4;
-  if (!createWindowAndDevice()) return 4;
-  if (scenario_.overlayBefore) tools_.overlayStep(OverlayStep::After, device_);
-  if (!loadPlugin()) return 5;
-  writeDeviceCalls(-1);
+    return fail(error);
+  return true;
+}
 
-  std::FILE* csv = std::fopen((options_.outputFolder + "\\timing.csv").c_str(), "wb");
-  if (csv)
-    std::fprintf(csv, "frame,frame_call_us,frame_host_us,frame_plugin_us,gauge_call_us,gauge_host_us,"
-                      "gauge_plugin_us,menu_us,plugin_total_us,frame_total_us,allocations,host_calls,game_mode,phase,"
-                      "host_game_us\n");
+void Stage::openTiming() {
+  timing_ = std::fopen((options_.outputFolder + "\\timing.csv").c_str(), "wb");
+  if (timing_)
+    std::fprintf(timing_, "frame,frame_call_us,frame_host_us,frame_plugin_us,gauge_call_us,gauge_host_us,"
+                          "gauge_plugin_us,menu_us,plugin_total_us,frame_total_us,allocations,host_calls,game_mode,"
+                          "phase,host_game_us\n");
+}
+
+void Stage::writeTiming(const FrameTimes& t) {
+  if (!timing_) return;
+  const double frameUs = t.frameCallUs, frameHostUs = t.frameHostUs, gaugeUs = t.gaugeCallUs,
+               gaugeHostUs = t.gaugeHostUs, menuUs = t.menuUs;
+  std::fprintf(timing_, "%d,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,", frame_, frameUs, frameHostUs,
+               frameUs - frameHostUs, gaugeUs, gaugeHostUs, gaugeUs - gaugeHostUs, menuUs,
+               frameUs - frameHostUs + gaugeUs - gaugeHostUs + menuUs, t.frameTotalUs);
+  // No allocation figure from a plug-in that does not count.
+  if (allocationCount_) std::fprintf(timing_, "%llu", allocationsSinceLastQuery());
+  std::fprintf(timing_, ",%d,%d,%s,%.1f\n", log_.frameCalls(), static_cast<int>(t.mode), t.phase.c_str(),
+               t.hostGameUs);
+}
+
+// At the scenario's rate unless flat out; a late frame moves the schedule on
+// rather than letting the next ones catch up.
+void Stage::pace() {
+  if (!options_.pace || scenario_.fps <= 0.0) return;
+  double next = frameStart_ + 1.0 / scenario_.fps;
+  double wait = next - nowSeconds();
+  if (wait > 0.0) Sleep(static_cast<DWORD>(wait * 1000.0));
+  frameStart_ = std::max(next, nowSeconds() - 1.0 / scenario_.fps);
+}
+
+// One frame as the host runs it: the window's messages, the scenario's
+// values and block, the world drawn, the plug-in's calls, the screenshots and
+// the present.
+Stage::FrameTimes Stage::playFrame(const FrameBlock* block) {
+  FrameTimes times;
+  const double f0 = nowSeconds();
+  log_.setFrame(frame_);
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+  if (frame_ > 0) stepValues();
+  if (referencesAfterReset_) {
+    referencesAfterReset_ = false;
+    noteReferences("after the reset");
+  }
+  tools_.takeNotes();
+  if (block) applyBlock(*block);
+  updateDeviceLoss();
+  times.mode = memory_.gameMode();
+  times.phase = phaseName(times.mode, memory_.preStartTimer(), memory_.finishedFlag());
+
+  host_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+  host_->BeginScene();
+  // Nothing of the host's shows while the device is lost; its frame and
+  // gauge functions still run, unless the loss is a silent one.
+  if (!deviceLost()) drawWorld();
+  frameObject.frame = frame_;
+  frameObject.bodySeconds = 0.0;
+  gaugePoint.bodySeconds = 0.0;
+  game_->takeCallSeconds();
+  // A silent loss: no frame, gauge or menu call reaches the plug-in.
+  const bool silent = loss_ && loss_->silent && deviceLost();
+  if (silent && !silentNoted_) log_.note("no plug-in call while the device is lost");
+  silentNoted_ = silent;
+  if (!silent) callPlugin(block, times);
+  times.hostGameUs = game_->takeCallSeconds() * 1e6;  // inside the plug-in's share
+  game_->endFrame();
+  host_->EndScene();
+  if (block)
+    for (const std::string& s : block->screenshots) screenshot(s);
+  if (!deviceLost()) {
+    host_->Present(nullptr, nullptr, nullptr, nullptr);
+  } else if (!presentFailNoted_) {
+    presentFailNoted_ = true;
+    log_.note("present fails while the device is lost");
+  }
+  times.frameTotalUs = (nowSeconds() - f0) * 1e6;
+  times.frameHostUs = frameObject.bodySeconds * 1e6;
+  times.gaugeHostUs = gaugePoint.bodySeconds * 1e6;
+  if (!menuOpen_) times.menuUs = 0.0;
+  return times;
+}
+
+// The plug-in's share of a frame: the frame function and the gauge point
+// through their detours, each judged, then the settings page when open.
+void Stage::callPlugin(const FrameBlock* block, FrameTimes& times) {
   auto frameEntry = reinterpret_cast<FrameEntry>(kFrameFunctionAddress);
   auto gaugeEntry = reinterpret_cast<FrameEntry>(kGaugePointFunctionAddress);
-  std::size_t nextBlock = 0;
-  int widthFaults = 0, resultFaults = 0, stateFaults = 0;
-  double lastTick = nowSeconds(), frameStart = nowSeconds();
-  for (frame_ = 0; frame_ < scenario_.frames; ++frame_) {
-    const double f0 = nowSeconds();
-    log_.setFrame(frame_);
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageA(&msg);
-    }
-    if (frame_ > 0) stepValues();
-    if (referencesAfterReset_) {
-      referencesAfterReset_ = false;
-      noteReferences("after the reset");
-    }
-    const FrameBlock* block = nullptr;
-    if (nextBlock < scenario_.blocks.size() && scenario_.blocks[nextBlock].frame == frame_)
-      block = &scenario_.blocks[nextBlock++];
-    tools_.takeNotes();
-    if (block) applyBlock(*block);
-    updateDeviceLoss();
-    const std::int32_t mode = memory_.gameMode();
-    const std::string phase = phaseName(mode, memory_.preStartTimer(), memory_.finishedFlag());
-
-    host_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-    host_->BeginScene();
-    // Nothing of the host's shows while the device is lost; its frame and
-    // gauge functions still run, unless the loss is a silent one.
-    if (!deviceLost()) drawWorld();
-    frameObject.frame = frame_;
-    frameObject.bodySeconds = 0.0;
-    gaugePoint.bodySeconds = 0.0;
-    game_->takeCallSeconds();
-    // A silent loss: no frame, gauge or menu call reaches the plug-in.
-    const bool silent = loss_ && loss_->silent && deviceLost();
-    if (silent && !silentNoted_) log_.note("no plug-in call while the device is lost");
-    silentNoted_ = silent;
-    double t0 = 0, t1 = 0, g0 = 0, g1 = 0, m0 = 0, m1 = 0;
-    if (!silent) {
-      const DeviceStateSnapshot stateBefore(device_);
-      t0 = nowSeconds();
-      if (homeHoldMs_) startHomeRelease();
-      int frameResult = frameEntry(&frameObject);
-      t1 = nowSeconds();
-      if (homeWatchFrames_ > 0) {
-        --homeWatchFrames_;
-        log_.note("home key state after the frame function %s", (GetAsyncKeyState(VK_HOME) & 0x8000) ? "down" : "up");
-      }
-      if (frameResult != frame_) ++resultFaults, log_.record("fault", "frame function result %d, expected %d", frameResult, frame_);
-      if (memory_.screenWord(0x14) != kHostScreenWidth || memory_.screenWord(0xB8) != kHostScreenWidth) {
-        ++widthFaults;
-        log_.record("fault", "screen-width words %u %u after the frame function", memory_.screenWord(0x14), memory_.screenWord(0xB8));
-      }
-      g0 = nowSeconds();
-      int gaugeResult = gaugeEntry(&frameObject);
-      g1 = nowSeconds();
-      if (gaugeResult != kGaugePointResult) ++resultFaults, log_.record("fault", "gauge point result %d", gaugeResult);
-      {
-        const std::vector<std::string> changed = DeviceStateSnapshot(device_).differencesFrom(stateBefore);
-        if (!changed.empty()) {
-          ++stateFaults;
-          std::string names;
-          for (const std::string& c : changed) names += " " + c;
-          log_.record("fault", "device state changed by the plug-in:%s", names.c_str());
-        }
-      }
-      m0 = nowSeconds();
-      if (menuOpen_ && plugin_) {
-        MenuKeys k = block ? block->keys : MenuKeys{};
-        if (k.any()) log_.note("menu keys %d %d %d %d %d %d", k.ignored, k.up, k.down, k.decrease, k.increase, k.select);
-        plugin_->HandleMenuInput(k.ignored, k.up, k.down, k.decrease, k.increase, k.select);
-        plugin_->DrawMenuPage();
-        double now = nowSeconds();
-        plugin_->Tick(static_cast<float>(now - lastTick));
-        lastTick = now;
-      } else {
-        lastTick = nowSeconds();
-      }
-      m1 = nowSeconds();
-    }
-    const double hostGameUs = game_->takeCallSeconds() * 1e6;  // inside the plug-in's share
-    game_->endFrame();
-    host_->EndScene();
-    if (block)
-      for (const std::string& s : block->screenshots) screenshot(s);
-    if (!deviceLost()) {
-      host_->Present(nullptr, nullptr, nullptr, nullptr);
-    } else if (!presentFailNoted_) {
-      presentFailNoted_ = true;
-      log_.note("present fails while the device is lost");
-    }
-    const double f1 = nowSeconds();
-    writeDeviceCalls(frame_);
-
-    double frameUs = (t1 - t0) * 1e6, frameHostUs = frameObject.bodySeconds * 1e6;
-    double gaugeUs = (g1 - g0) * 1e6, gaugeHostUs = gaugePoint.bodySeconds * 1e6;
-    double menuUs = menuOpen_ ? (m1 - m0) * 1e6 : 0.0;
-    if (csv) {
-      std::fprintf(csv, "%d,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,%.1f,", frame_, frameUs, frameHostUs,
-                   frameUs - frameHostUs, gaugeUs, gaugeHostUs, gaugeUs - gaugeHostUs, menuUs,
-                   frameUs - frameHostUs + gaugeUs - gaugeHostUs + menuUs, (f1 - f0) * 1e6);
-      // No allocation figure from a plug-in that does not count.
-      if (allocationCount_) std::fprintf(csv, "%llu", allocationsSinceLastQuery());
-      std::fprintf(csv, ",%d,%d,%s,%.1f\n", log_.frameCalls(), static_cast<int>(mode), phase.c_str(), hostGameUs);
-    }
-    if (options_.resourcesEvery > 0 && (frame_ % options_.resourcesEvery == 0 || frame_ + 1 == scenario_.frames))
-      noteResources();
-    if (options_.pace && scenario_.fps > 0.0) {
-      double next = frameStart + 1.0 / scenario_.fps;
-      double wait = next - nowSeconds();
-      if (wait > 0.0) Sleep(static_cast<DWORD>(wait * 1000.0));
-      frameStart = std::max(next, nowSeconds() - 1.0 / scenario_.fps);
-    }
+  const DeviceStateSnapshot stateBefore(device_);
+  const double t0 = nowSeconds();
+  if (homeHoldMs_) startHomeRelease();
+  const int frameResult = frameEntry(&frameObject);
+  const double t1 = nowSeconds();
+  if (homeWatchFrames_ > 0) {
+    --homeWatchFrames_;
+    log_.note("home key state after the frame function %s", (GetAsyncKeyState(VK_HOME) & 0x8000) ? "down" : "up");
   }
-  if (csv) std::fclose(csv);
+  judgeFrameFunction(frameResult);
+  const double g0 = nowSeconds();
+  const int gaugeResult = gaugeEntry(&frameObject);
+  const double g1 = nowSeconds();
+  judgeGaugePoint(gaugeResult, stateBefore);
+  const double m0 = nowSeconds();
+  if (menuOpen_ && plugin_) {
+    MenuKeys k = block ? block->keys : MenuKeys{};
+    if (k.any()) log_.note("menu keys %d %d %d %d %d %d", k.ignored, k.up, k.down, k.decrease, k.increase, k.select);
+    plugin_->HandleMenuInput(k.ignored, k.up, k.down, k.decrease, k.increase, k.select);
+    plugin_->DrawMenuPage();
+    double now = nowSeconds();
+    plugin_->Tick(static_cast<float>(now - lastTick_));
+    lastTick_ = now;
+  } else {
+    lastTick_ = nowSeconds();
+  }
+  const double m1 = nowSeconds();
+  times.frameCallUs = (t1 - t0) * 1e6;
+  times.gaugeCallUs = (g1 - g0) * 1e6;
+  times.menuUs = (m1 - m0) * 1e6;
+}
+
+// The frame function must return the host's own result and leave the
+// screen-width words as the host set them.
+void Stage::judgeFrameFunction(int result) {
+  if (result != frame_) ++faults_.results, log_.record("fault", "frame function result %d, expected %d", result, frame_);
+  if (memory_.screenWord(0x14) != kHostScreenWidth || memory_.screenWord(0xB8) != kHostScreenWidth) {
+    ++faults_.widthWords;
+    log_.record("fault", "screen-width words %u %u after the frame function", memory_.screenWord(0x14),
+                memory_.screenWord(0xB8));
+  }
+}
+
+// The gauge point must return the host's result, and the device's state
+// after both calls must be what it was before them.
+void Stage::judgeGaugePoint(int result, const DeviceStateSnapshot& stateBefore) {
+  if (result != kGaugePointResult) ++faults_.results, log_.record("fault", "gauge point result %d", result);
+  const std::vector<std::string> changed = DeviceStateSnapshot(device_).differencesFrom(stateBefore);
+  if (!changed.empty()) {
+    ++faults_.deviceState;
+    std::string names;
+    for (const std::string& c : changed) names += " " + c;
+    log_.record("fault", "device state changed by the plug-in:%s", names.c_str());
+  }
+}
+
+// The end: the faults line, the plug-in destroyed as the host does at exit,
+// the last counts and the summary.
+int Stage::finish() {
+  if (timing_) std::fclose(timing_), timing_ = nullptr;
   log_.setFrame(scenario_.frames);
   log_.note("faults this-pointer=%d width-words=%d results=%d device-state=%d reset=%d", frameObject.wrongThis,
-            widthFaults, resultFaults, stateFaults, resetFaults_);
+            faults_.widthWords, faults_.results, faults_.deviceState, resetFaults_);
   // The host destroys the plug-in at exit (scalar deleting destructor, free).
   if (plugin_) {
     plugin_->destroy(1);
@@ -862,6 +934,26 @@ int Stage::run(void* sectionBegin, void* sectionEnd) {
               counting_->overReleases(), counting_->faultsInjected());
   log_.writeSummary();
   return 0;
+}
+
+int Stage::run(void* sectionBegin, void* sectionEnd) {
+  if (const int failed = setUp(sectionBegin, sectionEnd)) return failed;
+  openTiming();
+  std::size_t nextBlock = 0;
+  lastTick_ = nowSeconds();
+  frameStart_ = nowSeconds();
+  for (frame_ = 0; frame_ < scenario_.frames; ++frame_) {
+    const FrameBlock* block = nullptr;
+    if (nextBlock < scenario_.blocks.size() && scenario_.blocks[nextBlock].frame == frame_)
+      block = &scenario_.blocks[nextBlock++];
+    const FrameTimes times = playFrame(block);
+    writeDeviceCalls(frame_);
+    writeTiming(times);
+    if (options_.resourcesEvery > 0 && (frame_ % options_.resourcesEvery == 0 || frame_ + 1 == scenario_.frames))
+      noteResources();
+    pace();
+  }
+  return finish();
 }
 
 }  // namespace

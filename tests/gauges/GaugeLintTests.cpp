@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/TextFiles.h"
 #include "gauges/GaugeLint.h"
 
 namespace fs = std::filesystem;
@@ -17,12 +18,7 @@ using ostrel::gauges::LintOptions;
 
 namespace {
 
-std::string readAll(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string readAll(const fs::path& p) { return testing_support::readWholeFile(p.string()); }
 
 std::string sampleDefinition() {
   return readAll(fs::path(OSTREL_SOURCE_ROOT) / "assets/plugin/Gauges.default/Car1/Gauges.ini");

@@ -37,6 +37,7 @@ inline testing_support::D3DTestDevice& sharedDevice() {
   return device;
 }
 
+using testing_support::GaugeHost;
 using testing_support::readWholeFile;
 inline std::string readFile(const std::string& path) { return readWholeFile(path); }
 
@@ -144,7 +145,7 @@ class GaugeScene : public ::testing::Test {
     s->Release();
   }
 
-  FakeHost host;
+  GaugeHost host;
   IDirect3DDevice9* device = nullptr;
   IDirect3DTexture9* target = nullptr;
   std::string folder, basePath;

@@ -15,9 +15,10 @@
 #include "gauges/GaugeValues.h"
 
 using namespace ostrel::gauges;
+using testing_support::GaugeHost;
 
 TEST(GaugeValues, NoCarLoadedReadsZeroAndFalse) {
-  FakeHost::uninstall();
+  GaugeHost::unlink();
   GaugeValueContext ctx;
   ctx.maxRpm = 8000.0f;
   ctx.upshiftRpm.assign(8, 100.0f);
@@ -29,15 +30,15 @@ TEST(GaugeValues, NoCarLoadedReadsZeroAndFalse) {
   }
   EXPECT_FALSE(ctx.startCaptured);
   // A car without damage or engine record: those values read 0, not offsets.
-  FakeHost host;
-  FakeHost::putAddress(host.carObject, 0x620, nullptr);
-  FakeHost::putAddress(host.carObject, 0x698, nullptr);
+  GaugeHost host;
+  GaugeHost::putAddress(host.carObject, 0x620, nullptr);
+  GaugeHost::putAddress(host.carObject, 0x698, nullptr);
   for (int id : {8, 9, 10, 11, 25}) EXPECT_EQ(readValue(ctx, id), 0.0f) << id;
   for (int id : {40, 41, 43}) EXPECT_FALSE(testCondition(ctx, id, 0.0f)) << id;
 }
 
 TEST(GaugeValues, ConversionsFromHostFields) {
-  FakeHost host;
+  GaugeHost host;
   GaugeValueContext ctx;
   ctx.maxRpm = 8000.0f;
   host.rpm(2000.0f);
@@ -56,23 +57,23 @@ TEST(GaugeValues, ConversionsFromHostFields) {
   host.stageTime(125.5f);
   EXPECT_FLOAT_EQ(readValue(ctx, 13), 125.5f / 60.0f);
   EXPECT_FLOAT_EQ(readValue(ctx, 14), 5.5f);
-  FakeHost::put(host.carState, 0x24, 12345.0f);
+  GaugeHost::put(host.carState, 0x24, 12345.0f);
   EXPECT_FLOAT_EQ(readValue(ctx, 16), 12.345f);
   EXPECT_EQ(readValue(ctx, 19), 12345.0f);
   // Boost only while the host's flag says so; battery then reads 14.5.
-  FakeHost::put(host.carState, 0x18, 150000.0f);
+  GaugeHost::put(host.carState, 0x18, 150000.0f);
   host.batteryCharge(1.0f);
   EXPECT_EQ(readValue(ctx, 23), 0.0f);
   EXPECT_FLOAT_EQ(readValue(ctx, 25), 12.8f);
-  FakeHost::put(host.carState, 0x2B8, 1);
+  GaugeHost::put(host.carState, 0x2B8, 1);
   EXPECT_FLOAT_EQ(readValue(ctx, 23), 1.5f);
   EXPECT_FLOAT_EQ(readValue(ctx, 24), 1.5f * 14.5037f);
   EXPECT_EQ(readValue(ctx, 25), 14.5f);
-  FakeHost::put(host.carObject, 0x864, 0.7f);
+  GaugeHost::put(host.carObject, 0x864, 0.7f);
   EXPECT_EQ(readValue(ctx, 33), 0.7f);
   // Wheel spin against ground speed read from the car's velocity.
-  FakeHost::put(host.carObject, 0x1C0, 3.0f);
-  FakeHost::put(host.carObject, 0x1C4, -4.0f);
+  GaugeHost::put(host.carObject, 0x1C0, 3.0f);
+  GaugeHost::put(host.carObject, 0x1C4, -4.0f);
   EXPECT_EQ(readValue(ctx, 5), 17.0f);
   host.wheelSpeed(17.005f);
   EXPECT_EQ(readValue(ctx, 6), 0.0f);
@@ -82,12 +83,12 @@ TEST(GaugeValues, ConversionsFromHostFields) {
 }
 
 TEST(GaugeValues, DistanceSinceStartCapturedOnFirstRead) {
-  FakeHost host;
+  GaugeHost host;
   GaugeValueContext ctx;
-  FakeHost::put(host.carState, 0x28, 10000.0f);
+  GaugeHost::put(host.carState, 0x28, 10000.0f);
   EXPECT_EQ(readValue(ctx, 22), 0.0f);
   EXPECT_TRUE(ctx.startCaptured);
-  FakeHost::put(host.carState, 0x28, 7500.0f);
+  GaugeHost::put(host.carState, 0x28, 7500.0f);
   EXPECT_EQ(readValue(ctx, 22), 2500.0f);
   EXPECT_FLOAT_EQ(readValue(ctx, 21), 2.5f);
 }
@@ -107,7 +108,7 @@ TEST(GaugeValues, ClockIsReadOncePerFrame) {
 }
 
 TEST(GaugeConditions, ThresholdsShiftPointsAndFixedLimits) {
-  FakeHost host;
+  GaugeHost host;
   GaugeValueContext ctx;
   ctx.upshiftRpm.assign(8, 0.0f);
   ctx.downshiftRpm.assign(8, 0.0f);
@@ -141,7 +142,7 @@ TEST(GaugeConditions, ThresholdsShiftPointsAndFixedLimits) {
   host.batteryCharge(0.9f);
   EXPECT_FALSE(testCondition(ctx, 43, 0.0f));
   EXPECT_TRUE(testCondition(ctx, 38, 0.0f));
-  FakeHost::put(host.carState, 0x2B8, 1);
+  GaugeHost::put(host.carState, 0x2B8, 1);
   EXPECT_TRUE(testCondition(ctx, 37, 0.0f));
   EXPECT_FALSE(testCondition(ctx, 38, 0.0f));
   host.rpm(3000.0f);
@@ -160,7 +161,7 @@ TEST(GaugeConditions, ThresholdsShiftPointsAndFixedLimits) {
 
 namespace {
 
-struct DistinctCar : FakeHost {
+struct DistinctCar : GaugeHost {
   DistinctCar() {
     wheelSpeed(31.0f);                    // +0x0C
     rpm(4321.0f);                         // +0x10
@@ -239,9 +240,9 @@ TEST(GaugeValues, EverySourceFromItsOwnField) {
   DistinctCar car;
   GaugeValueContext ctx = distinctContext(car);
   // Driven distance starts where the first read finds +0x28.
-  FakeHost::put(car.carState, 0x28, 5000.0f);
+  GaugeHost::put(car.carState, 0x28, 5000.0f);
   EXPECT_EQ(readValue(ctx, 22), 0.0f);
-  FakeHost::put(car.carState, 0x28, 3700.0f);
+  GaugeHost::put(car.carState, 0x28, 3700.0f);
 
   const double ground = 35.0;          // trunc(10 x 3.578)
   const double pressure = 0.01 * 1.03421 / 0.02 + 20000 * 0.00001;
@@ -282,14 +283,14 @@ TEST(GaugeValues, EverySourceFromItsOwnField) {
       {"spin", [](DistinctCar& c) { c.wheelSpeed(42.0f); }, 6, (42.0 - ground) / ground},
       {"spin capped", [](DistinctCar& c) { c.wheelSpeed(100.0f); }, 6, 1.0},
       {"no lock while spinning", [](DistinctCar& c) { c.wheelSpeed(42.0f); }, 7, 0.0},
-      {"no boost", [](DistinctCar& c) { FakeHost::put(c.carState, 0x2B8, 0); }, 23, 0.0},
-      {"no boost psi", [](DistinctCar& c) { FakeHost::put(c.carState, 0x2B8, 0); }, 24, 0.0},
-      {"battery", [](DistinctCar& c) { FakeHost::put(c.carState, 0x2B8, 0); }, 25, 0.5 * 2.4 + 10.4},
-      {"pressure above the knee", [](DistinctCar& c) { FakeHost::put(c.engine, 0x24C, 0.5f); }, 11,
+      {"no boost", [](DistinctCar& c) { GaugeHost::put(c.carState, 0x2B8, 0); }, 23, 0.0},
+      {"no boost psi", [](DistinctCar& c) { GaugeHost::put(c.carState, 0x2B8, 0); }, 24, 0.0},
+      {"battery", [](DistinctCar& c) { GaugeHost::put(c.carState, 0x2B8, 0); }, 25, 0.5 * 2.4 + 10.4},
+      {"pressure above the knee", [](DistinctCar& c) { GaugeHost::put(c.engine, 0x24C, 0.5f); }, 11,
        1.03421 + 0.2},
       {"engine at rest", [](DistinctCar& c) { c.rpm(0.01f); }, 3, 0.0},
       {"wheels at rest", [](DistinctCar& c) { c.wheelSpeed(0.01f); }, 4, 0.0},
-      {"short distance", [](DistinctCar& c) { FakeHost::put(c.carState, 0x24, 1.0f); }, 16, 0.0},
+      {"short distance", [](DistinctCar& c) { GaugeHost::put(c.carState, 0x24, 1.0f); }, 16, 0.0},
   };
   for (const Variant& v : variants) {
     DistinctCar changed;
@@ -308,9 +309,9 @@ TEST(GaugeConditions, EveryConditionOnBothSidesOfItsBound) {
   };
   auto none = [](DistinctCar&) {};
   auto spin = [](DistinctCar& c) { c.wheelSpeed(70.0f); };  // spin (70 - 35) / 35 = 1
-  auto flag = [](std::int32_t f) { return [f](DistinctCar& c) { FakeHost::put(c.carState, 0x2B8, f); }; };
-  auto input4 = [](float v) { return [v](DistinctCar& c) { FakeHost::put(c.carObject, 0x864, v); }; };
-  auto word59 = [](float v) { return [v](DistinctCar& c) { FakeHost::put(c.damage, 59 * 4, v); }; };
+  auto flag = [](std::int32_t f) { return [f](DistinctCar& c) { GaugeHost::put(c.carState, 0x2B8, f); }; };
+  auto input4 = [](float v) { return [v](DistinctCar& c) { GaugeHost::put(c.carObject, 0x864, v); }; };
+  auto word59 = [](float v) { return [v](DistinctCar& c) { GaugeHost::put(c.damage, 59 * 4, v); }; };
   auto water = [](float k) { return [k](DistinctCar& c) { c.waterKelvin(k); }; };
   auto speed = [](float v) { return [v](DistinctCar& c) { c.speed(v); }; };
   auto battery = [](float v) { return [v](DistinctCar& c) { c.batteryCharge(v); }; };

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/TextFiles.h"
 #include "hooks/InstructionLength.h"
 
 namespace {
@@ -35,8 +36,8 @@ std::vector<Sample> manifest() {
 }
 
 std::vector<unsigned char> readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  const std::string bytes = testing_support::readWholeFile(path);
+  return {bytes.begin(), bytes.end()};
 }
 
 struct Tally {

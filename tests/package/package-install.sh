@@ -10,7 +10,7 @@
 set -uo pipefail
 build="$1"
 source="$2"
-. "$source/scripts/wine-env.sh"
+. "$source/scripts/lib.sh"
 work="$build/testrun/package_install"
 rm -rf "$work"
 mkdir -p "$work"
@@ -19,7 +19,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
 version=$(sed -n 's/^project(OSTREL VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")
 zip="$work/OSTREL-$version.zip"
-bash "$source/scripts/make-package.sh" "$build" "$zip" >/dev/null || { echo "FAIL: make-package"; exit 1; }
+bash "$source/scripts/package.sh" --from "$build" "$zip" >/dev/null || { echo "FAIL: package.sh --from"; exit 1; }
 
 # Contents: the DLL as built, and the plug-in folder exactly as the assets
 # and gauge templates make it.
@@ -39,7 +39,7 @@ fi
 
 # A clean game: the host and its cars, no plug-in folder at all.
 game="$work/game"
-cp -r "$build/simhost/stage" "$game"
+stage_game "$game"
 rm -rf "$game/Plugins"
 (cd "$game" && unzip -q "$zip") || fail "unzip"
 
@@ -141,7 +141,7 @@ grep -q "faults this-pointer=0 width-words=0 results=0" "$calls" 2>/dev/null || 
 
 # What the player sees: the tire panel's green bars before the start, the
 # damage diagram's white (sound) and red (damaged) parts while driving.
-/usr/bin/python3 "$source/tests/support/stage_pixels.py" "$game/out" prestart driving || failures=$((failures + 1))
+(cd "$game/out" && wine "$build/tests/simhost/stage_pixels.exe" . prestart driving) || failures=$((failures + 1))
 
 # The zipped tools on the zipped sample set: the lint from a command prompt in
 # the game folder, both by car name from another folder (they find the

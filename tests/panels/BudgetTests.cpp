@@ -8,6 +8,7 @@
 #include <new>
 
 #include "FakeHost.h"
+#include "plugin/HostInterfaces.h"
 #include "panels/DamageRules.h"
 #include "panels/DamagedPartTableHUD.h"
 #include "panels/HostDamage.h"
@@ -31,7 +32,7 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 using namespace ostrel;
-using namespace panel_tests;
+using testing_support::PanelHost;
 
 namespace {
 
@@ -66,7 +67,7 @@ TEST(Budget, CounterSeesAllocations) {
 }
 
 TEST(Budget, DamageFramesAllocateNothing) {
-  FakeHostMemory mem;
+  PanelHost mem;
   mem.install();
   for (int w = 0; w < 300; ++w) mem.setI(w, 0);  // every presence word 0: a long list
   float cracks[32] = {0.9f};

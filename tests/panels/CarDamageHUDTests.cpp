@@ -17,7 +17,7 @@
 
 using namespace ostrel;
 using namespace panel_tests;
-using testing_support::D3DTestDevice;
+using namespace testing_support;
 
 namespace {
 
@@ -81,7 +81,7 @@ class DamageDiagram : public ::testing::Test {
   }
 
   D3DTestDevice dev{400, 400};
-  FakeHostMemory mem;
+  PanelHost mem;
 };
 
 }  // namespace
@@ -187,7 +187,7 @@ TEST_F(DamageDiagram, NoCarDrawsAndClassifiesNothing) {
   EXPECT_TRUE(isClear(at(kDoor)));
   EXPECT_EQ(panel->lastLevel[33], 0);
   mem.install(dev.device());
-  FakeHostMemory::put<std::uint32_t>(mem.carObject, 0x620, 0);  // a car without a damage record
+  PanelHost::put<std::uint32_t>(mem.carObject, 0x620, 0);  // a car without a damage record
   frame(*panel, 0.6f);
   EXPECT_TRUE(isClear(at(kRoof)));
   host::pointers().device = nullptr;

@@ -8,11 +8,14 @@
 #include "FakeHost.h"
 #include "ManualClock.h"
 #include "PanelFiles.h"
+#include "RecordingHost.h"
 #include "panels/DamagedPartTableHUD.h"
+#include "panels/HostDamage.h"
 #include "panels/PartNames.h"
 
 using namespace ostrel;
 using namespace panel_tests;
+using namespace testing_support;
 
 namespace {
 
@@ -33,7 +36,7 @@ class PartTable : public ::testing::Test {
     }
     return out;
   }
-  FakeHostMemory mem;
+  PanelHost mem;
   DamagedPartTableHUD panel;
   RecordingHost host;
 };
@@ -177,4 +180,30 @@ TEST_F(PartTable, EveryListedPartHasItsOwnName) {
   }
   EXPECT_EQ(all.size(), 67u);
   EXPECT_STREQ(partName(88), partName(20));
+}
+
+// The damage record the panels read, as the host links it to the loaded car.
+TEST(HostDamage, ViewFollowsTheLoadedCar) {
+  PanelHost mem;
+  mem.install();
+  float cracks[32];
+  for (float& c : cracks) c = 0.9f;
+  mem.setPointerWord(290, cracks);
+  DamageWords view = hostDamageWords();
+  ASSERT_EQ(view.words, mem.damage);
+  EXPECT_EQ(view.r17Floats, cracks);
+  EXPECT_EQ(classifyPart(view, 87), 2);
+
+  mem.setPointerWord(290, nullptr);
+  EXPECT_EQ(hostDamageWords().r17Floats, nullptr);
+
+  PanelHost::put<std::uint32_t>(mem.carObject, 0x620, 0);  // car without a record
+  view = hostDamageWords();
+  EXPECT_EQ(view.words, nullptr);
+  EXPECT_EQ(view.r17Floats, nullptr);
+
+  mem.noCar();
+  view = hostDamageWords();
+  EXPECT_EQ(view.words, nullptr);
+  EXPECT_EQ(classifyPart(view, 24), 0);
 }

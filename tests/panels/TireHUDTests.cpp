@@ -6,10 +6,12 @@
 
 #include "FakeHost.h"
 #include "PanelFiles.h"
+#include "RecordingHost.h"
 #include "panels/TireHUD.h"
 
 using namespace ostrel;
 using namespace panel_tests;
+using namespace testing_support;
 
 namespace {
 
@@ -22,7 +24,7 @@ class TirePanel : public ::testing::Test {
     panel.posY = 50;
   }
   void wear(int tire, int segment, float v) { mem.setF(187 + 8 * tire + segment, v); }
-  FakeHostMemory mem;
+  PanelHost mem;
   TireHUD panel;
   RecordingHost host;
 };
@@ -118,7 +120,7 @@ TEST_F(TirePanel, NoCarDrawsNothing) {
   panel.draw(&host);
   EXPECT_TRUE(host.calls.empty());
   mem.install();
-  FakeHostMemory::put<std::uint32_t>(mem.carObject, 0x620, 0);
+  PanelHost::put<std::uint32_t>(mem.carObject, 0x620, 0);
   panel.draw(&host);
   EXPECT_TRUE(host.calls.empty());
   panel.draw(nullptr);  // and no host object at all is survived

@@ -9,14 +9,14 @@
 #include "panels/BasicHUD.h"
 
 using namespace ostrel;
-using panel_tests::FakeHostMemory;
+using testing_support::PanelHost;
 
 namespace {
 
 class Visibility : public ::testing::Test {
  protected:
   void SetUp() override { mem.install(); }
-  FakeHostMemory mem;
+  PanelHost mem;
   BasicHUD panel{"VisibilityProbe"};
   bool shown(std::uint32_t flags) {
     panel.enabled = 1;
@@ -150,7 +150,7 @@ TEST_F(Visibility, AfterEventWindowOnTheHostClock) {
   EXPECT_FALSE(shown(ShowAfterEvent));
 
   // A broken link to the event code reads as no event.
-  FakeHostMemory::put<std::uint32_t>(mem.eventLink, 0x10, 0);
+  PanelHost::put<std::uint32_t>(mem.eventLink, 0x10, 0);
   mem.eventFlag(1);
   EXPECT_FALSE(shown(ShowAfterEvent));
 }

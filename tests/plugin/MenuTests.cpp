@@ -11,6 +11,7 @@
 #include "plugin/PluginState.h"
 
 using namespace ostrel;
+using testing_support::RecordingHost;
 
 namespace {
 
@@ -167,19 +168,20 @@ TEST_F(Page, DrawsInTheHostsOrderAtTheFixedPlaces) {
   state.items[5].value = std::int32_t{35};
   RecordingHost host;
   drawMenuPage(host, state);
-  ASSERT_GE(host.calls.size(), 12u);
-  const std::vector<std::string> head(host.calls.begin(), host.calls.begin() + 6);
+  const std::vector<std::string> calls = host.lines();
+  ASSERT_GE(calls.size(), 12u);
+  const std::vector<std::string> head(calls.begin(), calls.begin() + 6);
   EXPECT_EQ(head, (std::vector<std::string>{"PrepareMenuPage 0 0 0 0", "BeginDrawModes 64",
                                             "SelectTextMode 4", "SelectFont 3", "BeginDrawModes 1",
-                                            host.calls[5]}));
-  EXPECT_EQ(host.calls[5].rfind("WriteText 320 20 ", 0), 0u) << host.calls[5];
-  EXPECT_NE(host.calls[5].find("0.2.6.4"), std::string::npos) << host.calls[5];
-  EXPECT_EQ(host.calls[6], "EndDrawModes 1");
-  EXPECT_EQ(host.calls[7], "SelectFont 0");
-  EXPECT_EQ(host.calls[8], "SetColor 1 1 1 1");
-  EXPECT_EQ(host.calls[9].rfind("WriteText 455 460 ", 0), 0u);
-  EXPECT_EQ(host.calls[10].rfind("WriteText 515 440 ", 0), 0u);
-  const std::vector<std::string> rows(host.calls.begin() + 11, host.calls.end());
+                                            calls[5]}));
+  EXPECT_EQ(calls[5].rfind("WriteText 320 20 ", 0), 0u) << calls[5];
+  EXPECT_NE(calls[5].find("0.2.6.4"), std::string::npos) << calls[5];
+  EXPECT_EQ(calls[6], "EndDrawModes 1");
+  EXPECT_EQ(calls[7], "SelectFont 0");
+  EXPECT_EQ(calls[8], "SetColor 1 1 1 1");
+  EXPECT_EQ(calls[9].rfind("WriteText 455 460 ", 0), 0u);
+  EXPECT_EQ(calls[10].rfind("WriteText 515 440 ", 0), 0u);
+  const std::vector<std::string> rows(calls.begin() + 11, calls.end());
   EXPECT_EQ(rows, (std::vector<std::string>{
                       "DrawHighlightBox 100 50 440 21", "SetColor 1 1 1 1",
                       "WriteText 105 52 Tire HUD", "WriteText 500 52 ON",
@@ -199,8 +201,8 @@ TEST_F(Page, HighlightFollowsTheSelectionAndScrolledRows) {
   state.selected = 7;
   RecordingHost host;
   drawMenuPage(host, state);
-  EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "DrawHighlightBox 100 197 440 21"),
-            host.calls.end());
+  std::vector<std::string> calls = host.lines();
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "DrawHighlightBox 100 197 440 21"), calls.end());
   EXPECT_EQ(host.writesAt(100, 400), (std::vector<std::string>{""}));
 
   // Scrolled: row 0 shows entry firstVisible.
@@ -209,8 +211,8 @@ TEST_F(Page, HighlightFollowsTheSelectionAndScrolledRows) {
   host.calls.clear();
   drawMenuPage(host, state);
   EXPECT_EQ(host.writesAt(105, 52), (std::vector<std::string>{"     Autohide"}));
-  EXPECT_NE(std::find(host.calls.begin(), host.calls.end(), "DrawHighlightBox 100 71 440 21"),
-            host.calls.end());
+  calls = host.lines();
+  EXPECT_NE(std::find(calls.begin(), calls.end(), "DrawHighlightBox 100 71 440 21"), calls.end());
   EXPECT_TRUE(host.writesAt(105, 178).empty()) << "only six entries are left to show";
 }
 

@@ -13,6 +13,7 @@
 #include "plugin/PluginState.h"
 
 using namespace ostrel;
+using testing_support::RecordingHost;
 
 namespace {
 
@@ -72,7 +73,7 @@ TEST(PluginObject, LifeCycleAsTheHostDrivesIt) {
   plugin->UnhandledCallB(1, 2, 3);
   plugin->UnhandledCallC(1, 2, 3, 4);
   plugin->UnhandledCallD(1, 2, 3);
-  EXPECT_TRUE(host.calls.empty()) << host.calls.front();
+  EXPECT_TRUE(host.calls.empty()) << host.calls.front().line;
 
   plugin->DrawMenuPage();
   EXPECT_EQ(host.writesAt(500, 73), (std::vector<std::string>{"OFF"}));

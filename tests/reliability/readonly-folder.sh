@@ -8,15 +8,14 @@
 set -uo pipefail
 build="$1"
 source="$2"
-. "$source/scripts/wine-env.sh"
+. "$source/scripts/lib.sh"
 work="$build/testrun/readonly_folder"
 plugin="$work/game/Plugins/OSTREL"
 unlock() { [ -d "$work/game/Plugins" ] && chattr -R -i "$work/game/Plugins" 2>/dev/null; true; }
 trap unlock EXIT
 unlock
-rm -rf "$work/game"
 mkdir -p "$work"
-cp -r "$build/simhost/stage" "$work/game"
+stage_game "$work/game"
 cp -rn "$source/assets/plugin/." "$plugin/"
 
 cat > "$work/game/scenario.txt" <<'SCENARIO'

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "TextFiles.h"
+
 namespace simhost_test {
 
 struct RunResult {
@@ -48,12 +50,8 @@ struct Csv {
   int number(size_t row, const std::string& column) const { return std::stoi(cell(row, column)); }
 };
 
-// How often `what` stands in `text`, not overlapping.
-inline int count(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size())) ++n;
-  return n;
-}
+// How often `what` stands in `text`.
+inline int count(const std::string& text, const std::string& what) { return testing_support::occurrences(text, what); }
 
 inline Csv readCsv(const std::string& path) {
   Csv csv;

@@ -25,20 +25,7 @@ using namespace simhost_test;
 
 namespace {
 
-// Where the shipped defaults put the panels on the stage's 640 x 480 window.
-constexpr Rect kTirePanel{15, 195, 85, 300};
-constexpr Rect kDiagram{25, 300, 100, 480};  // left of the tacho's red needle
-constexpr Rect kTable{10, 90, 400, 170};
-
-// Mean x of the tacho needle's red pixels.
-double needleX(const Image& img) {
-  double sum = 0;
-  int n = 0;
-  for (int y = 300; y < 480; ++y)
-    for (int x = 100; x < 240; ++x)
-      if (pureRed(img.at(x, y))) sum += x, ++n;
-  return n ? sum / n : -1.0;
-}
+constexpr Rect kTable{10, 90, 400, 170};  // the damaged part table on the 640 x 480 window
 
 // The full stage is played at kStageSlowdown times fewer frames, each frame
 // that much longer: the same seconds of play for a fraction of the frames an

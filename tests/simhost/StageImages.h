@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "HostRun.h"
 
@@ -30,6 +31,47 @@ inline int blue(std::uint32_t c) { return static_cast<int>(c & 0xFF); }
 inline bool pureGreen(std::uint32_t c) { return green(c) > 200 && red(c) < 80 && blue(c) < 80; }
 inline bool pureRed(std::uint32_t c) { return red(c) > 200 && green(c) < 60 && blue(c) < 60; }
 inline bool white(std::uint32_t c) { return red(c) > 200 && green(c) > 200 && blue(c) > 200; }
+
+// Where the shipped defaults put the panels on the stage's 640 x 480 window.
+inline constexpr Rect kTirePanel{15, 195, 85, 300};
+inline constexpr Rect kDiagram{25, 300, 100, 480};  // left of the tacho's red needle
+
+// Mean x of the tacho needle's red pixels on the 640 x 480 window; -1 when none.
+inline double needleX(const Image& img) {
+  double sum = 0;
+  int n = 0;
+  for (int y = 300; y < 480 && y < static_cast<int>(img.height); ++y)
+    for (int x = 100; x < 240 && x < static_cast<int>(img.width); ++x)
+      if (pureRed(img.at(x, y))) sum += x, ++n;
+  return n ? sum / n : -1.0;
+}
+
+// What is missing of the panels, one line each (empty when all shows): the
+// tire panel's green bars before the start, the damage diagram's white
+// (sound) and red (damaged) parts while driving. For the stages that the
+// shell tests run (stage_pixels.exe).
+inline std::vector<std::string> panelFailures(const Image& prestart, const std::string& prestartName,
+                                              const Image& driving, const std::string& drivingName) {
+  struct Rule {
+    const Image& shot;
+    const std::string& name;
+    Rect box;
+    bool (*test)(std::uint32_t);
+    int least;
+    const char* what;
+  };
+  const Rule rules[] = {{prestart, prestartName, kTirePanel, pureGreen, 300, "tire panel bars"},
+                        {driving, drivingName, kDiagram, white, 300, "sound parts of the damage diagram"},
+                        {driving, drivingName, kDiagram, pureRed, 50, "damaged parts of the damage diagram"}};
+  std::vector<std::string> failures;
+  for (const Rule& r : rules) {
+    const int n = pixelsIn(r.shot, r.box, r.test);
+    if (n < r.least)
+      failures.push_back(std::string(r.what) + ": " + std::to_string(n) + " pixels in " + r.name +
+                         ".png, expected at least " + std::to_string(r.least));
+  }
+  return failures;
+}
 
 // Where the host draws the 512 x 256 dashboard texture for a window: across
 // the bottom, 0.8 of the window wide, 0.375 of that high.

@@ -1,4 +1,4 @@
-"""gauge-lint and gauge-preview through their scripts, on the sample gauge set
+"""gauge-lint and gauge-preview through scripts/gauge.sh, on the sample gauge set
 and on broken copies of it: exit codes, messages, and the pixels an author
 would look at."""
 import math
@@ -19,8 +19,8 @@ SAMPLE = os.path.join(SOURCE, "assets", "plugin", "Gauges.default", "Car1")
 PIVOT = (100, 128)
 
 
-def run(script, *args, cwd=None):
-    p = subprocess.run(["bash", os.path.join(SCRIPTS, script), *args], cwd=cwd, capture_output=True, text=True,
+def run(tool, *args, cwd=None):
+    p = subprocess.run(["bash", os.path.join(SCRIPTS, "gauge.sh"), tool, *args], cwd=cwd, capture_output=True, text=True,
                        timeout=1200)
     return p.returncode, p.stdout, p.stderr
 
@@ -96,7 +96,7 @@ class GaugeLint(unittest.TestCase):
         os.mkdir(copies_warn.root)
         copies_warn.make("comma", edits=[("Min=40", "Min=40,5")])
         # One lint run over every broken copy: lines name their file.
-        cls.status, cls.out, cls.err = run("gauge-lint.sh", cls.tmp, cwd=cls.tmp)
+        cls.status, cls.out, cls.err = run("lint", cls.tmp, cwd=cls.tmp)
         cls.lines = cls.out.splitlines()
 
     @classmethod
@@ -108,7 +108,7 @@ class GaugeLint(unittest.TestCase):
         return [l[len(prefix):] for l in self.lines if l.startswith(prefix)]
 
     def test_sample_set_is_clean(self):
-        status, out, err = run("gauge-lint.sh", SAMPLE)
+        status, out, err = run("lint", SAMPLE)
         self.assertEqual((status, out), (0, ""), err)
         self.assertIn("0 errors, 0 warnings in 1 file", err)
 
@@ -150,17 +150,17 @@ class GaugeLint(unittest.TestCase):
             'OverheatLamp:EffectName: effect "lateblink" is defined below this element: the element draws without it'])
 
     def test_warnings_alone_leave_status_0(self):
-        status, out, err = run("gauge-lint.sh", os.path.join(self.tmp, "warnings-only"))
+        status, out, err = run("lint", os.path.join(self.tmp, "warnings-only"))
         self.assertEqual(status, 0, err)
         self.assertEqual(out.splitlines(), [os.path.join(self.tmp, "warnings-only", "comma") +
                                             '/Gauges.ini:WaterBar:Min: warning: "40,5" is read as 40: '
                                             'the text after the number is ignored'])
 
     def test_relative_paths_are_shown_as_written_and_bad_paths_are_usage_errors(self):
-        status, out, _ = run("gauge-lint.sh", "calibration/Gauges.ini", cwd=self.tmp)
+        status, out, _ = run("lint", "calibration/Gauges.ini", cwd=self.tmp)
         self.assertEqual(status, 1)
         self.assertEqual(out, "calibration/Gauges.ini:SpeedPie:Value1: calibration out of order: below Value0\n")
-        status, out, err = run("gauge-lint.sh", "no-such-folder", cwd=self.tmp)
+        status, out, err = run("lint", "no-such-folder", cwd=self.tmp)
         self.assertEqual((status, out), (2, ""))
         self.assertIn("no-such-folder: no such file or folder", err)
 
@@ -180,7 +180,7 @@ class GaugePreview(unittest.TestCase):
         args = [definition or self.definition, "--out", out]
         for s in sets:
             args += ["--set", s]
-        status, stdout, err = run("gauge-preview.sh", *args)
+        status, stdout, err = run("preview", *args)
         self.assertEqual(status, 0, err)
         self.assertIn("wrote " + out + " (512 x 256)", stdout)
         with Image.open(out) as image:
@@ -205,7 +205,7 @@ class GaugePreview(unittest.TestCase):
 
     def test_sweep_makes_a_gif_of_the_requested_frames_with_the_needle_moving(self):
         out = os.path.join(self.tmp, "sweep.gif")
-        status, stdout, err = run("gauge-preview.sh", self.definition, "--sweep", "rpm=0:8000", "--frames", "12",
+        status, stdout, err = run("preview", self.definition, "--sweep", "rpm=0:8000", "--frames", "12",
                                   "--fps", "10", "--out", out)
         self.assertEqual(status, 0, err)
         self.assertIn("12 frames at 10 fps", stdout)
@@ -228,11 +228,11 @@ class GaugePreview(unittest.TestCase):
         self.assertLess(angles[-1], rpm_angle(8000) + 6)
 
     def test_unknown_value_names_and_bad_files_are_clear_errors(self):
-        status, _, err = run("gauge-preview.sh", self.definition, "--set", "rpn=3000",
+        status, _, err = run("preview", self.definition, "--set", "rpn=3000",
                              "--out", os.path.join(self.tmp, "x.png"))
         self.assertEqual(status, 2)
         self.assertIn('unknown value "rpn", did you mean "rpm"?', err)
-        status, _, err = run("gauge-preview.sh", os.path.join(self.tmp, "absent.ini"),
+        status, _, err = run("preview", os.path.join(self.tmp, "absent.ini"),
                              "--out", os.path.join(self.tmp, "x.png"))
         self.assertEqual(status, 1)
         self.assertIn("cannot read the definition file " + os.path.join(self.tmp, "absent.ini"), err)
@@ -242,7 +242,7 @@ class GaugePreview(unittest.TestCase):
         folder = BrokenCopies(self.tmp).make("broken", remove=["needle.png"])
         work = os.path.join(self.tmp, "elsewhere")
         os.mkdir(work)
-        status, _, err = run("gauge-preview.sh", "../broken/Gauges.ini", "--set", "rpm=6000", "--out", "shot.png",
+        status, _, err = run("preview", "../broken/Gauges.ini", "--set", "rpm=6000", "--out", "shot.png",
                              cwd=work)
         self.assertEqual(status, 0, err)
         self.assertIn('../broken/Gauges.ini:Tacho:Image: image "needle.png" is missing', err)

@@ -117,7 +117,7 @@ bool parsePreviewOptions(const std::vector<std::string>& args, PreviewOptions& o
     return false;
   }
   if (!o.sweeps.empty() && o.framesDir.empty()) {
-    error = "a sweep needs --frames-dir (gauge-preview.sh makes the GIF from it)";
+    error = "a sweep needs --frames-dir (scripts/gauge.sh preview makes the GIF from it)";
     return false;
   }
   if (o.sweeps.empty() && o.out.empty()) o.out = "gauge-preview.png";
