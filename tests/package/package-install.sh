@@ -93,7 +93,7 @@ for exe in "$plugin"/Tools/*.exe; do
   echo "$(basename "$exe") imports: $imports"
   for lib in $imports; do
     case "$lib" in
-      kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|shell32.dll|ole32.dll|oleaut32.dll|msvcrt.dll|windowscodecs.dll|d3d9.dll|d3dx9_*.dll) ;;
+      kernel32.dll|user32.dll|gdi32.dll|advapi32.dll|shell32.dll|ole32.dll|oleaut32.dll|msvcrt.dll|ws2_32.dll|windowscodecs.dll|d3d9.dll|d3dx9_*.dll) ;;
       *) fail "$(basename "$exe") needs $lib, which Windows does not have" ;;
     esac
   done
