@@ -17,10 +17,18 @@ enum : GaugeValueId {
   kValueRpm = 3,
   kValueWheelSpeed = 4,
   kValueGroundSpeed = 5,
+  kValueWaterTemp = 8,
+  kValueOilTemp = 9,
+  kValueOilPressureBar = 11,
+  kValueStageTime = 12,
   kValueDistanceDrivenKm = 21,
   kValueDistanceDriven = 22,
+  kValueBoostBar = 23,
   kValueShiftUp = 35,
   kValueShiftDown = 36,
+  kValueBoostFlagOn = 37,
+  kValueOverheat = 41,
+  kValueBatteryLow = 43,
 };
 
 // Id of a lower-case keyword; an empty or unknown keyword gives 0.

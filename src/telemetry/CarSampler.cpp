@@ -13,18 +13,6 @@ namespace {
 
 using namespace gauges;
 
-// Value ids of the gauge value table.
-enum : GaugeValueId {
-  kWaterTemp = 8,
-  kOilTemp = 9,
-  kOilPressureBar = 11,
-  kStageTime = 12,
-  kBoostBar = 23,
-  kBoostFlagOn = 37,
-  kOverheat = 41,
-  kBatteryLow = 43,
-};
-
 constexpr float kKmhToMs = 1.0f / 3.6f;
 
 }  // namespace
@@ -47,7 +35,7 @@ void CarSampler::beginStage(float fallbackMaxRpm, float idleRpm) {
 CarSample CarSampler::sample(float runTime) {
   CarSample car;
   car.runTime = runTime;
-  car.stageTime = readValue(context_, kStageTime);
+  car.stageTime = readValue(context_, kValueStageTime);
   car.driven = readValue(context_, kValueDistanceDriven);
   // "driven" counts down from the distance left at the start: that is the
   // stage's length.
@@ -58,14 +46,14 @@ CarSample CarSampler::sample(float runTime) {
   car.maxEngineSpeed = maxRpm_;
   car.idleEngineSpeed = idleRpm_;
   car.gearIndex = readGearIndex();
-  car.waterTemp = readValue(context_, kWaterTemp);
-  car.oilTemp = readValue(context_, kOilTemp);
-  car.oilPressure = readValue(context_, kOilPressureBar);
-  car.boost = readValue(context_, kBoostBar);
-  car.turboPresent = testCondition(context_, kBoostFlagOn, 0.0f);
+  car.waterTemp = readValue(context_, kValueWaterTemp);
+  car.oilTemp = readValue(context_, kValueOilTemp);
+  car.oilPressure = readValue(context_, kValueOilPressureBar);
+  car.boost = readValue(context_, kValueBoostBar);
+  car.turboPresent = testCondition(context_, kValueBoostFlagOn, 0.0f);
   car.shiftLight = testCondition(context_, kValueShiftUp, 0.0f);
-  car.batteryWarning = testCondition(context_, kBatteryLow, 0.0f);
-  car.overheat = testCondition(context_, kOverheat, 0.0f);
+  car.batteryWarning = testCondition(context_, kValueBatteryLow, 0.0f);
+  car.overheat = testCondition(context_, kValueOverheat, 0.0f);
   car.carSlot = carSlot();
   context_.endFrame();
   return car;
