@@ -5,6 +5,7 @@
 
 #include "KVX/ComRelease.h"
 #include "KVX/D3D9Helpers.h"
+#include "KVX/FilledTexture.h"
 #include "KVX/PixelFormats.h"
 #include "KVX/TextureFileLoader.h"
 #include "gauges/GaugeEffect.h"
@@ -99,26 +100,52 @@ TextureHandler::LoadedSet TextureHandler::loadedSet() const {
   return {elements_.size(), effects_.size(), fonts_.size(), refreshRects_.size(), setOption_};
 }
 
-bool TextureHandler::loadBaseImage(const D3DSURFACE_DESC& surface) {
+ComRef<IDirect3DTexture9> TextureHandler::makeBaseImage(IDirect3DDevice9* device, const std::string& file,
+                                                        const D3DSURFACE_DESC& surface) {
   std::string loader;
   IDirect3DTexture9* image = nullptr;
-  const HRESULT hr = loadBaseImageFor(device_, textureFileName_, surface, &image, &loader);
+  const HRESULT hr = loadBaseImageFor(device, file, surface, &image, &loader);
+  ComRef<IDirect3DTexture9> made;
   if (FAILED(hr) || !image) {
     if (image) image->Release();
     logText(std::string(FT("Gauges: base image could not be loaded by ")) + loader + FT(" (") +
-            resultName(hr) + FT("): ") + textureFileName_);
-    return false;
+            resultName(hr) + FT("): ") + file);
+    return made;
   }
+  made.adopt(image);
+  return made;
+}
+
+bool TextureHandler::loadBaseImage(const D3DSURFACE_DESC& surface) {
+  ComRef<IDirect3DTexture9> image = makeBaseImage(device_, textureFileName_, surface);
+  if (!image) return false;
   D3DSURFACE_DESC desc{};
   if (FAILED(image->GetLevelDesc(0, &desc))) {
-    image->Release();
     logText(std::string(FT("Gauges: base image could not be read: ")) + textureFileName_);
     return false;
   }
-  baseImage_.adopt(image);
+  baseImage_ = std::move(image);
   baseDesc_ = desc;
   logText(std::string(FT("Gauges: base image loaded: ")) + textureFileName_);
   return true;
+}
+
+bool TextureHandler::baseImageFits(IDirect3DTexture9* texture) const {
+  D3DSURFACE_DESC desc{};
+  if (!texture || FAILED(texture->GetLevelDesc(0, &desc))) return true;  // nothing to load for it
+  return desc.Format == baseDesc_.Format && desc.Width == baseDesc_.Width && desc.Height == baseDesc_.Height;
+}
+
+ComRef<IDirect3DTexture9> TextureHandler::baseImageFor(IDirect3DDevice9* device, const std::string& file,
+                                                       IDirect3DTexture9* texture) {
+  D3DSURFACE_DESC desc{};
+  if (!device || !texture || FAILED(texture->GetLevelDesc(0, &desc))) return {};
+  return makeBaseImage(device, file, desc);
+}
+
+TextureHandler::RemakeSpec TextureHandler::remakeSpec(IDirect3DDevice9* device) const {
+  return {device ? device : device_, ComRef<IDirect3DTexture9>::share(target_.get()), definitionPath_,
+          textureFileName_};
 }
 
 bool TextureHandler::takeTarget(IDirect3DTexture9* texture, const D3DSURFACE_DESC& desc) {
@@ -140,14 +167,16 @@ bool TextureHandler::takeTarget(IDirect3DTexture9* texture, const D3DSURFACE_DES
     targetDevice_ = made;
     made->Release();
   }
+  keepsObjectsOverReset_ = isExDevice(targetDevice_) || isExDevice(device_);
   return true;
 }
 
 bool TextureHandler::holdsDeviceObjects() const {
-  return savedState_ || ownTarget_ || (target_ && !copyToTarget_);
+  return !keepsObjectsOverReset_ && (savedState_ || ownTarget_ || (target_ && !copyToTarget_));
 }
 
 void TextureHandler::releaseDeviceObjects() {
+  if (keepsObjectsOverReset_) return;
   savedState_.reset();
   ownTarget_.reset();
   ownTargetFailed_ = false;
@@ -155,11 +184,13 @@ void TextureHandler::releaseDeviceObjects() {
   if (!copyToTarget_) target_.reset();
 }
 
-void TextureHandler::bindTarget(IDirect3DTexture9* texture) {
+void TextureHandler::bindTarget(IDirect3DTexture9* texture, ComRef<IDirect3DTexture9> newBase) {
   if (!texture || texture == target_.get()) return;
   try {
     D3DSURFACE_DESC desc{};
     if (FAILED(texture->GetLevelDesc(0, &desc))) return;
+    // Everything of the texture before goes, an extended device's too.
+    keepsObjectsOverReset_ = false;
     releaseDeviceObjects();
     target_.reset();
     targetDevice_ = nullptr;
@@ -168,15 +199,37 @@ void TextureHandler::bindTarget(IDirect3DTexture9* texture) {
     if (!active()) return;
     // The host may make it again at another size or in another format.
     if (desc.Format != baseDesc_.Format || desc.Width != baseDesc_.Width || desc.Height != baseDesc_.Height) {
-      if (!loadBaseImage(desc)) {
+      D3DSURFACE_DESC made{};
+      if (!newBase || FAILED(newBase->GetLevelDesc(0, &made)) || made.Format != desc.Format ||
+          made.Width != desc.Width || made.Height != desc.Height) {
         baseImage_.reset();
         return;
       }
+      baseImage_ = std::move(newBase);
+      baseDesc_ = made;
+      logText(std::string(FT("Gauges: base image loaded: ")) + textureFileName_);
     }
     takeTarget(texture, desc);
   } catch (...) {
     logText(FT("Gauges: the texture made again could not be bound"));
   }
+}
+
+IDirect3DSurface9* TextureHandler::unbindDepthStencil() {
+  IDirect3DSurface9* depth = nullptr;
+  // D3DERR_NOTFOUND: the host draws without one.
+  if (FAILED(device_->GetDepthStencilSurface(&depth)) || !depth) return nullptr;
+  if (FAILED(device_->SetDepthStencilSurface(nullptr))) {
+    depth->Release();
+    return nullptr;
+  }
+  return depth;
+}
+
+void TextureHandler::rebindDepthStencil(IDirect3DSurface9* depth) {
+  if (!depth) return;
+  OSTREL_CHECK_HR(device_->SetDepthStencilSurface(depth), FT("TextureHandler::Render"));
+  depth->Release();
 }
 
 IDirect3DSurface9* TextureHandler::drawSurface() {
@@ -341,11 +394,13 @@ void TextureHandler::Render() {
   if (FAILED(hr)) hostTarget = nullptr;
   gaugeSurface = drawSurface();
   bool onTarget = false;
+  IDirect3DSurface9* hostDepth = nullptr;
   // Without the host's own target there would be nothing to switch back to.
   if (gaugeSurface && hostTarget) {
     hr = device_->SetRenderTarget(0, gaugeSurface);
     OSTREL_CHECK_HR(hr, fn);
     onTarget = SUCCEEDED(hr);
+    if (onTarget) hostDepth = unbindDepthStencil();
   }
 
   // Drawing anywhere but the gauge texture would paint over the host's frame.
@@ -368,7 +423,10 @@ void TextureHandler::Render() {
   }
 
   // The host gets its render target and every state back, whatever happened.
-  if (onTarget) restoreHostTarget(hostTarget);
+  if (onTarget) {
+    restoreHostTarget(hostTarget);
+    rebindDepthStencil(hostDepth);
+  }
   if (onTarget && copyToTarget_) copyIntoTarget(gaugeSurface);
   releaseCom(gaugeSurface);
   releaseCom(hostTarget);

@@ -56,10 +56,34 @@ class TextureHandler : private BasicHUD {
   // the renderer's own target); the gauge set, the base image and the
   // element images stay. The host makes its texture again after the Reset,
   // and the texture hook binds it here: drawing goes on where it left off.
+  // On an extended device default-pool objects live through a Reset (and a
+  // game may keep its texture over one): nothing is let go there.
   void releaseDeviceObjects();
   // Draws into `texture` from now on (one reference taken), in place of the
-  // texture held before. A new size or format brings a new base image.
-  void bindTarget(IDirect3DTexture9* texture);
+  // texture held before. A new size or format needs a new base image: made
+  // beforehand with baseImageFor (it runs the host's texture function, so the
+  // caller makes it outside the renderer lock) and handed in as `newBase`;
+  // without it such a texture is not bound.
+  void bindTarget(IDirect3DTexture9* texture, ComRef<IDirect3DTexture9> newBase = {});
+  // True when `texture` can be drawn on with the base image held now.
+  bool baseImageFits(IDirect3DTexture9* texture) const;
+  // A base image from `file` for `texture`'s size and format, loaded with
+  // `device` (empty, logged, when none can be made).
+  static ComRef<IDirect3DTexture9> baseImageFor(IDirect3DDevice9* device, const std::string& file,
+                                                IDirect3DTexture9* texture);
+  // What it takes to make this renderer anew from the same files, on the same
+  // texture (held), drawn with `device` (null: the device this one has): the
+  // reload key's new renderer, made outside the renderer lock since it loads
+  // images through the host's texture function.
+  struct RemakeSpec {
+    IDirect3DDevice9* device = nullptr;
+    ComRef<IDirect3DTexture9> target;
+    std::string definitionPath, textureFileName;
+    std::unique_ptr<TextureHandler> make() const {
+      return std::make_unique<TextureHandler>(device, target.get(), definitionPath, textureFileName);
+    }
+  };
+  RemakeSpec remakeSpec(IDirect3DDevice9* device) const;
   // The gauge reload key: everything read from the files goes and is read
   // again (the author may have edited them), on the same texture, drawn with
   // `device` (null: the device it had). As a renderer made anew.
@@ -68,7 +92,8 @@ class TextureHandler : private BasicHUD {
   // True when `d` is the device the renderer draws with, or the one its
   // texture was made on (behind a proxy device, the real one).
   bool usesDevice(IDirect3DDevice9* d) const { return d && (d == device_ || d == targetDevice_); }
-  // True while a default-pool object is held.
+  // True while a default-pool object is held that a Reset of the device
+  // would refuse.
   bool holdsDeviceObjects() const;
   // True for the renderer made for this definition and texture file.
   bool matches(const std::string& definitionPath, const std::string& textureFileName) const {
@@ -99,6 +124,14 @@ class TextureHandler : private BasicHUD {
   // A base image the size and format of the surface drawn on (which
   // UpdateSurface needs); false, logged, when none can be made.
   bool loadBaseImage(const D3DSURFACE_DESC& surface);
+  // The same, without keeping it: the image, or empty (logged).
+  static ComRef<IDirect3DTexture9> makeBaseImage(IDirect3DDevice9* device, const std::string& file,
+                                                 const D3DSURFACE_DESC& surface);
+  // The host's depth-stencil surface comes off while the gauges draw (it
+  // must match the gauge texture's size and sampling, which it seldom does),
+  // and goes back with the host's render target.
+  IDirect3DSurface9* unbindDepthStencil();
+  void rebindDepthStencil(IDirect3DSurface9* depth);
   // The surface drawn on this frame: the host's texture, or the own target
   // (made here after a loss or Reset). Null, logged once, when there is none.
   IDirect3DSurface9* drawSurface();
@@ -145,6 +178,8 @@ class TextureHandler : private BasicHUD {
   ComRef<IDirect3DSurface9> readback_;  // system memory, the size and format of the target
   // The host's device state, captured before and applied after each frame.
   ComRef<IDirect3DStateBlock9> savedState_;
+  // Made on an extended device: its default-pool objects outlive a Reset.
+  bool keepsObjectsOverReset_ = false;
   bool ownTargetFailed_ = false;  // said once
   bool copyFailed_ = false;       // said once
 };

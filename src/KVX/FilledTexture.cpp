@@ -46,7 +46,12 @@ HRESULT createFilledTexture(IDirect3DDevice9* device, UINT w, UINT h,
                             const std::function<void(std::uint8_t*, INT)>& fill, IDirect3DTexture9** texture) {
   if (!device || !texture) return E_INVALIDARG;
   *texture = nullptr;
-  if (!isExDevice(device)) return createAndFill(device, w, h, D3DPOOL_MANAGED, fill, texture);
+  if (!isExDevice(device)) {
+    const HRESULT managed = createAndFill(device, w, h, D3DPOOL_MANAGED, fill, texture);
+    // A tool's proxy that hides the extended interface of the device behind
+    // it: that device refuses the managed pool, and takes the default one.
+    if (managed != D3DERR_INVALIDCALL) return managed;
+  }
   IDirect3DTexture9* staging = nullptr;
   IDirect3DTexture9* drawn = nullptr;
   HRESULT hr = createAndFill(device, w, h, D3DPOOL_SYSTEMMEM, fill, &staging);

@@ -3,7 +3,9 @@
 // in the managed pool on an ordinary device; on an IDirect3DDevice9Ex,
 // which refuses the managed pool, in the default pool, filled through a
 // system-memory texture and UpdateTexture (an Ex device keeps default-pool
-// resources across Reset, so nothing has to be made again).
+// resources across Reset, so nothing has to be made again). A device that
+// refuses the managed pool without answering for Ex (behind a tool's proxy
+// that hides it) gets the default-pool texture too.
 #include <d3d9.h>
 
 #include <cstdint>

@@ -7,9 +7,11 @@
 namespace ostrel {
 namespace {
 
-// The GUIDs are spelled out: the imaging factory class is the newer one and
-// the interface the original, as the platform pairs them.
-const CLSID kWicFactoryClass = {0x317d06e8, 0x5f24, 0x433d, {0xbd, 0xf7, 0x79, 0xce, 0x68, 0xd8, 0xab, 0xc2}};
+// The GUIDs are spelled out: the newer imaging factory class first, then the
+// original one (all a Windows 7 without its platform update has); the
+// interface is the original, which both classes answer.
+const CLSID kWicFactoryClassNewer = {0x317d06e8, 0x5f24, 0x433d, {0xbd, 0xf7, 0x79, 0xce, 0x68, 0xd8, 0xab, 0xc2}};
+const CLSID kWicFactoryClassOriginal = {0xcacaf262, 0x9370, 0x4615, {0xa1, 0x3b, 0x9f, 0x55, 0x39, 0xda, 0x4c, 0x0a}};
 const IID kWicFactoryInterface = {0xec5ec8a9, 0xc395, 0x4314, {0x9c, 0x77, 0x54, 0xd7, 0xa9, 0x35, 0xff, 0x70}};
 const GUID kPixelFormat32bppBGRA = {0x6fddc324, 0x4e03, 0x4bfe, {0xb1, 0x85, 0x3d, 0x77, 0x76, 0x8d, 0xc9, 0x0f}};
 const GUID kPixelFormat32bppPBGRA = {0x6fddc324, 0x4e03, 0x4bfe, {0xb1, 0x85, 0x3d, 0x77, 0x76, 0x8d, 0xc9, 0x10}};
@@ -18,6 +20,23 @@ constexpr UINT kLargestSide = 16384;
 
 }  // namespace
 
+ImagingFactoryClasses& imagingFactoryClasses() {
+  static ImagingFactoryClasses classes{&kWicFactoryClassNewer, &kWicFactoryClassOriginal};
+  return classes;
+}
+
+HRESULT createImagingFactory(IWICImagingFactory** factory) {
+  *factory = nullptr;
+  HRESULT hr = REGDB_E_CLASSNOTREG;
+  for (const CLSID* c : imagingFactoryClasses()) {
+    if (!c) continue;
+    hr = CoCreateInstance(*c, nullptr, CLSCTX_INPROC_SERVER, kWicFactoryInterface, reinterpret_cast<void**>(factory));
+    if (SUCCEEDED(hr) && *factory) return hr;
+    *factory = nullptr;
+  }
+  return FAILED(hr) ? hr : E_NOINTERFACE;
+}
+
 HRESULT ImageRows::open(const std::wstring& path, bool premultiplied) {
   close();
   if (path.empty()) return E_INVALIDARG;
@@ -25,8 +44,7 @@ HRESULT ImageRows::open(const std::wstring& path, bool premultiplied) {
   // that must be balanced. RPC_E_CHANGED_MODE (another apartment kind) and
   // failures started nothing.
   comStarted_ = SUCCEEDED(CoInitialize(nullptr));
-  HRESULT hr = CoCreateInstance(kWicFactoryClass, nullptr, CLSCTX_INPROC_SERVER, kWicFactoryInterface,
-                                reinterpret_cast<void**>(&factory_));
+  HRESULT hr = createImagingFactory(&factory_);
   if (SUCCEEDED(hr)) hr = factory_->CreateStream(&stream_);
   if (SUCCEEDED(hr)) hr = stream_->InitializeFromFilename(path.c_str(), GENERIC_READ);
   if (SUCCEEDED(hr)) hr = factory_->CreateDecoderFromStream(stream_, nullptr, WICDecodeMetadataCacheOnLoad, &decoder_);

@@ -15,6 +15,12 @@ struct IWICFormatConverter;
 
 namespace ostrel {
 
+// The imaging factory classes tried in turn (tests may replace the first to
+// see the fallback), and the factory made from the first that answers.
+using ImagingFactoryClasses = const CLSID* [2];
+ImagingFactoryClasses& imagingFactoryClasses();
+HRESULT createImagingFactory(IWICImagingFactory** factory);
+
 // An image file open for reading its pixels a band of rows at a time, as
 // 32-bit BGRA, so that a caller can convert them as it goes instead of
 // holding a decoded copy of its own. Sides above 16384 are refused

@@ -6,9 +6,11 @@
 #include <utility>
 
 #include "hooks/CodeDetour.h"
+#include "hooks/CodeDetourPlatform.h"
 #include "hooks/DetourRegistry.h"
 #include "hooks/FrameDriver.h"
 #include "hooks/GaugeRendererList.h"
+#include "hooks/RendererLock.h"
 #include "hooks/Startup.h"
 #include "panels/HostState.h"
 #include "plugin/FixedText.h"
@@ -59,6 +61,11 @@ MethodTable tables[kTables];
 int tableCount = 0;
 
 bool deviceLost = false;
+// A game whose Reset keeps failing (the device still lost) tries again every
+// frame: the attempts after the first failure are said once more only when
+// the result changes, and when a Reset works again.
+HRESULT failingReset = S_OK;
+unsigned failedResetsSince = 0;
 // Nested Resets (through a proxy, or a tool's function) act once, outermost.
 thread_local int resetDepth = 0;
 
@@ -98,7 +105,7 @@ bool beforeReset(IDirect3DDevice9* self) noexcept {
     // Another device (a tool's own) leaves the gauges alone.
     const bool game = self == host::pointers().device || gaugeRenderersUse(self);
     if (!game || resetDepth > 1) return game;
-    logText(FT("Device reset: letting go of the gauge textures"));
+    if (failingReset == S_OK) logText(FT("Device reset: letting go of the gauge textures"));
     const int released = releaseGaugeDeviceObjects(self);
     if (released > 0)
       logText(std::string(FT("Gauges: ")) + std::to_string(released) +
@@ -113,6 +120,15 @@ void afterReset(IDirect3DDevice9* self, HRESULT hr, bool game) noexcept {
   if (!game || resetDepth > 1) return;
   try {
     if (SUCCEEDED(hr)) measureClientWidth(self);
+    if (FAILED(hr) && hr == failingReset) {
+      ++failedResetsSince;
+      return;
+    }
+    if (SUCCEEDED(hr) && failingReset != S_OK)
+      logText(std::string(FT("Device reset: works again after ")) + std::to_string(failedResetsSince + 1) +
+              FT(" failed attempt(s)"));
+    failingReset = SUCCEEDED(hr) ? S_OK : hr;
+    failedResetsSince = 0;
     logText(std::string(FT("Device reset: ")) + resultName(hr) + FT(", client width ") +
             std::to_string(clientWidth));
   } catch (...) {
@@ -123,6 +139,9 @@ template <typename Call>
 HRESULT runReset(IDirect3DDevice9* self, std::uintptr_t original, Call call) {
   // Never once the redirect is in place: its trampoline is stored first.
   if (!original) return D3DERR_INVALIDCALL;
+  // Held across the device's own Reset: a gauge frame on another thread
+  // would otherwise make its state block again before the Reset ran.
+  const RendererLock lock;
   ++resetDepth;
   const bool game = beforeReset(self);
   const HRESULT hr = call();
@@ -162,7 +181,10 @@ void redirect(Redirects& r, const void* entry, bool extended, bool again) {
   if (r.wasRefused(code)) return;
   const char* what = extended ? FT("Device extended reset detour") : FT("Device reset detour");
   if (r.count == kRedirects) {
-    if (!r.fullSaid) logText(std::string(what) + FT(": taken off too often, not put back again"));
+    if (!r.fullSaid)
+      logText(std::string(what) +
+              FT(": taken off too often, not put back again; a Reset without a loss may now fail once, "
+                 "after which the gauges let go of the dashboard texture and the game's next Reset works"));
     r.fullSaid = true;
     return;
   }
@@ -175,7 +197,9 @@ void redirect(Redirects& r, const void* entry, bool extended, bool again) {
   r.trampoline[r.count] = detour.trampolineEntry();
   if (detour.enable() != DetourOutcome::Enabled) {
     r.trampoline[r.count] = 0;
-    logText(std::string(what) + FT(": could not be installed"));
+    logText(std::string(what) +
+            FT(": could not be installed; a Reset without a loss may fail once, after which the gauges let go "
+               "of the dashboard texture and the game's next Reset works"));
     if (r.refusedCount < kRedirects) r.refused[r.refusedCount++] = code;
     return;
   }
@@ -224,9 +248,23 @@ void watchDeviceReset(IDirect3DDevice9* device) {
   if (exEntries && exEntries != entries) watchTable(exEntries, true);
 }
 
+// A method table lives in the module of its device's class: one that went
+// (a tool's proxy unloaded) is read no more.
+bool tableReadable(const MethodTable& t) {
+  const std::size_t last = (t.extended ? kResetExSlot : kResetSlot) + 1;
+  return detour_platform::readableBytes(reinterpret_cast<std::uintptr_t>(t.entries), last * sizeof(void*)) ==
+         last * sizeof(void*);
+}
+
 void checkResetRedirects() {
   for (int i = 0; i < tableCount; ++i) {
     MethodTable& t = tables[i];
+    if (!tableReadable(t)) {
+      logText(FT("Device reset: a device's method table went with its module; it is no longer watched"));
+      tables[i] = tables[--tableCount];
+      --i;
+      continue;
+    }
     checkEntry(resetRedirects, t.entries[kResetSlot], t.reset, false);
     if (t.extended) checkEntry(resetExRedirects, t.entries[kResetExSlot], t.resetEx, true);
   }

@@ -8,6 +8,7 @@
 #include "hooks/DeviceResetHook.h"
 #include "hooks/GaugeRendererList.h"
 #include "hooks/HookState.h"
+#include "hooks/RendererLock.h"
 #include "hooks/Startup.h"
 #include "hooks/TextureLoadHook.h"
 #include "panels/CarDamageHUD.h"
@@ -90,7 +91,10 @@ void frameWork() {
   const std::int32_t mode = host::gameMode();
   if (mode != lastGameMode) {
     lastGameMode = mode;
-    if (mode == host::kModeMenus || mode == host::kModeDropsGauges) destroyGaugeRenderers();
+    if (mode == host::kModeMenus || mode == host::kModeDropsGauges) {
+      const RendererLock lock;
+      destroyGaugeRenderers();
+    }
     if (mode == host::kModeMenus) reloadPanelsAndSettings();
   }
   // 2, 3. The host's width words hold the client width while panels draw.
@@ -103,7 +107,10 @@ void frameWork() {
   }
   // 4. The car may change from frame to frame.
   host::refreshCarObject();
-  followGameDevice();
+  {
+    const RendererLock lock;
+    followGameDevice();
+  }
   // 5. Elapsed time, measured every call.
   const clock::time_point now = steadyNow();
   const float dt =
@@ -178,6 +185,9 @@ std::uint32_t __attribute__((thiscall)) GaugeRenderHook(void* self) {
   const std::uint32_t result = original ? original(self) : 0;
   try {
     const std::int32_t mode = host::gameMode();
+    // A loader thread may bind a renderer to a new texture, a window thread
+    // Reset the device: neither in the middle of a renderer's frame.
+    const RendererLock lock;
     const auto& list = hookState().gaugeRenderers;
     if ((mode == host::kModeDrivingStage || mode == host::kModeShowInMode8) && !list.empty() && gaugeDeviceReady(gaugeRenderDevice()))
       for (const auto& r : list)

@@ -16,7 +16,7 @@ std::uint32_t __attribute__((thiscall)) GaugeRenderHook(void* self);
 // one (on a change of resolution or adapter), so its pointer is read again;
 // renderers of the old device are dropped and the panels' images loaded on
 // the new one. While renderers exist, the Reset redirects are checked too.
-// Every frame, and before a claimed texture is made.
+// Every frame, and before a claimed texture is made; under the renderer lock.
 void followGameDevice();
 
 // Client width of the host window as start-up measured it (0 = not measured).

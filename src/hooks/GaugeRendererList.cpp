@@ -7,6 +7,7 @@
 #include "TextureHandler.h"
 #include "gauges/CheckedSets.h"
 #include "hooks/HookState.h"
+#include "hooks/RendererLock.h"
 #include "hooks/TextureLoadHook.h"
 #include "panels/HostState.h"
 #include "plugin/FixedText.h"
@@ -59,8 +60,29 @@ void rebuildGaugeRenderers() {
   gauges::forgetLoadedSets();  // the author may have edited them: check again
   // The renderers' image loads never come back into the texture hook.
   const TextureHookBypass bypass;
-  for (const auto& r : renderers())
-    if (r) r->rebuild(host::pointers().device);
+  // Made anew outside the lock (their images load through the host's
+  // texture function), each put in its old one's place unless that went
+  // meanwhile.
+  struct Remade {
+    TextureHandler* old;
+    TextureHandler::RemakeSpec spec;
+    std::unique_ptr<TextureHandler> fresh;
+  };
+  std::vector<Remade> remade;
+  {
+    const RendererLock lock;
+    for (const auto& r : renderers())
+      if (r) remade.push_back({r.get(), r->remakeSpec(host::pointers().device), nullptr});
+  }
+  for (Remade& m : remade) m.fresh = m.spec.make();
+  const RendererLock lock;
+  auto& list = renderers();
+  for (Remade& m : remade) {
+    const auto at = std::find_if(list.begin(), list.end(), [&](const auto& r) {
+      return r.get() == m.old && r->matches(m.spec.definitionPath, m.spec.textureFileName);
+    });
+    if (at != list.end()) *at = std::move(m.fresh);
+  }
 }
 
 IDirect3DDevice9* gaugeRenderDevice() {

@@ -8,6 +8,7 @@
 #include "hooks/FrameDriver.h"
 #include "hooks/GaugeRendererList.h"
 #include "hooks/HookState.h"
+#include "hooks/RendererLock.h"
 #include "panels/HostState.h"
 #include "plugin/FixedText.h"
 #include "plugin/Log.h"
@@ -79,6 +80,60 @@ bool renderTargetFormatAllowed(IDirect3DDevice9* device, D3DFORMAT format) {
 }
 
 std::string resultText(HRESULT hr) { return std::string(resultName(hr)); }
+
+// The host made a claimed texture (perhaps on a loader thread while the
+// frames run): the renderer it had draws into it, one renderer per texture,
+// never two; else a new renderer. Whatever loads images (a new renderer, a
+// base image for a new size) runs the host's texture function, so it is made
+// outside the renderer lock and put in under it.
+void bindOrMakeRenderer(IDirect3DDevice9* device, IDirect3DTexture9* made, const std::string& definition,
+                        const std::string& passedName) {
+  IDirect3DDevice9* drawsWith = nullptr;  // of the renderer there was, for a base image of the new size
+  {
+    const RendererLock lock;
+    // The renderer holds a default-pool texture: it must let go before the
+    // host's device Reset.
+    watchDeviceReset(host::pointers().device);
+    watchDeviceReset(device);
+    IDirect3DDevice9* madeOn = nullptr;
+    if (SUCCEEDED(made->GetDevice(&madeOn)) && madeOn) {
+      watchDeviceReset(madeOn);
+      madeOn->Release();
+    }
+    TextureHandler* known = findGaugeRenderer(definition, passedName);
+    if (known && known->active() && known->baseImageFits(made)) {
+      known->bindTarget(made);
+      logText(std::string(FT("Gauges: drawing on the texture made again: ")) + passedName);
+      return;
+    }
+    if (known && known->active()) drawsWith = known->drawingDevice();
+  }
+  ComRef<IDirect3DTexture9> newBase;
+  std::unique_ptr<TextureHandler> fresh;
+  if (drawsWith) {
+    const TextureHookBypass bypass;
+    newBase = TextureHandler::baseImageFor(drawsWith, passedName, made);
+  } else {
+    fresh = createGaugeRenderer(device, made, definition, passedName);
+  }
+  // Another thread may have changed the list meanwhile: what is there now decides.
+  for (;;) {
+    {
+      const RendererLock lock;
+      TextureHandler* known = findGaugeRenderer(definition, passedName);
+      if (known && known->active() && (known->baseImageFits(made) || newBase)) {
+        known->bindTarget(made, std::move(newBase));
+        logText(std::string(FT("Gauges: drawing on the texture made again: ")) + passedName);
+        return;
+      }
+      if (fresh) {
+        putGaugeRenderer(known, std::move(fresh));
+        return;
+      }
+    }
+    fresh = createGaugeRenderer(device, made, definition, passedName);
+  }
+}
 
 }  // namespace
 
@@ -161,6 +216,7 @@ HRESULT __stdcall TextureLoadHook(IDirect3DDevice9* device, LPCSTR fileName, UIN
 
   // The renderer draws with the game's device: the one the game has now.
   try {
+    const RendererLock lock;
     followGameDevice();
   } catch (...) {
   }
@@ -179,24 +235,7 @@ HRESULT __stdcall TextureLoadHook(IDirect3DDevice9* device, LPCSTR fileName, UIN
   *texture = made;
   try {
     logText(std::string(FT("Gauge texture created, levels: ")) + std::to_string(made->GetLevelCount()));
-    // The renderer holds a default-pool texture: it must let go before the
-    // host's device Reset.
-    watchDeviceReset(host::pointers().device);
-    watchDeviceReset(device);
-    IDirect3DDevice9* madeOn = nullptr;
-    if (SUCCEEDED(made->GetDevice(&madeOn)) && madeOn) {
-      watchDeviceReset(madeOn);
-      madeOn->Release();
-    }
-    // The host made it again (after a Reset, or anew): the renderer it had
-    // draws into the new one; one renderer per texture, never two.
-    TextureHandler* known = findGaugeRenderer(*definition, passedName);
-    if (known && known->active()) {
-      known->bindTarget(made);
-      logText(std::string(FT("Gauges: drawing on the texture made again: ")) + passedName);
-    } else {
-      putGaugeRenderer(known, createGaugeRenderer(device, made, *definition, passedName));
-    }
+    bindOrMakeRenderer(device, made, *definition, passedName);
   } catch (...) {
     logText(FT("Gauge renderer could not be created"));
   }

@@ -94,4 +94,23 @@ void logErrorReport(const char* file, const char* function, int line, std::int32
   logText(text);
 }
 
+void reportResult(ReportSite& site, const char* file, const char* function, int line, std::int32_t hr) {
+  const std::int32_t before = site.failing.exchange(hr < 0 ? hr : 0, std::memory_order_relaxed);
+  if (hr < 0) {
+    if (before == hr) {
+      site.repeats.fetch_add(1, std::memory_order_relaxed);
+      return;
+    }
+    site.repeats.store(0, std::memory_order_relaxed);
+    logErrorReport(file, function, line, hr);
+    return;
+  }
+  if (before == 0) return;
+  char text[512];
+  std::snprintf(text, sizeof text, FT("Working again after %u more failure(s): file %s, function %s, line %d"),
+                static_cast<unsigned>(site.repeats.exchange(0, std::memory_order_relaxed)), file ? file : "",
+                function ? function : "", line);
+  logText(text);
+}
+
 }  // namespace ostrel

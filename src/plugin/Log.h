@@ -2,6 +2,7 @@
 // The plug-in's log: one plain-text file per run, .\Plugins\OSTREL\OSTREL.log,
 // one line per event, readable by other programs while the host runs.
 // Logging never fails its caller and never throws.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -28,12 +29,27 @@ const char* resultDescription(std::int32_t hr);
 // "Error in file: <file>, function: <function>, line: <line>. Description: <name>, <description>."
 void logErrorReport(const char* file, const char* function, int line, std::int32_t hr);
 
+// What one reporting place in the code has said. A call that fails every
+// frame (a game out of memory, a driver refusing a state) is reported once,
+// again when its result changes, and once when it works again: every log
+// line is a write inside the game's frame. Constant-initialised, so a
+// function-local one costs no guard.
+struct ReportSite {
+  std::atomic<std::int32_t> failing{0};  // the result reported last; 0 while it works
+  std::atomic<std::uint32_t> repeats{0};  // failures with that result since
+};
+// Reports `hr` for `site`: an error report for a new failure, a line for the
+// first success after failures, nothing otherwise.
+void reportResult(ReportSite& site, const char* file, const char* function, int line, std::int32_t hr);
+
 }  // namespace ostrel
 
-// Reports a failed Direct3D call (negative result) with this file and line.
-#define OSTREL_CHECK_HR(hr, function)                                        \
-  do {                                                                       \
-    const long ostrel_hr_ = static_cast<long>(hr);                           \
-    if (ostrel_hr_ < 0) ::ostrel::logErrorReport(__FILE__, function, __LINE__, \
-                                                 static_cast<std::int32_t>(ostrel_hr_)); \
+// Reports a failed Direct3D call (negative result) with this file and line,
+// once while it keeps failing the same way.
+#define OSTREL_CHECK_HR(hr, function)                                                               \
+  do {                                                                                              \
+    static ::ostrel::ReportSite ostrel_site_;                                                       \
+    const long ostrel_hr_ = static_cast<long>(hr);                                                  \
+    if (ostrel_hr_ < 0 || ostrel_site_.failing.load(std::memory_order_relaxed) != 0)                \
+      ::ostrel::reportResult(ostrel_site_, __FILE__, function, __LINE__, static_cast<std::int32_t>(ostrel_hr_)); \
   } while (0)
