@@ -271,4 +271,28 @@ TEST_F(BaseImageForTarget, DecodingLeavesTheThreadsComAsItFoundIt) {
   }
 }
 
+// A Windows 7 without its platform update has only the original imaging
+// factory class: with the newer one refused, images still decode.
+TEST_F(BaseImageForTarget, DecodingFallsBackToTheOriginalImagingFactoryClass) {
+  static const CLSID missing = {0x0badc1a5, 0x0000, 0x4000, {0x80, 0, 0, 0, 0, 0, 0, 0x01}};
+  auto& classes = ostrel::imagingFactoryClasses();
+  const auto saved = std::make_pair(classes[0], classes[1]);
+  struct Case {
+    const CLSID* first;
+    const CLSID* second;
+    HRESULT expected;
+  } cases[] = {{&missing, saved.second, S_OK}, {saved.first, &missing, S_OK}, {&missing, &missing, REGDB_E_CLASSNOTREG}};
+  for (const Case& c : cases) {
+    classes[0] = c.first;
+    classes[1] = c.second;
+    std::vector<BYTE> pixels;
+    UINT w = 0, h = 0;
+    const HRESULT hr = ostrel::decodeImageFile(std::wstring(basePath.begin(), basePath.end()), pixels, w, h);
+    classes[0] = saved.first;
+    classes[1] = saved.second;
+    EXPECT_EQ(hr, c.expected) << (c.first == &missing ? "first class missing" : "second class missing");
+    if (c.expected == S_OK) EXPECT_GT(w * h, 0u);
+  }
+}
+
 }  // namespace

@@ -519,6 +519,7 @@ namespace {
 // renderer touches.
 struct DeviceSnapshot {
   IDirect3DSurface9* target = nullptr;
+  IDirect3DSurface9* depth = nullptr;
   D3DMATRIX world{}, view{}, projection{};
   std::vector<DWORD> renderStates;
   std::vector<DWORD> stageStates;
@@ -531,11 +532,13 @@ struct DeviceSnapshot {
     static const std::vector<D3DRENDERSTATETYPE> s{
         D3DRS_ZFUNC,         D3DRS_SPECULARENABLE, D3DRS_ZENABLE,   D3DRS_ZWRITEENABLE,
         D3DRS_ALPHABLENDENABLE, D3DRS_ALPHATESTENABLE, D3DRS_ALPHAREF, D3DRS_FOGENABLE,
-        D3DRS_LIGHTING,      D3DRS_SRCBLEND,       D3DRS_DESTBLEND, D3DRS_CULLMODE};
+        D3DRS_LIGHTING,      D3DRS_SRCBLEND,       D3DRS_DESTBLEND, D3DRS_CULLMODE,
+        D3DRS_STENCILENABLE, D3DRS_STENCILFUNC};
     return s;
   }
   explicit DeviceSnapshot(IDirect3DDevice9* d) {
     d->GetRenderTarget(0, &target);
+    d->GetDepthStencilSurface(&depth);
     d->GetTransform(D3DTS_WORLD, &world);
     d->GetTransform(D3DTS_VIEW, &view);
     d->GetTransform(D3DTS_PROJECTION, &projection);
@@ -555,7 +558,7 @@ struct DeviceSnapshot {
     d->GetFVF(&fvf);
   }
   ~DeviceSnapshot() {
-    for (IUnknown* p : std::initializer_list<IUnknown*>{target, shader, tex0, tex1})
+    for (IUnknown* p : std::initializer_list<IUnknown*>{target, depth, shader, tex0, tex1})
       if (p) p->Release();
   }
 };
@@ -610,6 +613,15 @@ TEST_F(Renderer, HostDeviceStateComesBackUnchanged) {
   device->SetTexture(0, t0);
   device->SetTexture(1, t1);
   device->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
+  // A depth-stencil buffer the gauge texture's size, whose stencil test
+  // passes nothing: bound while the gauges draw, it would keep every pixel
+  // of theirs out (a smaller or multisampled one, drivers may refuse or clip).
+  IDirect3DSurface9* depth = nullptr;
+  ASSERT_TRUE(SUCCEEDED(device->CreateDepthStencilSurface(512, 256, D3DFMT_D24S8, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                                          &depth, nullptr)));
+  device->SetDepthStencilSurface(depth);
+  device->SetRenderState(D3DRS_STENCILENABLE, TRUE);
+  device->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_NEVER);
 
   const DeviceSnapshot before(device);
   const std::size_t logBefore = logSize();
@@ -617,6 +629,7 @@ TEST_F(Renderer, HostDeviceStateComesBackUnchanged) {
   const DeviceSnapshot after(device);
 
   EXPECT_EQ(after.target, before.target);
+  EXPECT_EQ(after.depth, depth) << "the host's depth-stencil is bound again";
   EXPECT_TRUE(sameMatrix(after.world, before.world));
   EXPECT_TRUE(sameMatrix(after.view, before.view));
   EXPECT_TRUE(sameMatrix(after.projection, before.projection));
@@ -637,6 +650,9 @@ TEST_F(Renderer, HostDeviceStateComesBackUnchanged) {
   device->SetRenderState(D3DRS_ZENABLE, FALSE);
   device->SetRenderState(D3DRS_LIGHTING, FALSE);
   device->SetRenderState(D3DRS_FOGENABLE, FALSE);
+  device->SetRenderState(D3DRS_STENCILENABLE, FALSE);
+  device->SetDepthStencilSurface(nullptr);
+  depth->Release();
   shader->Release();
   t0->Release();
   t1->Release();

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "TestFiles.h"
+#include "TextFiles.h"
 #include "plugin/CrashTrace.h"
 #include "plugin/Log.h"
 #include "plugin/Version.h"
@@ -229,4 +230,21 @@ TEST(CrashTrace, LineTakesLittleStackAndKeepsItsForm) {
     EXPECT_EQ(formatCrashLine(line, sizeof line, c.first, c.second), std::strlen(expected));
     EXPECT_STREQ(line, expected);
   }
+}
+
+// A call that fails every frame is reported once; a change of result, and
+// the first success after failures, are said; a working call says nothing.
+TEST(Log, LastingFailuresAreSaidOnceAndAgainWhenTheyChange) {
+  const size_t before = logContents().size();
+  const HRESULT frames[] = {S_OK, E_OUTOFMEMORY, E_OUTOFMEMORY, E_OUTOFMEMORY, D3DERR_INVALIDCALL,
+                            D3DERR_INVALIDCALL, S_OK, S_OK, E_OUTOFMEMORY, E_OUTOFMEMORY};
+  for (int i = 0; i < 30; ++i)
+    for (HRESULT hr : frames) OSTREL_CHECK_HR(hr, "Lasting");
+  const std::string added = logContents().substr(before);
+  // Each pass: out of memory, invalid call, working again, out of memory;
+  // every pass after the first begins by working again after that one.
+  EXPECT_EQ(testing_support::occurrences(added, "Description: E_OUTOFMEMORY"), 2 * 30) << added;
+  EXPECT_EQ(testing_support::occurrences(added, "Description: D3DERR_INVALIDCALL"), 30);
+  EXPECT_EQ(testing_support::occurrences(added, "Working again after 1 more failure(s)"), 2 * 30 - 1);
+  EXPECT_EQ(testing_support::occurrences(added, "Lasting"), 60 + 30 + 59);
 }
