@@ -215,12 +215,14 @@ void TextureHandler::bindTarget(IDirect3DTexture9* texture, ComRef<IDirect3DText
   }
 }
 
-IDirect3DSurface9* TextureHandler::unbindDepthStencil() {
+IDirect3DSurface9* TextureHandler::unbindDepthStencil(bool& stillBound) {
   IDirect3DSurface9* depth = nullptr;
+  stillBound = false;
   // D3DERR_NOTFOUND: the host draws without one.
   if (FAILED(device_->GetDepthStencilSurface(&depth)) || !depth) return nullptr;
   if (FAILED(device_->SetDepthStencilSurface(nullptr))) {
     depth->Release();
+    stillBound = true;
     return nullptr;
   }
   return depth;
@@ -303,14 +305,19 @@ void TextureHandler::copyIntoTarget(IDirect3DSurface9* drawn) {
   readback_->UnlockRect();
 }
 
-void TextureHandler::SetUpRenderStates() {
+void TextureHandler::SetUpRenderStates(bool depthBound) {
   const char* fn = FT("TextureHandler::SetUpRenderStates");
   // Only the states that change a pixel of our pre-transformed quads: with
   // depth off, the depth function and depth writes do nothing; lighting and
   // specular never reach pre-transformed vertices; the alpha reference only
-  // counts with the alpha test on. The state block gives the host back
+  // counts with the alpha test on. Without a depth-stencil surface bound
+  // (the host's is taken off while the gauges draw) there is no depth or
+  // stencil test to switch off. The state block gives the host back
   // whatever it had.
-  OSTREL_CHECK_HR(device_->SetRenderState(D3DRS_ZENABLE, FALSE), fn);
+  if (depthBound) {
+    OSTREL_CHECK_HR(device_->SetRenderState(D3DRS_ZENABLE, FALSE), fn);
+    OSTREL_CHECK_HR(device_->SetRenderState(D3DRS_STENCILENABLE, FALSE), fn);
+  }
   OSTREL_CHECK_HR(device_->SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE), fn);
   OSTREL_CHECK_HR(device_->SetRenderState(D3DRS_ALPHATESTENABLE, FALSE), fn);
   OSTREL_CHECK_HR(device_->SetRenderState(D3DRS_FOGENABLE, FALSE), fn);
@@ -395,12 +402,13 @@ void TextureHandler::Render() {
   gaugeSurface = drawSurface();
   bool onTarget = false;
   IDirect3DSurface9* hostDepth = nullptr;
+  bool depthBound = false;
   // Without the host's own target there would be nothing to switch back to.
   if (gaugeSurface && hostTarget) {
     hr = device_->SetRenderTarget(0, gaugeSurface);
     OSTREL_CHECK_HR(hr, fn);
     onTarget = SUCCEEDED(hr);
-    if (onTarget) hostDepth = unbindDepthStencil();
+    if (onTarget) hostDepth = unbindDepthStencil(depthBound);
   }
 
   // Drawing anywhere but the gauge texture would paint over the host's frame.
@@ -411,7 +419,7 @@ void TextureHandler::Render() {
       restoreBaseImage(gaugeSurface);
       OSTREL_CHECK_HR(device_->SetPixelShader(nullptr), fn);
       OSTREL_CHECK_HR(device_->SetTexture(1, nullptr), fn);
-      SetUpRenderStates();
+      SetUpRenderStates(depthBound);
       SetupVertex2DRenderState(device_);
       // The host drew (with its own texture and vertex format) since our
       // last pass: the first quad binds both again.

@@ -130,7 +130,7 @@ class TextureHandler : private BasicHUD {
   // The host's depth-stencil surface comes off while the gauges draw (it
   // must match the gauge texture's size and sampling, which it seldom does),
   // and goes back with the host's render target.
-  IDirect3DSurface9* unbindDepthStencil();
+  IDirect3DSurface9* unbindDepthStencil(bool& stillBound);
   void rebindDepthStencil(IDirect3DSurface9* depth);
   // The surface drawn on this frame: the host's texture, or the own target
   // (made here after a loss or Reset). Null, logged once, when there is none.
@@ -138,7 +138,9 @@ class TextureHandler : private BasicHUD {
   // The own target's picture into the host's managed texture.
   void copyIntoTarget(IDirect3DSurface9* drawn);
   void loadGaugeSet();
-  void SetUpRenderStates();
+  // `depthBound`: a depth-stencil surface is still bound (the host's could
+  // not be taken off), so its tests are switched off.
+  void SetUpRenderStates(bool depthBound);
   void restoreBaseImage(IDirect3DSurface9* targetSurface);
   void drawElements(float frameTime);
   // Render target 0 back to the host's surface, or to the back buffer when
