@@ -15,7 +15,33 @@ bool isReadable(const MEMORY_BASIC_INFORMATION& info) {
                           PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY)) != 0;
 }
 
+TrampolineRange trampolineRange;
+
+// The lowest free block of `size` bytes at an allocation boundary inside
+// [from, to), committed read-write; null when there is none.
+std::uint8_t* allocateWithin(std::uintptr_t from, std::uintptr_t to, std::size_t size) {
+  SYSTEM_INFO system{};
+  GetSystemInfo(&system);
+  const std::uintptr_t granularity = system.dwAllocationGranularity ? system.dwAllocationGranularity : 0x10000;
+  std::uintptr_t at = (from + granularity - 1) / granularity * granularity;
+  while (at >= from && at < to && to - at >= size) {
+    MEMORY_BASIC_INFORMATION info{};
+    if (VirtualQuery(reinterpret_cast<const void*>(at), &info, sizeof info) != sizeof info) break;
+    const std::uintptr_t regionEnd = reinterpret_cast<std::uintptr_t>(info.BaseAddress) + info.RegionSize;
+    if (info.State == MEM_FREE && regionEnd - at >= size) {
+      void* memory = VirtualAlloc(reinterpret_cast<void*>(at), size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+      if (memory) return static_cast<std::uint8_t*>(memory);
+    }
+    const std::uintptr_t next = (regionEnd + granularity - 1) / granularity * granularity;
+    if (next <= at) break;  // the top of the address space
+    at = next;
+  }
+  return nullptr;
+}
+
 }  // namespace
+
+void setTrampolineRange(TrampolineRange range) { trampolineRange = range; }
 
 std::size_t readableBytes(std::uintptr_t address, std::size_t wanted) {
   std::size_t found = 0;
@@ -35,6 +61,8 @@ std::size_t readableBytes(std::uintptr_t address, std::size_t wanted) {
 }
 
 std::uint8_t* allocateTrampoline(std::size_t size) {
+  if (trampolineRange.from != trampolineRange.to)
+    return allocateWithin(trampolineRange.from, trampolineRange.to, size);
   return static_cast<std::uint8_t*>(
       VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
 }

@@ -15,6 +15,17 @@ std::size_t readableBytes(std::uintptr_t address, std::size_t wanted);
 
 // Fresh read-write memory for a trampoline, or null.
 std::uint8_t* allocateTrampoline(std::size_t size);
+
+// Where trampolines may be taken: [from, to). While set, allocateTrampoline
+// takes memory only inside it (null when it has no free room); a cleared
+// range (from == to == 0, the default) leaves the choice to the system.
+// Detour tests use it to put a trampoline within or beyond a 5-byte jump's
+// reach of a target, whatever the system would pick.
+struct TrampolineRange {
+  std::uintptr_t from = 0;
+  std::uintptr_t to = 0;
+};
+void setTrampolineRange(TrampolineRange range);
 void freeTrampoline(std::uint8_t* memory);
 // Makes the written trampoline read-execute (PAGE_EXECUTE_READ), so nothing
 // can change it from then on, and flushes it.

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -11,7 +12,10 @@
 #include "plugin/SettingsTable.h"
 #include "plugin/SteadyClock.h"
 #include "plugin/StoredSettings.h"
+#include "gauges/GaugeLint.h"
 #include "telemetry/CarSampler.h"
+#include "telemetry/NameResolver.h"
+#include "telemetry/RetryPause.h"
 #include "telemetry/SendSchedule.h"
 #include "telemetry/TelemetryPackets.h"
 #include "telemetry/TelemetrySettings.h"
@@ -23,9 +27,14 @@ namespace {
 
 struct Destination {
   PacketFormat format = PacketFormat::kA;
-  std::string text;  // as the player wrote it
+  std::string text;  // as the player wrote it, as printable ASCII for the run-time lines
   UdpSender sender;
-  bool stopped = false;
+  RetryPause sendPause;  // after a send the system refused
+  // A target given by name: sends once the resolver has its address.
+  int nameSlot = -1;
+  std::uint32_t failuresSeen = 0;
+  RetryPause nameNews;   // what has been said about the name
+  std::string nameFailedLine, nameResolvedLine;  // made when the settings are taken up
 };
 
 struct Running {
@@ -34,6 +43,11 @@ struct Running {
   bool on = false;
   std::array<Destination, kMaxTargets> destinations;
   std::size_t count = 0;
+  std::size_t unresolved = 0;  // destinations still waiting for their name
+  NameResolver resolver;
+  NameLookup lookup = nullptr;  // null: the system's resolver
+  double namePause = kRetryPauseSeconds;
+  SteadyTime pauseClockStart{};
   PacketCoding coding;
   SendSchedule schedule;
   float maxRpm = 0.0f;
@@ -53,11 +67,31 @@ Running& running() {
 }
 
 // One line per bad value: file, section, key, the value and what is done.
-void logBadValue(SettingId id, const std::string& value, const std::string& reason, const char* instead) {
+std::string badValueLine(SettingId id, const std::string& value, const std::string& reason, const std::string& instead) {
   const SettingRow& row = settingRow(id);
-  logText(std::string(FT("Telemetry: value \"")) + value + FT("\" of key ") + row.key() + FT(" in section [") +
-          row.section() + FT("] of ") + settingFile(row) + FT(": ") + reason + FT("; ") + instead);
+  return std::string(FT("Telemetry: value \"")) + value + FT("\" of key ") + row.key() + FT(" in section [") +
+         row.section() + FT("] of ") + settingFile(row) + FT(": ") + reason + FT("; ") + instead;
 }
+void logBadValue(SettingId id, const std::string& value, const std::string& reason, const char* instead) {
+  logText(badValueLine(id, value, reason, instead));
+}
+
+// Lines said while sending are written as they are, without the log's
+// conversion (which allocates): made printable ASCII beforehand.
+std::string printable(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
+  return text;
+}
+void logPlain(const std::string& line) { logPlainLine(line.data(), line.size()); }
+template <typename... Values>
+void logPlainFormat(const char* format, Values... values) {
+  char line[400];
+  const int n = std::snprintf(line, sizeof line, format, values...);
+  if (n > 0) logPlainLine(line, static_cast<std::size_t>(n) < sizeof line ? static_cast<std::size_t>(n) : sizeof line - 1);
+}
+
+double pauseClock(const Running& r) { return secondsBetween(r.pauseClockStart, steadyNow()); }
 
 std::int32_t checkedNumber(SettingId id, std::int32_t value, bool ok, const char* reason) {
   if (ok) return value;
@@ -67,11 +101,16 @@ std::int32_t checkedNumber(SettingId id, std::int32_t value, bool ok, const char
 }
 
 void closeAll(Running& r) {
+  r.resolver.stop();
   for (Destination& d : r.destinations) {
     d.sender.close();
-    d.stopped = false;
+    d.sendPause = RetryPause();
+    d.nameSlot = -1;
+    d.failuresSeen = 0;
+    d.nameNews = RetryPause();
   }
   r.count = 0;
+  r.unresolved = 0;
 }
 
 const char* formatName(PacketFormat f) { return f == PacketFormat::kA ? FT("A") : FT("B"); }
@@ -111,32 +150,78 @@ void takeUpSettings(Running& r) {
   }
   const TargetList list = parseTargets(s.targets);
   for (const TargetProblem& p : list.problems) logBadValue(kTelemetryTargets, p.entry, p.reason, FT("that target is skipped"));
+  r.pauseClockStart = steadyNow();
+  std::string names[kMaxTargets];
+  std::size_t nameCount = 0;
   for (const Target& t : list.targets) {
     Destination& d = r.destinations[r.count];
     problem.clear();
-    if (!d.sender.open(t.host, t.port, problem)) {
+    if (!d.sender.open(t.port, problem)) {
       logBadValue(kTelemetryTargets, t.text, problem, FT("that target is skipped"));
       continue;
     }
     d.format = t.format;
-    d.text = t.text;
+    d.text = printable(t.text);
+    if (const std::optional<std::uint32_t> numeric = parseIPv4(t.host)) {
+      d.sender.setAddress(*numeric);
+    } else {
+      // Resolved off the game's thread; sent to once it resolves.
+      d.nameSlot = static_cast<int>(nameCount);
+      names[nameCount++] = t.host;
+      ++r.unresolved;
+      std::string why = std::string(FT("the name \"")) + t.host + FT("\" does not resolve");
+      const std::string nearest = gauges::nearestSpelling(t.host, {FT("localhost")});
+      if (!nearest.empty()) why += std::string(FT("; did you mean ")) + nearest + FT("?");
+      d.nameFailedLine = printable(badValueLine(kTelemetryTargets, t.text, why,
+                                                std::string(FT("trying again every ")) +
+                                                    std::to_string(static_cast<int>(kRetryPauseSeconds)) + FT(" seconds")));
+      d.nameResolvedLine = printable(std::string(FT("Telemetry: the name \"")) + t.host + FT("\" of target ") + t.text +
+                                     FT(" resolves now; sending to it"));
+    }
     ++r.count;
     logText(std::string(FT("Telemetry: sending format ")) + formatName(t.format) + FT(" to ") + t.host + ":" +
             std::to_string(t.port) + (rate > 0 ? FT(", at most ") + std::to_string(rate) + FT(" packets a second")
                                                 : std::string(FT(", every frame"))));
   }
   if (r.count == 0) logText(FT("Telemetry: on, but no target to send to"));
+  if (nameCount > 0 && !r.resolver.start(names, nameCount, r.lookup ? r.lookup : &lookUpName, r.namePause)) {
+    logText(FT("Telemetry: no thread could be started to resolve host names; the targets given by name are skipped"));
+    r.unresolved = 0;
+  }
   r.driving = false;
 }
 
-void sendTo(Destination& d, const std::uint8_t* bytes, std::size_t size) {
-  if (d.stopped) return;
+// Takes up what the resolver found: a resolved name's target sends from now
+// on; a name's first failure and its resolving after failing are said once.
+void followNames(Running& r) {
+  for (std::size_t i = 0; i < r.count; ++i) {
+    Destination& d = r.destinations[i];
+    if (d.nameSlot < 0 || d.sender.hasAddress()) continue;
+    const NameResolver::Result found = r.resolver.result(static_cast<std::size_t>(d.nameSlot));
+    if (found.resolved) {
+      d.sender.setAddress(found.address);
+      --r.unresolved;
+      if (d.nameNews.worked()) logPlain(d.nameResolvedLine);
+    } else if (found.failures > d.failuresSeen) {
+      d.failuresSeen = found.failures;
+      if (d.nameNews.failed(0.0)) logPlain(d.nameFailedLine);
+    }
+  }
+}
+
+// A send the system refuses (a firewall that asks the player first, an
+// address it will not send to) pauses that target, then it is tried again.
+void sendTo(Destination& d, const std::uint8_t* bytes, std::size_t size, double now) {
+  if (!d.sender.hasAddress() || !d.sendPause.mayTry(now)) return;
   int error = 0;
-  if (d.sender.send(bytes, size, error) != UdpSender::Outcome::kFailed) return;
-  d.stopped = true;
-  d.sender.close();
-  logText(std::string(FT("Telemetry: sending to ")) + d.text + FT(" stopped: socket error ") + std::to_string(error) +
-          " " + socketErrorName(error));
+  const UdpSender::Outcome outcome = d.sender.send(bytes, size, error);
+  if (outcome == UdpSender::Outcome::kSent) {
+    if (d.sendPause.worked()) logPlainFormat(FT("Telemetry: sending to %s works again"), d.text.c_str());
+    return;
+  }
+  if (outcome != UdpSender::Outcome::kFailed || !d.sendPause.failed(now)) return;
+  logPlainFormat(FT("Telemetry: sending to %s paused: socket error %d %s; trying again every %d seconds"),
+                 d.text.c_str(), error, socketErrorName(error), static_cast<int>(kRetryPauseSeconds));
 }
 
 void sendFrame(Running& r) {
@@ -165,12 +250,13 @@ void sendFrame(Running& r) {
   r.last.runTime = runTime;
   const std::size_t sizeA = buildFormatA(r.last, r.coding, r.packetA);
   const std::size_t sizeB = buildFormatB(r.last, r.coding, r.packetB);
+  const double pauseNow = pauseClock(r);
   for (std::size_t i = 0; i < r.count; ++i) {
     Destination& d = r.destinations[i];
     if (d.format == PacketFormat::kA)
-      sendTo(d, r.packetA, sizeA);
+      sendTo(d, r.packetA, sizeA, pauseNow);
     else
-      sendTo(d, r.packetB, sizeB);
+      sendTo(d, r.packetB, sizeB, pauseNow);
   }
 }
 
@@ -179,7 +265,15 @@ void sendFrame(Running& r) {
 void telemetryFrame() {
   Running& r = running();
   if (storedTelemetryGeneration() != r.appliedGeneration) takeUpSettings(r);
+  if (r.unresolved > 0) followNames(r);
   if (r.on && r.count > 0) sendFrame(r);
+}
+
+void setNameLookup(NameLookup lookup, double retryPauseSeconds) {
+  Running& r = running();
+  r.lookup = lookup;
+  r.namePause = retryPauseSeconds;
+  stopTelemetry();  // taken up again, with this lookup, by the next frame
 }
 
 void stopTelemetry() {

@@ -6,9 +6,7 @@
 
 #include <cstring>
 
-#include "gauges/GaugeLint.h"
 #include "plugin/FixedText.h"
-#include "telemetry/TelemetryTargets.h"
 
 namespace ostrel::telemetry {
 namespace {
@@ -61,36 +59,31 @@ SocketApi* socketApi(std::string& problem) {
   return &api;
 }
 
-bool resolve(SocketApi& api, const std::string& host, sockaddr_in& out, std::string& problem) {
-  if (const std::optional<std::uint32_t> numeric = parseIPv4(host)) {
-    out.sin_addr.s_addr = *numeric;
-    return true;
-  }
+SocketApi* loadedApi = nullptr;  // set once the library is started; read by the resolver's thread
+
+}  // namespace
+
+bool lookUpName(const char* name, std::uint32_t& address) {
+  SocketApi* api = loadedApi;
+  if (!api) return false;
   ADDRINFOA hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_DGRAM;
   ADDRINFOA* found = nullptr;
-  if (api.getAddrInfo(host.c_str(), nullptr, &hints, &found) != 0 || !found) {
-    problem = std::string(FT("the name \"")) + host + FT("\" does not resolve");
-    const std::string nearest = gauges::nearestSpelling(host, {FT("localhost")});
-    if (!nearest.empty()) problem += std::string(FT("; did you mean ")) + nearest + FT("?");
-    return false;
-  }
-  std::memcpy(&out.sin_addr, &reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr, sizeof out.sin_addr);
-  api.freeAddrInfo(found);
+  if (api->getAddrInfo(name, nullptr, &hints, &found) != 0 || !found) return false;
+  std::memcpy(&address, &reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr, sizeof address);
+  api->freeAddrInfo(found);
   return true;
 }
 
-}  // namespace
-
-bool UdpSender::open(const std::string& host, std::uint16_t port, std::string& problem) {
+bool UdpSender::open(std::uint16_t port, std::string& problem) {
   close();
   SocketApi* api = socketApi(problem);
   if (!api) return false;
+  loadedApi = api;
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_port = static_cast<u_short>((port >> 8) | (port << 8));
-  if (!resolve(*api, host, to, problem)) return false;
   const SOCKET s = api->makeSocket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   if (s == INVALID_SOCKET) {
     problem = std::string(FT("no socket could be made (error ")) + std::to_string(api->lastError()) + ")";
@@ -104,8 +97,17 @@ bool UdpSender::open(const std::string& host, std::uint16_t port, std::string& p
   }
   static_assert(sizeof address_ >= sizeof to);
   std::memcpy(address_, &to, sizeof to);
+  hasAddress_ = false;
   socket_ = static_cast<std::uintptr_t>(s);
   return true;
+}
+
+void UdpSender::setAddress(std::uint32_t address) {
+  sockaddr_in to;
+  std::memcpy(&to, address_, sizeof to);
+  to.sin_addr.s_addr = address;
+  std::memcpy(address_, &to, sizeof to);
+  hasAddress_ = true;
 }
 
 void UdpSender::close() {
@@ -113,12 +115,13 @@ void UdpSender::close() {
   std::string unused;
   if (SocketApi* api = socketApi(unused)) api->closeSocket(static_cast<SOCKET>(socket_));
   socket_ = kNoSocket;
+  hasAddress_ = false;
 }
 
 UdpSender::Outcome UdpSender::send(const std::uint8_t* bytes, std::size_t size, int& error) {
   std::string unused;
   SocketApi* api = socketApi(unused);
-  if (!api || socket_ == kNoSocket) return Outcome::kNotNow;
+  if (!api || socket_ == kNoSocket || !hasAddress_) return Outcome::kNotNow;
   const int sent = api->sendTo(static_cast<SOCKET>(socket_), reinterpret_cast<const char*>(bytes),
                                static_cast<int>(size), 0, reinterpret_cast<const sockaddr*>(address_),
                                sizeof(sockaddr_in));

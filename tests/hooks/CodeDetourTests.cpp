@@ -6,13 +6,16 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <utility>
 
 #include "ExecutableCode.h"
 #include "hooks/CodeDetour.h"
+#include "hooks/CodeDetourPlatform.h"
 
 using namespace hooks_test;
 using ostrel::CodeDetour;
@@ -75,6 +78,36 @@ std::uint32_t distance(std::uintptr_t a, std::uintptr_t b) {
   return static_cast<std::uint32_t>(a > b ? a - b : b - a);
 }
 
+// Beyond a 5-byte jump's reach: more than 0x7FFFFFFF bytes apart.
+constexpr std::uintptr_t kFar = 0x80000000u;
+
+// Trampolines taken only inside [from, to) while this lives.
+struct TrampolinesWithin {
+  TrampolinesWithin(std::uintptr_t from, std::uintptr_t to) { ostrel::detour_platform::setTrampolineRange({from, to}); }
+  ~TrampolinesWithin() { ostrel::detour_platform::setTrampolineRange({}); }
+};
+
+// The lowest 64 KiB are never handed out; nor is the top 64 KiB.
+constexpr std::uintptr_t kLowest = 0x10000;
+constexpr std::uintptr_t kTop = 0xFFFF0000u;
+
+// Code more than 2 GiB above `address` (the test program is large-address
+// aware), as high as the process has room for, so that as much as possible
+// lies more than 2 GiB below it too; null when there is no room up there.
+std::unique_ptr<CodeArena> farAbove(std::uintptr_t address) {
+  const std::uintptr_t lowest = address + kFar + 0x10000;
+  for (std::uintptr_t from : {std::max<std::uintptr_t>(lowest, 0xC0000000u), lowest}) {
+    auto arena = std::make_unique<CodeArena>(from, kTop);
+    if (arena->ok()) return arena;
+  }
+  return nullptr;
+}
+
+#define SKIP_UNLESS(condition, what)                                                         \
+  if (!(condition))                                                                          \
+  GTEST_SKIP() << "skipped: no free memory " what " in this process (the system's address " \
+                  "space leaves none), so the far jump form cannot be forced here"
+
 class Detours : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -86,7 +119,11 @@ class Detours : public ::testing::Test {
 };
 
 TEST_F(Detours, NearPatchIsJumpThenNopsAndTrampolineRunsTheOriginal) {
-  const std::uintptr_t f = arena.place(kAdd);
+  // Target and trampoline both below 2 GiB: within a 5-byte jump of each other.
+  CodeArena low(kLowest, kFar - 0x10000);
+  ASSERT_TRUE(low.ok());
+  const std::uintptr_t f = low.place(kAdd);
+  const TrampolinesWithin reach(kLowest, kFar - 0x10000);
   CodeDetour detour(f, replacementAddress());
   ASSERT_EQ(detour.enable(), DetourOutcome::Enabled);
   EXPECT_EQ(detour.target(), f);
@@ -98,13 +135,10 @@ TEST_F(Detours, NearPatchIsJumpThenNopsAndTrampolineRunsTheOriginal) {
 
   const std::uintptr_t trampoline = detour.trampolineEntry();
   ASSERT_NE(trampoline, 0u);
-  const int returnLength = distance(trampoline, f) > 0x7FFFFFFFu ? 10 : 5;
-  EXPECT_EQ(detour.returnJumpLength(), returnLength);
-  EXPECT_EQ(detour.trampolineSize(), static_cast<std::size_t>(6 + returnLength));
+  EXPECT_EQ(detour.returnJumpLength(), 5);
+  EXPECT_EQ(detour.trampolineSize(), 11u);
   EXPECT_EQ(bytesAt(trampoline, 6), slice(kAdd, 0, 6));
-  if (returnLength == 5) {
-    EXPECT_EQ(bytesAt(trampoline + 6, 5), jmpRel32(trampoline + 6, f + 6));
-  }
+  EXPECT_EQ(bytesAt(trampoline + 6, 5), jmpRel32(trampoline + 6, f + 6));
 
   EXPECT_EQ(callAdd(trampoline, 2, 3), 5) << "the trampoline runs the function as it was";
   originalAdd = reinterpret_cast<AddFunction>(trampoline);
@@ -280,12 +314,14 @@ TEST_F(Detours, DegenerateAndEndlessJumpsAreNotFollowed) {
 }
 
 TEST_F(Detours, FarTargetGetsTenByteJumpsBothWays) {
-  CodeArena high(CodeArena::Where::High);
-  ASSERT_TRUE(high.ok());
-  ASSERT_GT(distance(high.base(), replacementAddress()), 0x7FFFFFFFu)
-      << "no memory above 2 GiB: the test program must be large-address aware";
-  const std::uintptr_t f = high.place(kAdd);
+  // The target more than 2 GiB above the replacement, the trampoline more
+  // than 2 GiB below the target: both jumps need the 10-byte form.
+  const auto high = farAbove(replacementAddress());
+  SKIP_UNLESS(high, "2 GiB above the test's code");
+  const std::uintptr_t f = high->place(kAdd);
+  const TrampolinesWithin below(kLowest, f - kFar);
   CodeDetour detour(f, replacementAddress());
+  SKIP_UNLESS(detour.trampolineEntry() != 0, "for a trampoline 2 GiB below the high code");
   ASSERT_EQ(detour.enable(), DetourOutcome::Enabled);
   EXPECT_EQ(detour.patchJumpLength(), 10);
   // 1 + 2 + 3 + 3 = 9 bytes do not cover 10: the pop is moved too.
@@ -306,23 +342,32 @@ TEST_F(Detours, FarTargetGetsTenByteJumpsBothWays) {
   EXPECT_EQ(callAdd(f, 30, 12), 1042);
 }
 
-// Off: the low block it asks for can land one page short of 2 GiB from the
-// high one; the far form itself is covered by FarTargetGetsTenByteJumpsBothWays.
-TEST_F(Detours, DISABLED_FarReplacementWithNearTrampoline) {
-  CodeArena high(CodeArena::Where::High);
-  ASSERT_TRUE(high.ok());
-  const std::uintptr_t replacement = high.place({0xB8, 0x2A, 0x00, 0x00, 0x00, 0xC3});  // return 42
-  CodeArena low(CodeArena::Where::Low);
+// A replacement out of reach with the trampoline within it: a 10-byte patch
+// and a 5-byte return jump.
+TEST_F(Detours, FarReplacementWithNearTrampoline) {
+  const auto high = farAbove(kLowest);
+  SKIP_UNLESS(high, "above 2 GiB");
+  const std::uintptr_t replacement = high->place({0xB8, 0x2A, 0x00, 0x00, 0x00, 0xC3});  // return 42
+  CodeArena low(kLowest, replacement - kFar);
+  SKIP_UNLESS(low.ok(), "2 GiB below the high code");
   const std::uintptr_t f = low.place(kAdd);
   ASSERT_GT(distance(replacement, f), 0x7FFFFFFFu);
+  // Anywhere from the bottom to within 2 GiB above the target.
+  const TrampolinesWithin reach(kLowest, f + 0x7FFF0000u);
   CodeDetour detour(f, replacement);
+  ASSERT_NE(detour.trampolineEntry(), 0u) << "the low code's own range has room: it holds the target";
   ASSERT_EQ(detour.enable(), DetourOutcome::Enabled);
   EXPECT_EQ(detour.patchJumpLength(), 10);
   EXPECT_EQ(bytesAt(f, 2), (Bytes{0xFF, 0x25}));
   EXPECT_EQ(wordAt(f + 2), f + 6);
   EXPECT_EQ(wordAt(f + 6), replacement);
+  const std::uintptr_t trampoline = detour.trampolineEntry();
+  EXPECT_LE(distance(trampoline, f), 0x7FFFFFFFu);
+  EXPECT_EQ(detour.returnJumpLength(), 5);
+  EXPECT_EQ(detour.stolenLength(), 10);
+  EXPECT_EQ(bytesAt(trampoline + 10, 5), jmpRel32(trampoline + 10, f + 10));
   EXPECT_EQ(callAdd(f, 1, 1), 42);
-  EXPECT_EQ(callAdd(detour.trampolineEntry(), 1, 1), 2);
+  EXPECT_EQ(callAdd(trampoline, 1, 1), 2);
 }
 
 // A refused detour names why, leaves no entry and the code as it was.

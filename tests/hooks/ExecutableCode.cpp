@@ -6,16 +6,29 @@
 
 namespace hooks_test {
 
-CodeArena::CodeArena(Where where, std::size_t size) : size_(size) {
-  DWORD type = MEM_COMMIT | MEM_RESERVE;
-  void* wish = nullptr;
-  if (where == Where::High) type |= MEM_TOP_DOWN;
-  if (where == Where::Low) wish = reinterpret_cast<void*>(0x10000000);
-  memory_ = static_cast<std::uint8_t*>(VirtualAlloc(wish, size, type, PAGE_EXECUTE_READWRITE));
-  if (!memory_ && wish)
-    memory_ = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE,
-                                                      PAGE_EXECUTE_READWRITE));
+CodeArena::CodeArena(std::size_t size) : size_(size) {
+  memory_ = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
   if (memory_) std::memset(memory_, 0xCC, size);  // INT3 between functions
+}
+
+CodeArena::CodeArena(std::uintptr_t from, std::uintptr_t to, std::size_t size) : size_(size) {
+  SYSTEM_INFO system{};
+  GetSystemInfo(&system);
+  const std::uintptr_t step = system.dwAllocationGranularity;
+  for (std::uintptr_t at = (from + step - 1) / step * step; at >= from && at < to && to - at >= size;) {
+    MEMORY_BASIC_INFORMATION info{};
+    if (VirtualQuery(reinterpret_cast<const void*>(at), &info, sizeof info) != sizeof info) break;
+    const std::uintptr_t regionEnd = reinterpret_cast<std::uintptr_t>(info.BaseAddress) + info.RegionSize;
+    if (info.State == MEM_FREE && regionEnd - at >= size) {
+      memory_ = static_cast<std::uint8_t*>(
+          VirtualAlloc(reinterpret_cast<void*>(at), size, MEM_COMMIT | MEM_RESERVE, PAGE_EXECUTE_READWRITE));
+      if (memory_) break;
+    }
+    const std::uintptr_t next = (regionEnd + step - 1) / step * step;
+    if (next <= at) break;  // the top of the address space
+    at = next;
+  }
+  if (memory_) std::memset(memory_, 0xCC, size);
 }
 
 CodeArena::~CodeArena() {

@@ -15,8 +15,13 @@ using Bytes = std::vector<std::uint8_t>;
 // steps. Released when the object goes.
 class CodeArena {
  public:
-  enum class Where { Anywhere, High, Low };
-  explicit CodeArena(Where where = Where::Anywhere, std::size_t size = 0x10000);
+  // Wherever the system puts it.
+  explicit CodeArena(std::size_t size = 0x10000);
+  // The lowest free room inside [from, to), or none (ok() false) when the
+  // range has no free room that large: a test that needs code at a given
+  // distance from other code takes it from a range, never from where the
+  // system happens to put memory.
+  CodeArena(std::uintptr_t from, std::uintptr_t to, std::size_t size = 0x10000);
   ~CodeArena();
   CodeArena(const CodeArena&) = delete;
   CodeArena& operator=(const CodeArena&) = delete;

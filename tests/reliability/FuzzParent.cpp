@@ -33,9 +33,15 @@ class Child {
   bool poll(std::string& buffer);
   bool running() { return process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT; }
   DWORD exitCode();
+  // Until the child has ended and let go of its files, however long the
+  // machine takes (the test's own hang guard bounds it): the next child
+  // prepares the same game folder.
   void kill() {
     if (process_) TerminateProcess(process_, 0xDEAD);
-    if (process_) WaitForSingleObject(process_, 5000);
+    waitEnded();
+  }
+  void waitEnded() {
+    if (process_) WaitForSingleObject(process_, INFINITE);
   }
   void close() {
     if (read_) CloseHandle(read_);
@@ -217,7 +223,7 @@ int runParent(const ParentOptions& o) {
         break;
       }
       if (!alive || !child.running()) {
-        if (child.running()) Sleep(50);
+        child.waitEnded();  // its pipe is closed: it is ending, and its exit code comes with the end
         child.poll(buffer);
         if (buffer.find('\n') != std::string::npos) continue;  // read the last lines first
         const DWORD code = child.exitCode();

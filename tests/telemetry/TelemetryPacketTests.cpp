@@ -9,6 +9,7 @@
 #include <string>
 
 #include "telemetry/GearCoding.h"
+#include "telemetry/RetryPause.h"
 #include "telemetry/SendSchedule.h"
 #include "telemetry/TelemetryPackets.h"
 #include "telemetry/TelemetryTargets.h"
@@ -209,4 +210,77 @@ TEST(TelemetrySchedule, AtMostTheRateSetAndEveryFrameWhereTheGameIsSlower) {
   EXPECT_FALSE(schedule.due(5.01));
   EXPECT_FALSE(schedule.due(5.05));
   EXPECT_TRUE(schedule.due(5.1));
+}
+
+// A target that failed is tried again after its pause; each change is said
+// once, never each failed try.
+TEST(TelemetryRetry, PausedAfterAFailureTriedAgainAfterThePauseSaidOncePerChange) {
+  RetryPause pause(5.0);
+  struct Step {
+    double at;
+    bool mayTry;
+    char outcome;  // 'f' failed, 'w' worked, '-' no try
+    bool news;
+  };
+  const Step steps[] = {
+      {0.0, true, 'f', true},     // first failure: say so
+      {1.0, false, '-', false},   // paused
+      {4.99, false, '-', false},
+      {5.0, true, 'f', false},    // tried again, fails again: nothing new
+      {9.0, false, '-', false},
+      {10.0, true, 'w', true},    // works again: say so
+      {10.1, true, 'w', false},
+      {11.0, true, 'f', true},    // fails again after working: news again
+      {12.0, false, '-', false},
+      {16.0, true, 'w', true},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.at);
+    EXPECT_EQ(pause.mayTry(s.at), s.mayTry);
+    if (s.outcome == 'f') {
+      EXPECT_EQ(pause.failed(s.at), s.news);
+    }
+    if (s.outcome == 'w') {
+      EXPECT_EQ(pause.worked(), s.news);
+    }
+  }
+}
+
+// The resolver's rounds on a clock of the test's: names that resolve are
+// tried once, a failing one again after each pause (the pause starting when
+// the slow lookup has returned), until it resolves; a stop ends a round.
+TEST(TelemetryRetry, NamesAreRetriedAfterThePauseUntilTheyResolve) {
+  double clock = 0.0;
+  int tries[3] = {};
+  int failFirst[3] = {0, 2, 0};  // name 1 fails its first two lookups
+  NameRetries<4> names(3, 5.0);
+  const auto now = [&] { return clock; };
+  const auto lookup = [&](std::size_t i) {
+    ++tries[i];
+    if (i == 1) clock += 3.0;  // a lookup that takes the resolver's time
+    return tries[i] > failFirst[i];
+  };
+  const auto never = [] { return false; };
+  EXPECT_DOUBLE_EQ(names.round(now, lookup, never), 5.0) << "name 1's pause, from the end of its lookup";
+  EXPECT_EQ(tries[0] + tries[1] + tries[2], 3);
+  EXPECT_TRUE(names.resolved(0));
+  EXPECT_FALSE(names.resolved(1));
+  EXPECT_TRUE(names.resolved(2));
+  clock = 7.0;
+  EXPECT_DOUBLE_EQ(names.round(now, lookup, never), 1.0) << "not yet";
+  EXPECT_EQ(tries[1], 1);
+  clock = 8.0;
+  EXPECT_DOUBLE_EQ(names.round(now, lookup, never), 5.0) << "failed again at 11";
+  EXPECT_EQ(tries[1], 2);
+  clock = 16.0;
+  EXPECT_LT(names.round(now, lookup, never), 0.0) << "all resolved";
+  EXPECT_TRUE(names.resolved(1));
+  EXPECT_EQ(tries[0], 1);
+  EXPECT_EQ(tries[1], 3);
+  EXPECT_EQ(tries[2], 1);
+
+  NameRetries<4> stopped(2, 5.0);
+  int looked = 0;
+  stopped.round(now, [&](std::size_t) { return ++looked, false; }, [] { return true; });
+  EXPECT_EQ(looked, 1) << "a stop ends the round after the lookup under way";
 }

@@ -1,5 +1,5 @@
-// telemetry-listen [PORT] [--seconds N]: binds UDP PORT (default 20777) on
-// every address and prints a line a second about the telemetry that arrives,
+// telemetry-listen [PORT] [--seconds N]: binds UDP PORT (default 20777; 0: a
+// free one, named in the first line) on every address and prints a line a second about the telemetry that arrives,
 // so a player can see whether the game sends before blaming a dashboard app.
 #include <winsock2.h>
 #include <windows.h>
@@ -17,11 +17,12 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) {
       stopAfter = std::atof(argv[++i]);
-    } else if (std::atoi(argv[i]) > 0 && std::atoi(argv[i]) < 65536) {
+    } else if (argv[i][0] >= '0' && argv[i][0] <= '9' && std::atoi(argv[i]) < 65536) {
       port = static_cast<unsigned>(std::atoi(argv[i]));
     } else {
       std::fprintf(stderr, "usage: telemetry-listen [PORT] [--seconds N]\n"
-                           "  PORT: the port of a Targets entry (20777 for format A, 4444 for B by default)\n");
+                           "  PORT: the port of a Targets entry (20777 for format A, 4444 for B by default;\n"
+                           "        0 for any free port)\n");
       return 2;
     }
   }
@@ -42,6 +43,8 @@ int main(int argc, char** argv) {
   }
   DWORD timeoutMs = 100;
   setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
+  int length = sizeof a;
+  if (getsockname(s, reinterpret_cast<sockaddr*>(&a), &length) == 0) port = ntohs(a.sin_port);
   std::printf("telemetry-listen: listening on UDP port %u\n", port);
   std::fflush(stdout);
   PacketSummary summary;
