@@ -29,8 +29,8 @@ constexpr int kResetExSlot = 132;
 // calling the entry it replaced) therefore never loop.
 constexpr int kRedirects = 8;
 // Method tables watched: the host's device, a proxy in front of it, the
-// real device behind.
-constexpr int kTables = 4;
+// real device behind, a tool's.
+constexpr int kTables = 8;
 
 using ResetFunction = HRESULT(__stdcall*)(IDirect3DDevice9*, D3DPRESENT_PARAMETERS*);
 using ResetExFunction = HRESULT(__stdcall*)(IDirect3DDevice9Ex*, D3DPRESENT_PARAMETERS*, D3DDISPLAYMODEEX*);
@@ -53,6 +53,7 @@ Redirects resetRedirects, resetExRedirects;
 struct MethodTable {
   void* const* entries = nullptr;
   bool extended = false;  // an IDirect3DDevice9Ex table: ResetEx is there too
+  bool gone = false;      // its module went: read no more
   // What each entry's chain was when last checked: an entry whose value and
   // code read as they did is settled without walking it again.
   JumpChain reset, resetEx;
@@ -60,6 +61,21 @@ struct MethodTable {
 MethodTable tables[kTables];
 int tableCount = 0;
 
+// Where the code behind an entry can be patched no more (another program
+// took the patch off too often, or the code cannot be patched), the entry
+// itself is pointed at a hook of ours, one per table and method. It runs the
+// value the entry had; called again from inside itself on the same thread (a
+// tool that swapped the entry after us and runs what it replaced, which we
+// then swapped again), it runs the value the entry had the first time, so a
+// Reset never loops.
+struct EntryRedirect {
+  void* next = nullptr;
+  void* first = nullptr;
+  bool said = false;
+  bool refusedSaid = false;
+};
+EntryRedirect entryResets[kTables], entryResetExes[kTables];
+thread_local int entryHookDepth = 0;
 bool deviceLost = false;
 // A game whose Reset keeps failing (the device still lost) tries again every
 // frame: the attempts after the first failure are said once more only when
@@ -162,6 +178,35 @@ HRESULT __stdcall resetExVia(IDirect3DDevice9Ex* self, D3DPRESENT_PARAMETERS* pa
   return runReset(self, t, [&] { return reinterpret_cast<ResetExFunction>(t)(self, parameters, mode); });
 }
 
+template <int T>
+HRESULT __stdcall resetViaEntry(IDirect3DDevice9* self, D3DPRESENT_PARAMETERS* parameters) {
+  const EntryRedirect& e = entryResets[T];
+  const auto code = reinterpret_cast<std::uintptr_t>(entryHookDepth > 0 ? e.first : e.next);
+  ++entryHookDepth;
+  const HRESULT hr = runReset(self, code, [&] { return reinterpret_cast<ResetFunction>(code)(self, parameters); });
+  --entryHookDepth;
+  return hr;
+}
+
+template <int T>
+HRESULT __stdcall resetExViaEntry(IDirect3DDevice9Ex* self, D3DPRESENT_PARAMETERS* parameters,
+                                  D3DDISPLAYMODEEX* mode) {
+  const EntryRedirect& e = entryResetExes[T];
+  const auto code = reinterpret_cast<std::uintptr_t>(entryHookDepth > 0 ? e.first : e.next);
+  ++entryHookDepth;
+  const HRESULT hr =
+      runReset(self, code, [&] { return reinterpret_cast<ResetExFunction>(code)(self, parameters, mode); });
+  --entryHookDepth;
+  return hr;
+}
+
+template <std::size_t... N>
+void* entryHookAt(int table, bool extended, std::index_sequence<N...>) {
+  static void* const resets[] = {reinterpret_cast<void*>(&resetViaEntry<static_cast<int>(N)>)...};
+  static void* const resetExes[] = {reinterpret_cast<void*>(&resetExViaEntry<static_cast<int>(N)>)...};
+  return extended ? resetExes[table] : resets[table];
+}
+
 template <std::size_t... N>
 const void* resetHookAt(int i, std::index_sequence<N...>) {
   static const void* const hooks[] = {reinterpret_cast<const void*>(&resetVia<static_cast<int>(N)>)...};
@@ -173,20 +218,50 @@ const void* resetExHookAt(int i, std::index_sequence<N...>) {
   return hooks[i];
 }
 
-// Redirects the code `entry` leads to with the next free hook, unless that
-// code already reaches the plug-in.
-void redirect(Redirects& r, const void* entry, bool extended, bool again) {
+// Points the table's entry at our hook for it (the code behind it could not
+// be patched, for `why`). Said once per entry; a failure to write the entry
+// too, once.
+void redirectEntry(int table, bool extended, const char* why) {
+  MethodTable& t = tables[table];
+  void** at = const_cast<void**>(&t.entries[extended ? kResetExSlot : kResetSlot]);
+  EntryRedirect& e = (extended ? entryResetExes : entryResets)[table];
+  void* const hook = entryHookAt(table, extended, std::make_index_sequence<kTables>());
+  void* const current = *at;
+  if (current == hook) return;
+  const char* what = extended ? FT("Device extended reset detour") : FT("Device reset detour");
+  // Stored before the entry is written: another thread may call it at once.
+  e.next = current;
+  if (!e.first) e.first = current;
+  DWORD old = 0;
+  if (!VirtualProtect(at, sizeof *at, PAGE_READWRITE, &old)) {
+    if (!e.refusedSaid)
+      logText(std::string(what) + FT(": ") + why + FT(", and the method table cannot be written either; a Reset "
+                                                        "without a loss may now fail once, after which the gauges "
+                                                        "let go of the dashboard texture and the next Reset works"));
+    e.refusedSaid = true;
+    return;
+  }
+  InterlockedExchange(reinterpret_cast<volatile LONG*>(at), static_cast<LONG>(reinterpret_cast<std::uintptr_t>(hook)));
+  VirtualProtect(at, sizeof *at, old, &old);
+  if (!e.said)
+    logText(std::string(what) + FT(": ") + why + FT("; given up patching its code, Reset is watched through the "
+                                                      "device's method table instead"));
+  e.said = true;
+}
+
+// Redirects the code the table's entry leads to with the next free hook,
+// unless that code already reaches the plug-in; where no patch can be had,
+// redirects the entry itself.
+void redirect(Redirects& r, int table, bool extended, bool again) {
+  const void* entry = tables[table].entries[extended ? kResetExSlot : kResetSlot];
   if (!entry || reachesPlugin(entry)) return;
   const std::uintptr_t code = resolveJumpChain(reinterpret_cast<std::uintptr_t>(entry));
-  if (r.wasRefused(code)) return;
+  if (r.wasRefused(code)) return redirectEntry(table, extended, FT("its code cannot be patched"));
   const char* what = extended ? FT("Device extended reset detour") : FT("Device reset detour");
   if (r.count == kRedirects) {
-    if (!r.fullSaid)
-      logText(std::string(what) +
-              FT(": taken off too often, not put back again; a Reset without a loss may now fail once, "
-                 "after which the gauges let go of the dashboard texture and the game's next Reset works"));
+    if (!r.fullSaid) logText(std::string(what) + FT(": taken off too often, not patched again"));
     r.fullSaid = true;
-    return;
+    return redirectEntry(table, extended, FT("taken off too often"));
   }
   const void* hook = extended ? resetExHookAt(r.count, std::make_index_sequence<kRedirects>())
                               : resetHookAt(r.count, std::make_index_sequence<kRedirects>());
@@ -197,11 +272,9 @@ void redirect(Redirects& r, const void* entry, bool extended, bool again) {
   r.trampoline[r.count] = detour.trampolineEntry();
   if (detour.enable() != DetourOutcome::Enabled) {
     r.trampoline[r.count] = 0;
-    logText(std::string(what) +
-            FT(": could not be installed; a Reset without a loss may fail once, after which the gauges let go "
-               "of the dashboard texture and the game's next Reset works"));
+    logText(std::string(what) + FT(": could not be installed"));
     if (r.refusedCount < kRedirects) r.refused[r.refusedCount++] = code;
-    return;
+    return redirectEntry(table, extended, FT("its code cannot be patched"));
   }
   ++r.count;
   logText(std::string(what) + (again ? FT(": put back (another program took it off)") : FT(": installed")));
@@ -213,20 +286,21 @@ void redirect(Redirects& r, const void* entry, bool extended, bool again) {
 // Reset redirected again where it no longer reaches the plug-in; a patch of
 // ours written there changes the chain's bytes, so the next frame walks once
 // more and remembers the chain that reaches us.
-void checkEntry(Redirects& r, const void* entry, JumpChain& last, bool extended) {
-  const auto from = reinterpret_cast<std::uintptr_t>(entry);
+void checkEntry(Redirects& r, int table, JumpChain& last, bool extended) {
+  const auto from = reinterpret_cast<std::uintptr_t>(tables[table].entries[extended ? kResetExSlot : kResetSlot]);
   if (last.unchangedFrom(from)) return;
   last = JumpChain::walk(from);
-  if (!inOwnModule(last.end())) redirect(r, entry, extended, true);
+  if (!inOwnModule(last.end())) redirect(r, table, extended, true);
 }
 
 void watchTable(void* const* entries, bool extended) {
   for (int i = 0; i < tableCount; ++i)
-    if (tables[i].entries == entries) return;
+    if (tables[i].entries == entries && !tables[i].gone) return;
   if (tableCount == kTables) return;
-  tables[tableCount++] = MethodTable{entries, extended, {}, {}};
-  redirect(resetRedirects, entries[kResetSlot], false, false);
-  if (extended) redirect(resetExRedirects, entries[kResetExSlot], true, false);
+  const int table = tableCount++;
+  tables[table] = MethodTable{entries, extended, false, {}, {}};
+  redirect(resetRedirects, table, false, false);
+  if (extended) redirect(resetExRedirects, table, true, false);
 }
 
 void* const* tableOf(void* object) { return *static_cast<void* const* const*>(object); }
@@ -237,7 +311,7 @@ void watchDeviceReset(IDirect3DDevice9* device) {
   if (!device) return;
   void* const* entries = tableOf(device);
   for (int i = 0; i < tableCount; ++i)
-    if (tables[i].entries == entries) return;  // known: nothing to ask the device
+    if (tables[i].entries == entries && !tables[i].gone) return;  // known: nothing to ask the device
   IDirect3DDevice9Ex* ex = nullptr;
   const bool extended =
       SUCCEEDED(device->QueryInterface(__uuidof(IDirect3DDevice9Ex), reinterpret_cast<void**>(&ex))) && ex;
@@ -259,14 +333,14 @@ bool tableReadable(const MethodTable& t) {
 void checkResetRedirects() {
   for (int i = 0; i < tableCount; ++i) {
     MethodTable& t = tables[i];
+    if (t.gone) continue;
     if (!tableReadable(t)) {
       logText(FT("Device reset: a device's method table went with its module; it is no longer watched"));
-      tables[i] = tables[--tableCount];
-      --i;
+      t.gone = true;
       continue;
     }
-    checkEntry(resetRedirects, t.entries[kResetSlot], t.reset, false);
-    if (t.extended) checkEntry(resetExRedirects, t.entries[kResetExSlot], t.resetEx, true);
+    checkEntry(resetRedirects, i, t.reset, false);
+    if (t.extended) checkEntry(resetExRedirects, i, t.resetEx, true);
   }
 }
 

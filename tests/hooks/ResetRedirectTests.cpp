@@ -186,4 +186,32 @@ TEST_F(ResetRedirect, ResetOfADeviceThatIsNotTheGamesLeavesTheGaugesAlone) {
   EXPECT_EQ(realResets, 2);
 }
 
+// Last in the file: it uses up the process's code patches. A program that
+// takes the plug-in's patch off every time it is put back: once no patch is
+// left, the method table's entry itself leads to the plug-in, every Reset is
+// still seen once, and a tool that swaps that entry afterwards is followed
+// without a loop.
+TEST_F(ResetRedirect, ResetIsWatchedThroughTheTableOnceCodePatchesRunOut) {
+  const Bytes original = bytesAt(d.reset, 5);
+  const std::size_t logBefore = pluginLog().size();
+  ostrel::watchDeviceReset(d.device());
+  for (int round = 0; round < 12; ++round) {
+    writeBytes(d.reset, original);  // the patch taken off again
+    ostrel::checkResetRedirects();
+    ostrel::checkResetRedirects();
+    EXPECT_EQ(hookRunsFor(d), 1) << "round " << round;
+  }
+  EXPECT_NE(reinterpret_cast<std::uintptr_t>(d.table[kResetSlot]), d.reset) << "the entry leads to the plug-in";
+  toolPrevious = reinterpret_cast<decltype(toolPrevious)>(d.table[kResetSlot]);
+  d.table[kResetSlot] = reinterpret_cast<void*>(codeEntering(reinterpret_cast<void*>(&toolReset)));
+  ostrel::checkResetRedirects();
+  realResets = toolCalls = 0;
+  EXPECT_EQ(hookRunsFor(d), 1);
+  EXPECT_EQ(realResets, 1);
+  EXPECT_EQ(toolCalls, 1);
+  const std::string log = testing_support::pluginLogSince(logBefore);
+  EXPECT_EQ(occurrences(log, "watched through the device's method table instead"), 1) << log;
+  EXPECT_EQ(occurrences(log, "taken off too often, not patched again"), 1) << log;
+}
+
 }  // namespace
