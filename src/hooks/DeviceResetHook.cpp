@@ -53,7 +53,11 @@ Redirects resetRedirects, resetExRedirects;
 struct MethodTable {
   void* const* entries = nullptr;
   bool extended = false;  // an IDirect3DDevice9Ex table: ResetEx is there too
-  bool gone = false;      // its module went: read no more
+  // Its module is held loaded while it is watched (a tool's proxy DLL could
+  // otherwise unload under us); a table in no module (made at run time) is
+  // checked readable every frame instead, and read no more once it went.
+  bool pinned = false;
+  bool gone = false;
   // What each entry's chain was when last checked: an entry whose value and
   // code read as they did is settled without walking it again.
   JumpChain reset, resetEx;
@@ -298,7 +302,10 @@ void watchTable(void* const* entries, bool extended) {
     if (tables[i].entries == entries && !tables[i].gone) return;
   if (tableCount == kTables) return;
   const int table = tableCount++;
-  tables[table] = MethodTable{entries, extended, false, {}, {}};
+  HMODULE module = nullptr;
+  const bool pinned = GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                         reinterpret_cast<LPCWSTR>(entries), &module) != 0;
+  tables[table] = MethodTable{entries, extended, pinned, false, {}, {}};
   redirect(resetRedirects, table, false, false);
   if (extended) redirect(resetExRedirects, table, true, false);
 }
@@ -322,8 +329,8 @@ void watchDeviceReset(IDirect3DDevice9* device) {
   if (exEntries && exEntries != entries) watchTable(exEntries, true);
 }
 
-// A method table lives in the module of its device's class: one that went
-// (a tool's proxy unloaded) is read no more.
+// A method table made at run time (not in a module) may be freed: one that
+// went is read no more.
 bool tableReadable(const MethodTable& t) {
   const std::size_t last = (t.extended ? kResetExSlot : kResetSlot) + 1;
   return detour_platform::readableBytes(reinterpret_cast<std::uintptr_t>(t.entries), last * sizeof(void*)) ==
@@ -334,7 +341,7 @@ void checkResetRedirects() {
   for (int i = 0; i < tableCount; ++i) {
     MethodTable& t = tables[i];
     if (t.gone) continue;
-    if (!tableReadable(t)) {
+    if (!t.pinned && !tableReadable(t)) {
       logText(FT("Device reset: a device's method table went with its module; it is no longer watched"));
       t.gone = true;
       continue;
