@@ -5,6 +5,7 @@
 #include "plugin/PluginPaths.h"
 #include "plugin/RunningSettings.h"
 #include "telemetry/TelemetrySettings.h"
+#include "telemetry/TelemetryTargets.h"
 
 namespace ostrel {
 namespace {
@@ -70,7 +71,7 @@ constexpr SettingRow kRows[] = {
     {.id = kTelemetryTargets,
      .feature = &pluginName, .section = FT_FN("Telemetry"), .key = FT_FN("Targets"),
      .taken = kAtStartupAndOnEnteringMenu,
-     .textDefault = FT_FN("A@127.0.0.1:20777"),
+     .textDefault = &telemetry::defaultTargetsText,  // from the format table
      .takeText = [](const std::string& stored) { telemetry::store(&telemetry::StoredTelemetry::targets, stored); }},
     {.id = kTelemetryRate,
      .feature = &pluginName, .section = FT_FN("Telemetry"), .key = FT_FN("Rate"),

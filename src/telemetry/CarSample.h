@@ -29,6 +29,12 @@ struct CarSample {
   bool overheat = false;
   std::int32_t carSlot = 0;  // 0..7
 
+  // The stage as one lap, the way tools of lap-based games read the end of
+  // a stage: set by the sender from the host's finished flag.
+  bool onStage = false;     // a stage is under way: one lap to drive
+  bool finished = false;    // the host said the stage is finished
+  float finishTime = 0.0f;  // the stage time at the finish
+
   // Progress through the stage, 0..1 (0 where the length is unknown).
   float progress() const;
 };

@@ -14,6 +14,9 @@ class CarSampler {
   // sample and the car data file is read for the maximum engine speed;
   // `fallbackMaxRpm` serves where the file gives none (said once per car).
   void beginStage(float fallbackMaxRpm, float idleRpm);
+  // The same stage and car from its start again: the start distance is
+  // taken again at the next sample. Reads no file, allocates nothing.
+  void restartStage() { context_.startCaptured = false; }
   CarSample sample(float runTime);
 
  private:

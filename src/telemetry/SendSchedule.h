@@ -3,8 +3,10 @@
 // frame). Due times lie on a grid so that the long-run rate is the rate set,
 // whatever the frame rate; a frame up to a quarter interval early still
 // sends, so a game whose frame rate equals the rate does not skip frames on
-// timer jitter. After a stall the grid starts again instead of bursting.
-// Windows-free.
+// timer jitter. Two packets are never closer than three quarters of an
+// interval, even after a late one (a receiver that counts the rate sees at
+// most the rate set). After a stall the grid starts again instead of
+// bursting. Windows-free.
 #include <cstdint>
 
 namespace ostrel::telemetry {
@@ -21,17 +23,20 @@ class SendSchedule {
     if (!started_) {
       started_ = true;
       next_ = now + interval_;
+      last_ = now;
       return true;
     }
-    if (now < next_ - interval_ / 4) return false;
+    if (now < next_ - interval_ / 4 || now - last_ < interval_ * 0.75) return false;
     next_ += interval_;
     if (next_ < now) next_ = now + interval_;
+    last_ = now;
     return true;
   }
 
  private:
   double interval_ = 0.0;
   double next_ = 0.0;
+  double last_ = 0.0;
   bool started_ = false;
 };
 

@@ -17,6 +17,7 @@
 #include "telemetry/NameResolver.h"
 #include "telemetry/RetryPause.h"
 #include "telemetry/SendSchedule.h"
+#include "telemetry/StagePhases.h"
 #include "telemetry/TelemetryPackets.h"
 #include "telemetry/TelemetrySettings.h"
 #include "telemetry/TelemetryTargets.h"
@@ -54,11 +55,13 @@ struct Running {
   float idleRpm = 0.0f;
   CarSampler sampler;
   CarSample last;  // held while the game is paused
+  StagePhases phases;  // for the formats with phases
   bool driving = false;
   bool runClockStarted = false;
   SteadyTime runStart{};
-  alignas(4) std::uint8_t packetA[kFormatASize] = {};
-  alignas(4) std::uint8_t packetB[kFormatBSize] = {};
+  // One packet per format, built once per due frame for all its targets.
+  alignas(4) std::uint8_t packets[kFormatCount][kMaxPacketSize] = {};
+  std::size_t sizes[kFormatCount] = {};
 };
 
 Running& running() {
@@ -113,7 +116,6 @@ void closeAll(Running& r) {
   r.unresolved = 0;
 }
 
-const char* formatName(PacketFormat f) { return f == PacketFormat::kA ? FT("A") : FT("B"); }
 
 void takeUpSettings(Running& r) {
   const StoredTelemetry& s = storedTelemetry();
@@ -126,6 +128,8 @@ void takeUpSettings(Running& r) {
   closeAll(r);
   r.on = s.enabled;
   if (!r.on) {
+    r.driving = false;
+    r.phases = StagePhases{};
     if (wasOn) logText(FT("Telemetry: off"));
     return;
   }
@@ -179,7 +183,7 @@ void takeUpSettings(Running& r) {
                                      FT(" resolves now; sending to it"));
     }
     ++r.count;
-    logText(std::string(FT("Telemetry: sending format ")) + formatName(t.format) + FT(" to ") + t.host + ":" +
+    logText(std::string(FT("Telemetry: sending format ")) + formatRow(t.format).letter + FT(" to ") + t.host + ":" +
             std::to_string(t.port) + (rate > 0 ? FT(", at most ") + std::to_string(rate) + FT(" packets a second")
                                                 : std::string(FT(", every frame"))));
   }
@@ -188,6 +192,9 @@ void takeUpSettings(Running& r) {
     logText(FT("Telemetry: no thread could be started to resolve host names; the targets given by name are skipped"));
     r.unresolved = 0;
   }
+  // Taken up while on a stage: its end goes to the new targets, and the
+  // stage is sent as a new one.
+  if (r.driving) r.phases.leave(r.last);
   r.driving = false;
 }
 
@@ -228,35 +235,59 @@ void sendFrame(Running& r) {
   const std::int32_t mode = host::gameMode();
   const bool driving = (mode == host::kModeDrivingStage || mode == host::kModeShowInMode8) &&
                        host::pointers().carObject != nullptr;
-  if (!driving) {
+  if (!driving && r.driving) {
     r.driving = false;
-    return;
+    r.phases.leave(r.last);
   }
+  // Off the stage only the end of the stage is still sent.
+  if (!driving && !r.phases.ending()) return;
   const SteadyTime now = steadyNow();
   if (!r.runClockStarted) {
     r.runClockStarted = true;
     r.runStart = now;
   }
-  const float runTime = static_cast<float>(secondsBetween(r.runStart, now));
-  if (!r.driving) {
+  const double runSeconds = secondsBetween(r.runStart, now);
+  const float runTime = static_cast<float>(runSeconds);
+  if (driving && !r.driving) {
     r.driving = true;
     r.sampler.beginStage(r.maxRpm, r.idleRpm);
     r.last = r.sampler.sample(runTime);
+    r.phases.begin();
+    r.phases.sampled(r.last, host::finishedFlag() != 0, runSeconds);
   }
-  if (!r.schedule.due(secondsBetween(r.runStart, now))) return;
+  if (!r.schedule.due(runSeconds)) return;
   // Paused: the car's values stay as they were, the run time counts on (a
   // consumer sees a pause that way).
-  if (host::pauseWord() == 0) r.last = r.sampler.sample(runTime);
+  if (driving && host::pauseWord() == 0) {
+    r.last = r.sampler.sample(runTime);
+    if (r.phases.sampled(r.last, host::finishedFlag() != 0, runSeconds)) r.sampler.restartStage();
+  }
   r.last.runTime = runTime;
-  const std::size_t sizeA = buildFormatA(r.last, r.coding, r.packetA);
-  const std::size_t sizeB = buildFormatB(r.last, r.coding, r.packetB);
+  const StagePhases::Send phase = r.phases.next(runSeconds);
+  CarSample end;
+  if (phase == StagePhases::Send::kOver) {
+    end = r.phases.endPacket();
+    end.runTime = runTime;
+  }
+  bool built[kFormatCount] = {};
   const double pauseNow = pauseClock(r);
   for (std::size_t i = 0; i < r.count; ++i) {
     Destination& d = r.destinations[i];
-    if (d.format == PacketFormat::kA)
-      sendTo(d, r.packetA, sizeA, pauseNow);
-    else
-      sendTo(d, r.packetB, sizeB, pauseNow);
+    const PacketFormatRow& row = formatRow(d.format);
+    const CarSample* car = nullptr;
+    if (row.phases) {
+      if (phase == StagePhases::Send::kOver) car = &end;
+      else if (phase == StagePhases::Send::kStage && driving) car = &r.last;
+    } else if (driving) {
+      car = &r.last;
+    }
+    if (!car) continue;
+    const std::size_t f = static_cast<std::size_t>(d.format);
+    if (!built[f]) {
+      r.sizes[f] = row.build(*car, r.coding, PacketBuffer(r.packets[f], kMaxPacketSize));
+      built[f] = true;
+    }
+    sendTo(d, r.packets[f], r.sizes[f], pauseNow);
   }
 }
 
@@ -280,6 +311,8 @@ void stopTelemetry() {
   Running& r = running();
   closeAll(r);
   r.on = false;
+  r.driving = false;
+  r.phases = StagePhases{};
   r.applied.reset();
   r.appliedGeneration = storedTelemetryGeneration() - 1;  // taken up again by the next frame
 }

@@ -4,6 +4,7 @@
 
 #include "gauges/GaugeLint.h"
 #include "plugin/FixedText.h"
+#include "telemetry/TelemetryPackets.h"
 
 namespace ostrel::telemetry {
 namespace {
@@ -23,9 +24,10 @@ bool allDigits(const std::string& s) {
 }
 
 std::optional<PacketFormat> formatNamed(const std::string& word) {
-  if (word == "A" || word == "a") return PacketFormat::kA;
-  if (word == "B" || word == "b") return PacketFormat::kB;
-  return std::nullopt;
+  if (word.size() != 1) return std::nullopt;
+  const PacketFormatRow* row = formatOfLetter(word[0]);
+  if (!row) return std::nullopt;
+  return row->format;
 }
 
 // The reason an entry is skipped, or "" when `target` was filled.
@@ -37,8 +39,10 @@ std::string readEntry(const std::string& entry, Target& target) {
   const std::string format = trimmed(entry.substr(0, at));
   const std::optional<PacketFormat> f = formatNamed(format);
   if (!f) {
-    std::string reason = std::string(FT("unknown format \"")) + format + FT("\" (the formats are A and B");
-    const std::string near = gauges::nearestSpelling(format, {FT("A"), FT("B")});
+    std::string reason = std::string(FT("unknown format \"")) + format + FT("\" (the formats are ") + formatLetters();
+    std::vector<std::string> letters;
+    for (const PacketFormatRow& row : packetFormats()) letters.emplace_back(1, row.letter);
+    const std::string near = gauges::nearestSpelling(format, letters);
     if (!near.empty() && format.size() > 1) reason += std::string(FT("; did you mean ")) + near + FT("?");
     return reason + ")";
   }
@@ -54,6 +58,23 @@ std::string readEntry(const std::string& entry, Target& target) {
 }
 
 }  // namespace
+
+std::string formatLetters() {
+  std::string text;
+  const auto rows = packetFormats();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (i > 0) text += i + 1 == rows.size() ? FT(" and ") : ", ";
+    text += rows[i].letter;
+  }
+  return text;
+}
+
+const char* defaultTargetsText() {
+  // The first format, to this computer, on its default port.
+  static const std::string text = std::string(1, packetFormats()[0].letter) + FT("@127.0.0.1:") +
+                                  std::to_string(packetFormats()[0].defaultPort);
+  return text.c_str();
+}
 
 TargetList parseTargets(const std::string& text) {
   TargetList list;

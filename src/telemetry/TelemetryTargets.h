@@ -31,6 +31,12 @@ struct TargetList {
 
 TargetList parseTargets(const std::string& text);
 
+// The formats' letters as a sentence ("A and B"), from the format table.
+std::string formatLetters();
+// The Targets setting's default: the first format to this computer on its
+// default port ("A@127.0.0.1:20777").
+const char* defaultTargetsText();
+
 // A dotted-quad IPv4 address in network byte order, or null for any other text.
 std::optional<std::uint32_t> parseIPv4(const std::string& text);
 

@@ -9,8 +9,10 @@
 #include <string>
 
 #include "telemetry/GearCoding.h"
+#include "telemetry/PhaseReader.h"
 #include "telemetry/RetryPause.h"
 #include "telemetry/SendSchedule.h"
+#include "telemetry/StagePhases.h"
 #include "telemetry/TelemetryPackets.h"
 #include "telemetry/TelemetryTargets.h"
 
@@ -85,7 +87,8 @@ TEST(TelemetryPackets, FormatBHasEveryFieldAtItsOffsetAndTheIdOnlyWhenSet) {
   ASSERT_EQ(buildFormatB(everyValueDistinct(), PacketCoding{}, packet), 92u);
   const std::uint8_t* p = packet.data();
   EXPECT_EQ(at<std::uint32_t>(p, 0), 12500u) << "time ms";
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(p + 4), 4), "CAR3");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(p + 4), 4), std::string("CR3\0", 4))
+      << "a car's name: three letters or digits and a zero byte";
   EXPECT_EQ(at<std::uint16_t>(p, 8), (1u << 13) | (1u << 14) | (1u << 15)) << "turbo, km/h, bar";
   EXPECT_EQ(p[10], 4) << "third gear: reverse 0, neutral 1, first 2";
   EXPECT_EQ(p[11], 0) << "player id";
@@ -283,4 +286,244 @@ TEST(TelemetryRetry, NamesAreRetriedAfterThePauseUntilTheyResolve) {
   int looked = 0;
   stopped.round(now, [&](std::size_t) { return ++looked, false; }, [] { return true; });
   EXPECT_EQ(looked, 1) << "a stop ends the round after the lookup under way";
+}
+
+// Format A's laps and result at each phase of a stage: one lap to drive while
+// on the stage, completed with the stage's time from the finish on, and the
+// end's packet with stage time, distance, progress and speeds 0 but the
+// result and the engine speeds kept.
+TEST(TelemetryPackets, FormatATellsEachPhaseByItsLapsAndResult) {
+  CarSample onStage = everyValueDistinct();
+  onStage.onStage = true;
+  CarSample finished = onStage;
+  finished.finished = true;
+  finished.finishTime = 40.25f;
+  CarSample notOnStage = everyValueDistinct();
+  struct Case {
+    const char* phase;
+    CarSample car;
+    float lapTime, distance, progress, speed, completed, total, lastLap;
+  };
+  const Case cases[] = {
+      {"not on a stage", notOnStage, 7.25f, 1500.0f, 0.25f, 30.0f, 0.0f, 0.0f, 0.0f},
+      {"driving", onStage, 7.25f, 1500.0f, 0.25f, 30.0f, 0.0f, 1.0f, 0.0f},
+      {"finished", finished, 7.25f, 1500.0f, 0.25f, 30.0f, 1.0f, 1.0f, 40.25f},
+      {"over after the finish", stageOver(finished), 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 40.25f},
+      {"over unfinished", stageOver(onStage), 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.phase);
+    std::array<std::uint8_t, kFormatASize> p;
+    buildFormatA(c.car, PacketCoding{}, p);
+    EXPECT_FLOAT_EQ(at<float>(p.data(), 4), c.lapTime);
+    EXPECT_FLOAT_EQ(at<float>(p.data(), 8), c.distance);
+    EXPECT_FLOAT_EQ(at<float>(p.data(), 12), c.progress);
+    EXPECT_FLOAT_EQ(at<float>(p.data(), 28), c.speed);
+    EXPECT_FLOAT_EQ(at<float>(p.data(), 100), c.speed == 0.0f ? 0.0f : 31.0f) << "wheel speed";
+    EXPECT_FLOAT_EQ(at<float>(p.data(), 236), c.completed) << "laps completed";
+    EXPECT_FLOAT_EQ(at<float>(p.data(), 240), c.total) << "total laps";
+    EXPECT_FLOAT_EQ(at<float>(p.data(), 248), c.lastLap) << "last lap time";
+    EXPECT_FLOAT_EQ(at<float>(p.data(), 148), 760.0f) << "engine speed kept";
+    EXPECT_FLOAT_EQ(at<float>(p.data(), 252), 820.0f) << "max engine speed kept";
+    EXPECT_FLOAT_EQ(at<float>(p.data(), 256), 90.0f) << "idle engine speed kept";
+    EXPECT_FLOAT_EQ(at<float>(p.data(), 0), 12.5f) << "run time";
+  }
+}
+
+// Each format is one row: its letter parses in Targets, its builder fills
+// one of its sizes, its gear coding reads back, its summary names it, and
+// its size finds it again.
+TEST(TelemetryPackets, EachFormatIsOneRowOfTheTable) {
+  std::string targets;
+  for (const PacketFormatRow& row : packetFormats()) {
+    SCOPED_TRACE(row.letter);
+    EXPECT_EQ(&formatRow(row.format), &row);
+    EXPECT_EQ(formatOfLetter(row.letter), &row);
+    EXPECT_EQ(formatOfLetter(static_cast<char>(row.letter - 'A' + 'a')), &row);
+    EXPECT_GT(row.defaultPort, 0);
+    alignas(4) std::uint8_t buffer[kMaxPacketSize];
+    for (std::int32_t id : {0, 5}) {
+      PacketCoding coding;
+      coding.id = id;
+      const std::size_t size = row.build(everyValueDistinct(), coding, PacketBuffer(buffer, kMaxPacketSize));
+      EXPECT_TRUE(hasSize(row, size)) << size;
+      EXPECT_EQ(formatOfSize(size), &row) << size;
+      char line[320];
+      row.summary(buffer, size, 60.0, line, sizeof line);
+      EXPECT_EQ(std::string(line).rfind(std::string("format ") + row.letter, 0), 0u) << line;
+      EXPECT_NE(std::string(line).find(" 60.0 packets/s"), std::string::npos) << line;
+    }
+    struct GearCase {
+      Gear gear;
+      const char* name;
+    };
+    for (const GearCase& g : {GearCase{{Gear::Kind::kNeutral, 0}, "N"}, GearCase{{Gear::Kind::kReverse, 0}, "R"},
+                              GearCase{{Gear::Kind::kForward, 1}, "1"}, GearCase{{Gear::Kind::kForward, 9}, "9"}})
+      for (std::int32_t reverse : {-1, 10}) EXPECT_STREQ(row.gearName(row.gearCode(g.gear, reverse)), g.name);
+    targets += std::string(targets.empty() ? "" : ",") + row.letter + "@127.0.0.1:" + std::to_string(row.defaultPort);
+  }
+  const TargetList list = parseTargets(targets);
+  ASSERT_EQ(list.targets.size(), kFormatCount);
+  for (std::size_t i = 0; i < kFormatCount; ++i) EXPECT_EQ(list.targets[i].format, packetFormats()[i].format);
+  EXPECT_EQ(formatOfSize(100), nullptr);
+  EXPECT_EQ(formatOfLetter('Q'), nullptr);
+  EXPECT_EQ(formatLetters(), "A and B");
+  EXPECT_STREQ(defaultTargetsText(), "A@127.0.0.1:20777");
+  EXPECT_EQ(packetFormats()[1].defaultPort, 4444);
+  EXPECT_TRUE(packetFormats()[0].phases);
+  EXPECT_FALSE(packetFormats()[1].phases);
+  // The listener shows format B's name as three characters, an add-on car's
+  // three-byte id in hexadecimal.
+  alignas(4) std::uint8_t b[kMaxPacketSize];
+  const PacketFormatRow& rowB = formatRow(PacketFormat::kB);
+  char line[320];
+  rowB.summary(b, rowB.build(everyValueDistinct(), PacketCoding{}, PacketBuffer(b, kMaxPacketSize)), 1.0, line,
+               sizeof line);
+  EXPECT_NE(std::string(line).find("car CR3"), std::string::npos) << line;
+  std::memcpy(b + 4, "CAR1", 4);
+  rowB.summary(b, 92, 1.0, line, sizeof line);
+  EXPECT_NE(std::string(line).find("car 434152"), std::string::npos) << line;
+}
+
+// The sender's phases, frame by frame: `op` is what the host does before
+// the packet (b begin, s sample, f sample with the finished flag, l leave,
+// - nothing new, as while paused), `stageTime` the sample's, `at` the clock;
+// `send` what the packet is (S stage, O over, N nothing).
+TEST(TelemetryPhases, TheSenderTellsTheEndOnceForEachWayAStageEnds) {
+  struct Step {
+    char op;
+    float stageTime;
+    double at;
+    char send;
+  };
+  using P = StagePhases;
+  const double result = P::kResultSeconds;
+  const std::vector<Step> menu = {{'b', 0, 0, 'S'},  {'s', 1, 1, 'S'}, {'s', 2, 2, 'S'}, {'l', 0, 3, 'O'},
+                                  {'-', 0, 3, 'O'},  {'-', 0, 3, 'O'}, {'-', 0, 3, 'O'}, {'-', 0, 3, 'O'},
+                                  {'-', 0, 3, 'N'},  {'-', 0, 4, 'N'}, {'b', 0, 5, 'S'}, {'s', 1, 6, 'S'}};
+  const std::vector<Step> finish = {{'b', 0, 0, 'S'},       {'s', 1, 1, 'S'},          {'f', 40, 2, 'S'},
+                                    {'f', 40, 2 + result - 0.1, 'S'}, {'-', 40, 2 + result, 'O'}, {'f', 40, 9, 'O'},
+                                    {'f', 40, 9, 'O'},     {'f', 40, 9, 'O'},         {'f', 40, 9, 'O'},
+                                    {'f', 40, 9, 'N'},     {'l', 0, 10, 'N'},         {'-', 0, 11, 'N'}};
+  const std::vector<Step> finishThenMenu = {{'b', 0, 0, 'S'}, {'f', 40, 1, 'S'}, {'l', 0, 1.5, 'O'},
+                                            {'-', 0, 2, 'O'}, {'-', 0, 2, 'O'}, {'-', 0, 2, 'O'},
+                                            {'-', 0, 2, 'O'}, {'-', 0, 9, 'N'}};
+  // A restart: the end, then the new stage from its start.
+  const std::vector<Step> restart = {{'b', 0, 0, 'S'}, {'s', 5, 1, 'S'}, {'s', 0, 2, 'O'}, {'s', 0.5f, 3, 'O'},
+                                     {'s', 1, 3, 'O'}, {'s', 1.5f, 3, 'O'}, {'s', 2, 3, 'O'}, {'s', 2.5f, 3, 'S'},
+                                     {'f', 9, 4, 'S'}};
+  // Silent after the result; a restart from there starts anew without an end.
+  const std::vector<Step> restartAfterResult = {{'b', 0, 0, 'S'},  {'f', 40, 1, 'S'}, {'f', 40, 9, 'O'},
+                                                {'f', 40, 9, 'O'}, {'f', 40, 9, 'O'}, {'f', 40, 9, 'O'},
+                                                {'f', 40, 9, 'O'}, {'f', 40, 9, 'N'}, {'s', 0, 10, 'S'},
+                                                {'s', 1, 11, 'S'}};
+  // Paused: nothing sampled, the stage's values go on.
+  const std::vector<Step> paused = {{'b', 0, 0, 'S'}, {'s', 3, 1, 'S'}, {'-', 0, 2, 'S'}, {'-', 0, 3, 'S'},
+                                    {'s', 3.5f, 4, 'S'}};
+  struct Case {
+    const char* what;
+    const std::vector<Step>& steps;
+  };
+  for (const Case& c : {Case{"menu", menu}, Case{"finish and result", finish}, Case{"finish, then menu", finishThenMenu},
+                        Case{"restart", restart}, Case{"restart after the result", restartAfterResult},
+                        Case{"paused", paused}}) {
+    StagePhases phases;
+    CarSample last;
+    int restarts = 0;
+    for (std::size_t i = 0; i < c.steps.size(); ++i) {
+      const Step& s = c.steps[i];
+      SCOPED_TRACE(std::string(c.what) + ", step " + std::to_string(i));
+      if (s.op == 'b') phases.begin();
+      if (s.op == 'b' || s.op == 's' || s.op == 'f') {
+        last.stageTime = s.stageTime;
+        if (phases.sampled(last, s.op == 'f', s.at)) ++restarts;
+        EXPECT_TRUE(last.onStage);
+        EXPECT_EQ(last.finished, s.op == 'f');
+      }
+      if (s.op == 'l') phases.leave(last);
+      const P::Send send = phases.next(s.at);
+      EXPECT_EQ(send == P::Send::kStage ? 'S' : send == P::Send::kOver ? 'O' : 'N', s.send);
+      if (send == P::Send::kOver) {
+        EXPECT_EQ(phases.endPacket().stageTime, 0.0f);
+        EXPECT_EQ(phases.endPacket().driven, 0.0f);
+      }
+    }
+    EXPECT_EQ(restarts, &c.steps == &restart || &c.steps == &restartAfterResult ? 1 : 0) << c.what;
+  }
+  // The end after a finish carries the result.
+  StagePhases phases;
+  CarSample car;
+  phases.begin();
+  car.stageTime = 40.25f;
+  phases.sampled(car, true, 0.0);
+  phases.leave(car);
+  EXPECT_TRUE(phases.endPacket().finished);
+  EXPECT_EQ(phases.endPacket().finishTime, 40.25f);
+}
+
+// The listener's rules, packet by packet: a packet is (stage time, distance,
+// laps completed, total laps, last lap time, run time); equal packets but
+// for the run time are a pause while driving.
+TEST(TelemetryPhases, TheListenerReadsPhasesByTheToolsRules) {
+  struct Packet {
+    float lap, distance, completed, total, lastLap, run;
+    const char* events;  // s start, p pause, r resume, f finish, o over, b finish before a start
+  };
+  const auto events = [](const std::vector<Packet>& packets) {
+    PhaseReader reader;
+    std::string seen, expected;
+    for (const Packet& k : packets) {
+      std::uint8_t p[kFormatASize] = {};
+      const float fields[][2] = {{0, k.run}, {4, k.lap}, {8, k.distance}, {236, k.completed}, {240, k.total},
+                                 {248, k.lastLap}, {252, 800}, {256, 80}};
+      for (const auto& f : fields) std::memcpy(p + static_cast<std::size_t>(f[0]), &f[1], 4);
+      PhaseEvent e[2];
+      const int n = reader.read(p, sizeof p, e);
+      for (int i = 0; i < n; ++i) {
+        const char kinds[] = "sprfo";
+        seen += e[i].kind == PhaseEvent::Kind::kFinish && e[i].beforeStart ? 'b' : kinds[static_cast<int>(e[i].kind)];
+        if (e[i].kind == PhaseEvent::Kind::kFinish) seen += "=" + std::to_string(static_cast<int>(e[i].stageTime * 100));
+      }
+      expected += k.events;
+    }
+    EXPECT_EQ(seen, expected);
+    return seen;
+  };
+  // A stage as the plug-in sends it.
+  events({{0, 0, 0, 1, 0, 1, ""},       {0, 0, 0, 1, 0, 2, ""},     {1, 10, 0, 1, 0, 3, "s"},
+          {2, 20, 0, 1, 0, 4, ""},      {2, 20, 0, 1, 0, 5, "p"},   {2, 20, 0, 1, 0, 6, ""},
+          {3, 30, 0, 1, 0, 7, "r"},     {40.25f, 50, 1, 1, 40.25f, 8, "f=4025"}, {40.25f, 50, 1, 1, 40.25f, 9, ""},
+          {0, 0, 1, 1, 40.25f, 10, "o"}, {0, 0, 1, 1, 40.25f, 11, ""}, {0, 0, 0, 1, 0, 12, ""},
+          {0.5f, 5, 0, 1, 0, 13, "s"},  {0, 0, 0, 1, 0, 14, "o"}});
+  // A packet of zeros ends it too; with both laps 0 a lap-waiting tool
+  // finishes before the start.
+  events({{1, 10, 0, 1, 0, 1, "s"}, {0, 0, 0, 0, 0, 0, "o"}});
+  events({{0, 0, 0, 0, 0, 1, "b=0"}, {1, 10, 0, 0, 0, 2, ""}});
+  // Another size is not format A.
+  PhaseReader reader;
+  std::uint8_t other[92] = {};
+  PhaseEvent e[2];
+  EXPECT_EQ(reader.read(other, sizeof other, e), 0);
+}
+
+// Flat out with late frames: a send late in its interval is never followed
+// by one less than three quarters of an interval after it, and the long-run
+// rate stays the rate set.
+TEST(TelemetrySchedule, PacketsAreNeverCloserThanThreeQuartersOfAnInterval) {
+  SendSchedule schedule;
+  schedule.setRate(10);  // 0.1 s
+  double lastSent = -1.0;
+  int sent = 0;
+  // Frames of 0.04 s, some of them 0.03 s late.
+  double t = 0.0;
+  for (int i = 0; i < 1000; ++i) {
+    t += 0.04 + (i % 7 == 3 ? 0.03 : 0.0) - (i % 7 == 4 ? 0.03 : 0.0);
+    if (!schedule.due(t)) continue;
+    if (lastSent >= 0.0) {
+      EXPECT_GE(t - lastSent, 0.075 - 1e-9) << "at " << t;
+    }
+    lastSent = t;
+    ++sent;
+  }
+  EXPECT_NEAR(sent, t * 10, t * 10 * 0.05) << "the long-run rate";
 }

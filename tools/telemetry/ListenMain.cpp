@@ -1,5 +1,7 @@
-// telemetry-listen [PORT] [--seconds N]: binds UDP PORT (default 20777; 0: a
-// free one, named in the first line) on every address and prints a line a second about the telemetry that arrives,
+// telemetry-listen [PORT] [--seconds N]: binds UDP PORT (default: the first
+// format's port; 0: a free one, named in the first line) on every address and
+// prints a line a second about the telemetry that arrives, and a line as each
+// phase of a stage is seen (start, pause, resume, finish with its time, over),
 // so a player can see whether the game sends before blaming a dashboard app.
 #include <winsock2.h>
 #include <windows.h>
@@ -10,9 +12,10 @@
 #include <string>
 
 #include "PacketSummary.h"
+#include "telemetry/TelemetryPackets.h"
 
 int main(int argc, char** argv) {
-  unsigned port = 20777;
+  unsigned port = ostrel::telemetry::packetFormats()[0].defaultPort;
   double stopAfter = 0;  // 0: until Ctrl+C
   for (int i = 1; i < argc; ++i) {
     if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) {
@@ -20,9 +23,7 @@ int main(int argc, char** argv) {
     } else if (argv[i][0] >= '0' && argv[i][0] <= '9' && std::atoi(argv[i]) < 65536) {
       port = static_cast<unsigned>(std::atoi(argv[i]));
     } else {
-      std::fprintf(stderr, "usage: telemetry-listen [PORT] [--seconds N]\n"
-                           "  PORT: the port of a Targets entry (20777 for format A, 4444 for B by default;\n"
-                           "        0 for any free port)\n");
+      std::fprintf(stderr, "%s", usageText().c_str());
       return 2;
     }
   }
@@ -53,7 +54,13 @@ int main(int argc, char** argv) {
   std::uint8_t buffer[2048];
   for (;;) {
     const int n = recv(s, reinterpret_cast<char*>(buffer), sizeof buffer, 0);
-    if (n > 0) summary.add(buffer, static_cast<std::size_t>(n));
+    if (n > 0) {
+      const std::string phases = summary.add(buffer, static_cast<std::size_t>(n));
+      if (!phases.empty()) {
+        std::printf("%s", phases.c_str());
+        std::fflush(stdout);
+      }
+    }
     const DWORD now = GetTickCount();
     if (now - lineStart >= 1000) {
       std::printf("%s\n", summary.line((now - lineStart) / 1000.0).c_str());
