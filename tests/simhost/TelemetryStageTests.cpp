@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@
 #include "plugin/PluginPaths.h"
 #include "telemetry/GearCoding.h"
 #include "telemetry/NameResolver.h"
+#include "telemetry/PhaseReader.h"
+#include "telemetry/StagePhases.h"
 #include "telemetry/TelemetryOut.h"
 #include "telemetry/TelemetrySettings.h"
 
@@ -41,14 +44,16 @@ double guardSeconds(double seconds) {
 // is in the receiver's buffer once the send returns), with no thread of its own.
 class Receiver {
  public:
-  Receiver() {
+  // On `port` (0: one the system chooses); bound() says whether it could be had.
+  explicit Receiver(unsigned port = 0) {
     socket_ = ::socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     int room = 1 << 20;
     ::setsockopt(socket_, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&room), sizeof room);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    a.sin_port = htons(static_cast<u_short>(port));
+    bound_ = ::bind(socket_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
     int len = sizeof a;
     ::getsockname(socket_, reinterpret_cast<sockaddr*>(&a), &len);
     port_ = ntohs(a.sin_port);
@@ -57,6 +62,7 @@ class Receiver {
   }
   ~Receiver() { ::closesocket(socket_); }
   unsigned port() const { return port_; }
+  bool bound() const { return bound_; }
   // Every datagram so far.
   const std::vector<std::vector<std::uint8_t>>& packets() {
     char buffer[2048];
@@ -80,6 +86,7 @@ class Receiver {
  private:
   SOCKET socket_ = INVALID_SOCKET;
   unsigned port_ = 0;
+  bool bound_ = false;
   std::vector<std::vector<std::uint8_t>> packets_;
 };
 
@@ -101,12 +108,15 @@ void writeTelemetrySettings(const std::string& folder, const std::string& sectio
   std::ofstream(folder + "\\Plugins\\OSTREL\\OSTREL.ini", std::ios::binary) << section;
 }
 
-// Menu (rpm 1111), then driving with constant values and the stage clock
-// running, a pause in which the host's values change, driving again, and
-// the menu (rpm 1234). Rate 0: one packet each driving frame, however fast
-// the machine runs the frames.
-constexpr int kDriveFrom = 4, kPauseFrom = 20, kResumeFrom = 28, kMenuFrom = 32, kFrames = 36;
-const char* kScenario = R"(frames 36
+// Menu (rpm 1111); the pre-start; driving with constant values and the
+// stage clock running; a pause in which the host's values change; driving
+// again; a restart (the stage time back to 0); the finish at 40.25 s and its
+// result; the menu (rpm 1234). Rate 0: one packet each frame it sends,
+// however fast the machine runs the frames.
+constexpr int kDriveFrom = 4, kStartFrom = 6, kPauseFrom = 12, kResumeFrom = 16, kRestartFrom = 20,
+              kFinishFrom = 30, kMenuFrom = 36, kFrames = 46;
+constexpr float kFinishTime = 40.25f;
+const char* kScenario = R"(frames 46
 window 320 240
 fps 30
 frame 0
@@ -115,7 +125,7 @@ frame 0
   rpm 1111
 frame 4
   mode 1
-  prestart 0
+  prestart 0.5
   finished 0
   pause 0
   rpm 7600
@@ -123,26 +133,84 @@ frame 4
   gear-index 3
   speed 108
   wheel-speed 90
-  stage-time 10 step 0.5
-  split3-ms 6000 step -10
+  stage-time 0
+  split3-ms 6000
   water-temp-k 373.15
-frame 20
+frame 6
+  prestart 0
+  stage-time 0.5 step 0.5
+  split3-ms 5990 step -10
+frame 12
   pause 1
   rpm 3000
   speed 0
   stage-time 99
-frame 28
+frame 16
   pause 0
   rpm 5000
-frame 32
+  speed 108
+  stage-time 3.5 step 0.5
+frame 20
+  prestart 0.2
+  stage-time 0
+  split3-ms 6000
+frame 22
+  prestart 0
+  stage-time 0.5 step 0.5
+  split3-ms 5990 step -10
+frame 30
+  finished 1
+  rpm 1200
+  speed 0
+  wheel-speed 0
+  stage-time 40.25
+  split3-ms 5000
+frame 36
   mode 5
+  finished 0
   rpm 1234
 )";
+
+// Driving flat out at most `kRate` packets a second.
+constexpr int kRate = 60;
+const char* kFlatOutScenario = R"(frames 120
+window 320 240
+frame 0
+  mode 1
+  prestart 0
+  finished 0
+  pause 0
+  rpm 6000
+  stage-time 1 step 0.01
+  split3-ms 6000 step -1
+)";
+
+// The phases a player's tool reads from format A packets, as one letter
+// each: s start, p pause, r resume, f finish (=its time in hundredths; b
+// when before any start), o over.
+std::string phasesRead(const std::vector<std::vector<std::uint8_t>>& packets, std::vector<std::size_t>* at = nullptr) {
+  ostrel::telemetry::PhaseReader reader;
+  std::string seen;
+  for (std::size_t i = 0; i < packets.size(); ++i) {
+    ostrel::telemetry::PhaseEvent e[2];
+    const int n = reader.read(packets[i].data(), packets[i].size(), e);
+    for (int k = 0; k < n; ++k) {
+      using K = ostrel::telemetry::PhaseEvent::Kind;
+      const K kind = e[k].kind;
+      seen += kind == K::kStart ? 's' : kind == K::kPause ? 'p' : kind == K::kResume ? 'r' : kind == K::kOver ? 'o'
+              : e[k].beforeStart ? 'b' : 'f';
+      if (kind == K::kFinish) seen += "=" + std::to_string(static_cast<int>(e[k].stageTime * 100 + 0.5f));
+      if (at) at->push_back(i);
+    }
+  }
+  return seen;
+}
 
 }  // namespace
 
 // Both runs play the same stage on the allocation-counting build of the
-// plug-in: one with telemetry on, one with it off.
+// plug-in: one with telemetry on, one with it off; a third drives flat out
+// at a rate.
 class TelemetryStage : public testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -150,6 +218,7 @@ class TelemetryStage : public testing::Test {
     a_ = new Receiver;
     b_ = new Receiver;
     off_ = new Receiver;
+    rate_ = new Receiver;
     const std::string plugin = testing_support::buildDir() + "\\src\\OSTREL_counting.dll";
     on_ = makeGameFolder("telemetry-on", plugin);
     // A broadcast address refuses datagrams from a socket not set up for
@@ -166,18 +235,25 @@ class TelemetryStage : public testing::Test {
                                            std::to_string(off_->port()) + "\r\n");
     writeCarFile(offFolder_);
     offRun_ = runHost(offFolder_, kScenario, "", 300);
+    rateFolder_ = makeGameFolder("telemetry-rate", plugin);
+    writeTelemetrySettings(rateFolder_, "[Telemetry]\r\nEnabled=1\r\nRate=" + std::to_string(kRate) +
+                                            "\r\nTargets=A@127.0.0.1:" + std::to_string(rate_->port()) + "\r\n");
+    rateRun_ = runHost(rateFolder_, kFlatOutScenario, "--no-pace", 300);
     // The senders have ended: every datagram is in its receiver's buffer.
     pa_ = a_->packets();
     pb_ = b_->packets();
     pOff_ = off_->packets();
+    pRate_ = rate_->packets();
     delete a_;
     delete b_;
     delete off_;
+    delete rate_;
     delete winsock_;
   }
   void SetUp() override {
     ASSERT_EQ(onRun_.exitCode, 0u) << onRun_.output;
     ASSERT_EQ(offRun_.exitCode, 0u) << offRun_.output;
+    ASSERT_EQ(rateRun_.exitCode, 0u) << rateRun_.output;
   }
   static void writeCarFile(const std::string& folder) {
     std::ofstream(folder + "\\Cars\\Car1\\engine.txt", std::ios::binary) << "MaxRpm 8000\r\nGear3Up 7400\r\n";
@@ -185,49 +261,65 @@ class TelemetryStage : public testing::Test {
   static std::string log(const std::string& folder) { return readFile(folder + "\\Plugins\\OSTREL\\OSTREL.log"); }
 
   static inline Winsock* winsock_ = nullptr;
-  static inline Receiver *a_ = nullptr, *b_ = nullptr, *off_ = nullptr;
-  static inline std::string on_, offFolder_;
-  static inline RunResult onRun_, offRun_;
-  static inline std::vector<std::vector<std::uint8_t>> pa_, pb_, pOff_;
+  static inline Receiver *a_ = nullptr, *b_ = nullptr, *off_ = nullptr, *rate_ = nullptr;
+  static inline std::string on_, offFolder_, rateFolder_;
+  static inline RunResult onRun_, offRun_, rateRun_;
+  static inline std::vector<std::vector<std::uint8_t>> pa_, pb_, pOff_, pRate_;
 };
 
 TEST_F(TelemetryStage, BothFormatsArriveEachDrivingFrameWithTheCarsValuesAndNothingInTheMenu) {
   const auto& pa = pa_;
   const auto& pb = pb_;
-  // From the first driving frame on, while a name is being resolved.
-  const std::size_t sendingFrames = kMenuFrom - kDriveFrom;
-  EXPECT_EQ(pa.size(), sendingFrames);
-  EXPECT_EQ(pb.size(), sendingFrames);
+  // Format B from the first frame on the stage to the last, while a name is
+  // being resolved; format A as well, and then the stage's end.
+  const std::size_t stageFrames = kMenuFrom - kDriveFrom;
+  EXPECT_EQ(pb.size(), stageFrames);
+  const std::size_t endPackets = ostrel::telemetry::StagePhases::kEndPackets;
+  // The result's time may end the stage before the menu on a slow machine.
+  EXPECT_LE(pa.size(), stageFrames + endPackets);
+  EXPECT_GE(pa.size(), static_cast<std::size_t>(kFinishFrom - kDriveFrom + 1) + endPackets);
   ASSERT_GE(pa.size(), 20u);
   ASSERT_GE(pb.size(), 20u);
 
-  float lastRunTime = -1, lastStageTime = -1;
-  int paused = 0;
-  for (const auto& p : pa) {
+  float lastRunTime = -1;
+  bool finished = false;
+  for (std::size_t i = 0; i < pa.size(); ++i) {
+    const auto& p = pa[i];
+    SCOPED_TRACE("format A packet " + std::to_string(i));
     ASSERT_EQ(p.size(), 264u);
     const float rpm = floatAt(p, 148);
-    EXPECT_TRUE(rpm == 760.0f || rpm == 500.0f) << "sent in the menu or during the pause: " << rpm * 10;
+    EXPECT_TRUE(rpm == 760.0f || rpm == 500.0f || rpm == 120.0f) << "sent in the menu or during the pause: " << rpm * 10;
     EXPECT_GT(floatAt(p, 0), lastRunTime) << "the run time counts on, paused too";
     lastRunTime = floatAt(p, 0);
     EXPECT_EQ(floatAt(p, 132), 3.0f) << "gear";
     EXPECT_EQ(floatAt(p, 252), 800.0f) << "the car file's MaxRpm / 10";
     EXPECT_EQ(floatAt(p, 256), 80.0f) << "IdleRpm / 10";
     EXPECT_EQ(floatAt(p, 244), 6000.0f) << "stage length";
-    if (rpm == 760.0f && floatAt(p, 4) == lastStageTime) ++paused;  // held while paused
-    if (rpm == 760.0f) {
-      EXPECT_FLOAT_EQ(floatAt(p, 28), 30.0f) << "108 km/h in m/s";
-      EXPECT_FLOAT_EQ(floatAt(p, 100), 25.0f) << "wheel speed 90 km/h in m/s";
-      EXPECT_GE(floatAt(p, 4), 10.0f) << "stage time";
+    EXPECT_EQ(floatAt(p, 240), 1.0f) << "total laps: the stage is one";
+    if (floatAt(p, 236) == 1.0f) finished = true;
+    EXPECT_EQ(floatAt(p, 236), finished ? 1.0f : 0.0f) << "laps completed, once finished";
+    EXPECT_EQ(floatAt(p, 248), finished ? kFinishTime : 0.0f) << "last lap time: the stage's time once finished";
+    if (rpm == 760.0f || rpm == 500.0f) {
       EXPECT_LT(floatAt(p, 4), 99.0f) << "the host's stage time while paused must not show";
-      EXPECT_NEAR(floatAt(p, 8), (floatAt(p, 4) - 10.0f) / 0.5f * 10.0f, 10.5f) << "driven follows the stage time";
+      if (floatAt(p, 4) > 0.0f) {
+        EXPECT_FLOAT_EQ(floatAt(p, 28), 30.0f) << "108 km/h in m/s";
+        EXPECT_FLOAT_EQ(floatAt(p, 100), 25.0f) << "wheel speed 90 km/h in m/s";
+      }
     }
-    lastStageTime = floatAt(p, 4);
   }
-  EXPECT_GE(paused, kResumeFrom - kPauseFrom - 2) << "packets during the pause repeat the last values";
+  EXPECT_TRUE(finished);
+  // The end: stage time and distance 0, the result and engine speeds kept.
+  for (std::size_t i = pa.size() - endPackets; i < pa.size(); ++i) {
+    EXPECT_EQ(floatAt(pa[i], 4), 0.0f) << i;
+    EXPECT_EQ(floatAt(pa[i], 8), 0.0f) << i;
+    EXPECT_EQ(floatAt(pa[i], 248), kFinishTime) << i;
+    EXPECT_EQ(floatAt(pa[i], 148), 120.0f) << i;
+  }
 
   const auto& first = pb.front();
   ASSERT_EQ(first.size(), 96u) << "an id is set";
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.data() + 4), 4), "CAR1");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(first.data() + 4), 4), std::string("CR1\0", 4))
+      << "a car's name as tools read one: three characters and a zero byte";
   EXPECT_EQ(first[10], 4) << "third gear: reverse 0, neutral 1";
   EXPECT_FLOAT_EQ(floatAt(first, 16), 7600.0f);
   EXPECT_FLOAT_EQ(floatAt(first, 12), 30.0f);
@@ -241,6 +333,30 @@ TEST_F(TelemetryStage, BothFormatsArriveEachDrivingFrameWithTheCarsValuesAndNoth
   EXPECT_NE(readFile(on_ + "\\out\\calls.log").find("socket library loaded"), std::string::npos);
 }
 
+// A tool's rules on the stage's format A packets: one start, one pause and
+// resume, an end at the restart and a new start, one finish with the
+// stage's time, one end; then nothing.
+TEST_F(TelemetryStage, AToolSeesEachPhaseOnceFromTheStartToTheEnd) {
+  std::vector<std::size_t> at;
+  const std::string phases = phasesRead(pa_, &at);
+  EXPECT_EQ(phases, "sprosf=4025o");
+  ASSERT_FALSE(at.empty());
+  EXPECT_EQ(pa_.size() - at.back(), ostrel::telemetry::StagePhases::kEndPackets) << "after the end: silent";
+  EXPECT_EQ(phases.find('b'), std::string::npos) << "a finish before the start";
+  // The packets of the pre-start: before the start, laps 0 of 1.
+  ASSERT_GE(pa_.size(), 2u);
+  EXPECT_EQ(floatAt(pa_[0], 4), 0.0f);
+  EXPECT_EQ(floatAt(pa_[0], 240), 1.0f);
+}
+
+// Flat out at a rate, the run times of the packets received are never less
+// than three quarters of the rate's interval apart.
+TEST_F(TelemetryStage, FlatOutThePacketsKeepToTheRate) {
+  ASSERT_GE(pRate_.size(), 2u) << "too few packets to see a rate";
+  for (std::size_t i = 1; i < pRate_.size(); ++i)
+    EXPECT_GE(floatAt(pRate_[i], 0) - floatAt(pRate_[i - 1], 0), 0.75f / kRate - 1e-5f) << "packet " << i;
+}
+
 TEST_F(TelemetryStage, BadTargetsAreLoggedOnceAndSkipped) {
   const std::string text = log(on_);
   EXPECT_EQ(count(text, "Telemetry: sending format A to 127.0.0.1:"), 1) << text;
@@ -250,6 +366,7 @@ TEST_F(TelemetryStage, BadTargetsAreLoggedOnceAndSkipped) {
                           "\"A@127.0.0.1:99999\" of key Targets", "\"AA@127.0.0.1:5\" of key Targets"})
     EXPECT_EQ(count(text, bad), 1) << bad << "\n" << text;
   EXPECT_NE(text.find("did you mean A?"), std::string::npos);
+  EXPECT_NE(text.find("(the formats are A and B)"), std::string::npos);
   // Said when the resolver has answered (which may take longer than the
   // run), and never once per try.
   EXPECT_LE(count(text, "the name \"ostrel-telemetry.invalid\" does not resolve"), 1) << text;
@@ -265,15 +382,19 @@ TEST_F(TelemetryStage, SwitchedOffNothingIsSentAndNoSocketMade) {
   EXPECT_NE(readFile(offFolder_ + "\\out\\calls.log").find("socket library not loaded"), std::string::npos);
 }
 
-// Sending allocates nothing: each driving frame of the run with telemetry on
-// allocates what the same frame of the run without it allocates.
+// Sending allocates nothing: each frame of the run with telemetry on
+// allocates what the same frame of the run without it allocates: driving,
+// paused, at the restart, finished, and sending the end in the menu.
 TEST_F(TelemetryStage, SendingAllocatesNothingPerFrame) {
   const Csv on = readCsv(on_ + "\\out\\timing.csv"), off = readCsv(offFolder_ + "\\out\\timing.csv");
   ASSERT_EQ(on.rows.size(), static_cast<std::size_t>(kFrames));
   ASSERT_EQ(off.rows.size(), static_cast<std::size_t>(kFrames));
-  // From the second sending frame on (the first begins the stage).
-  for (int f = kDriveFrom + 1; f < kMenuFrom; ++f)
+  // From the second sending frame on (the first begins the stage), but for
+  // the frame entering the menu (the settings are read again).
+  for (int f = kDriveFrom + 1; f < kFrames; ++f) {
+    if (f == kMenuFrom) continue;
     EXPECT_EQ(on.number(f, "allocations"), off.number(f, "allocations")) << "frame " << f;
+  }
 }
 
 // The players' listener: started as a player starts it, on a port it picks
@@ -329,6 +450,30 @@ TEST(TelemetryListener, SaysWhatArrivesOnItsPort) {
   std::memcpy(a + 132, &gear, 4);
   std::memcpy(b + 16, &rpm, 4);
   b[10] = 2;
+  // A stage's phases first, in the order a stage has them: the pre-start,
+  // the start, a pause, the finish at 40.25 s and the end.
+  struct PhasePacket {
+    float lapTime, distance, completed, lastLap;
+    int times;
+  };
+  float runTime = 0.0f;
+  const float totalLaps = 1.0f;
+  for (const PhasePacket& k : {PhasePacket{0, 0, 0, 0, 2}, PhasePacket{1, 10, 0, 0, 1}, PhasePacket{2, 20, 0, 0, 3},
+                               PhasePacket{3, 30, 0, 0, 1}, PhasePacket{40.25f, 50, 1, 40.25f, 2},
+                               PhasePacket{0, 0, 1, 40.25f, 3}}) {
+    std::uint8_t p[264] = {};
+    std::memcpy(p, a, sizeof p);
+    std::memcpy(p + 4, &k.lapTime, 4);
+    std::memcpy(p + 8, &k.distance, 4);
+    std::memcpy(p + 236, &k.completed, 4);
+    std::memcpy(p + 240, &totalLaps, 4);
+    std::memcpy(p + 248, &k.lastLap, 4);
+    for (int i = 0; i < k.times; ++i) {
+      runTime += 0.1f;
+      std::memcpy(p, &runTime, 4);
+      ::sendto(s, reinterpret_cast<const char*>(p), sizeof p, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+  }
   bool sendingB = false;
   while (WaitForSingleObject(pi.hProcess, 20) == WAIT_TIMEOUT) {
     ::sendto(s, reinterpret_cast<const char*>(sendingB ? b : a), sendingB ? 92 : 264, 0,
@@ -352,6 +497,15 @@ TEST(TelemetryListener, SaysWhatArrivesOnItsPort) {
   EXPECT_NE(output.find("format B"), std::string::npos) << output;
   EXPECT_NE(output.find(" 5500 rpm  gear 1"), std::string::npos) << output;
   EXPECT_NE(output.find("packets/s"), std::string::npos) << output;
+  // Each phase once, in order.
+  std::size_t from = 0;
+  for (const char* phase : {"phase: stage started", "phase: paused", "phase: resumed",
+                            "phase: finished, stage time 40.25 s", "phase: stage over"}) {
+    EXPECT_EQ(count(output, phase), 1) << phase << "\n" << output;
+    const std::size_t found = output.find(phase, from);
+    EXPECT_NE(found, std::string::npos) << phase << " out of order\n" << output;
+    if (found != std::string::npos) from = found;
+  }
 }
 
 // The telemetry code of the plug-in in this process, on a fake host's
@@ -495,6 +649,76 @@ TEST_F(TelemetryInProcess, ARefusedSendPausesThatTargetOnly) {
   const std::string text = log();
   EXPECT_EQ(count(text, "Telemetry: sending to A@255.255.255.255:9 paused: socket error 10013"), 1) << text;
   EXPECT_EQ(count(text, "stopped"), 0) << text;
+}
+
+// A receiver that closes mid-stage (the player's tool quits) and opens again
+// on its port: packets arrive again, and nothing is logged per frame. The
+// socket library is this program's too, loaded before telemetry opened a
+// socket, and another module's start-up and clean-up of it do not stop the
+// plug-in's sends.
+TEST_F(TelemetryInProcess, AReceiverThatClosesAndOpensAgainGetsPacketsAgainWithoutALinePerFrame) {
+  ASSERT_NE(GetModuleHandleA("ws2_32.dll"), nullptr) << "this program loads the socket library itself";
+  auto receiver = std::make_unique<Receiver>();
+  const unsigned port = receiver->port();
+  configure("A@127.0.0.1:" + std::to_string(port));
+  ASSERT_TRUE(framesUntil(*receiver, 3));
+  const std::string linesBefore = log();
+  receiver.reset();  // closed: the sends meet no listener
+  for (int frame = 0; frame < 20; ++frame) tm::telemetryFrame();
+  { Winsock anotherModule; }  // starts the library and cleans up after itself
+  receiver = std::make_unique<Receiver>(port);
+  if (!receiver->bound()) GTEST_SKIP() << "port " << port << " was taken by another program in between; not checked";
+  EXPECT_TRUE(framesUntil(*receiver, 3)) << "no packets once the receiver is back";
+  EXPECT_EQ(log(), linesBefore) << "logged while no one listened";
+}
+
+// Each way a stage ends for the player, in this process on a clock of the
+// test's: the end's packets (stage time and distance 0), then nothing.
+TEST_F(TelemetryInProcess, EachWayAStageEndsSendsTheEndThenNothing) {
+  struct Case {
+    const char* what;
+    void (*end)(testing_support::FakeHost&, test_support::ManualClock&);
+    bool finished;  // the end carries the result
+  };
+  const Case cases[] = {
+      {"the car goes away", [](testing_support::FakeHost& h, test_support::ManualClock&) { h.noCar(); }, false},
+      {"the menus", [](testing_support::FakeHost& h, test_support::ManualClock&) { h.mode(ostrel::host::kModeMenus); },
+       false},
+      {"the result shown",
+       [](testing_support::FakeHost& h, test_support::ManualClock& clock) {
+         h.finished(1);
+         tm::telemetryFrame();  // the finish
+         clock.advance(tm::StagePhases::kResultSeconds);
+       },
+       true},
+  };
+  const std::size_t endPackets = tm::StagePhases::kEndPackets;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test_support::ManualClock clock;
+    testing_support::FakeHost host;
+    host.install();
+    host.mode(ostrel::host::kModeDrivingStage);
+    host.rpm(7600);
+    host.stageTime(12.5f);
+    Receiver receiver;
+    configure("A@127.0.0.1:" + std::to_string(receiver.port()));
+    tm::telemetryFrame();
+    ASSERT_TRUE(receiver.waitFor(1));
+    c.end(host, clock);
+    for (std::size_t frame = 0; frame < endPackets + 10; ++frame) tm::telemetryFrame();
+    receiver.waitFor(1 + (c.finished ? 1 : 0) + endPackets, 1.0);
+    const auto& packets = receiver.packets();
+    ASSERT_EQ(packets.size(), 1 + (c.finished ? 1u : 0u) + endPackets) << "then nothing";
+    for (std::size_t i = packets.size() - endPackets; i < packets.size(); ++i) {
+      EXPECT_EQ(floatAt(packets[i], 4), 0.0f) << "stage time " << i;
+      EXPECT_EQ(floatAt(packets[i], 236), c.finished ? 1.0f : 0.0f) << "laps completed " << i;
+      EXPECT_EQ(floatAt(packets[i], 248), c.finished ? 12.5f : 0.0f) << "last lap time " << i;
+      EXPECT_EQ(floatAt(packets[i], 148), 760.0f) << "engine speed kept " << i;
+    }
+    tm::stopTelemetry();
+    ostrel::host::pointers() = {};
+  }
 }
 
 }  // namespace
