@@ -98,6 +98,27 @@ __attribute__((thiscall)) int hostGaugePointFunction(void*) {
 
 LRESULT CALLBACK windowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
+// A fault nobody handled: the host notes where it was (module and offset,
+// and the thread) before the process ends as it would have anyway.
+CallLog* crashLog = nullptr;
+LONG WINAPI noteUnhandledException(EXCEPTION_POINTERS* e) {
+  const auto at = reinterpret_cast<std::uintptr_t>(e->ExceptionRecord->ExceptionAddress);
+  HMODULE module = nullptr;
+  char name[MAX_PATH] = "?";
+  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<const char*>(at), &module) &&
+      GetModuleFileNameA(module, name, sizeof name)) {
+    const char* slash = std::strrchr(name, '\\');
+    if (slash) std::memmove(name, slash + 1, std::strlen(slash + 1) + 1);
+  }
+  if (crashLog)
+    crashLog->note("unhandled exception 0x%08lX at %s+0x%X on thread %lu",
+                   static_cast<unsigned long>(e->ExceptionRecord->ExceptionCode), name,
+                   static_cast<unsigned>(at - reinterpret_cast<std::uintptr_t>(module)),
+                   static_cast<unsigned long>(GetCurrentThreadId()));
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
 // Releases the Home key from another thread: the plug-in's frame waits for
 // the release on the host's thread. The hold counts from the call of the
 // frame function, so that the host's own work before it, slow on a loaded or
@@ -839,6 +860,7 @@ void Stage::resetWork() {
       }
       pp = present_;
     }
+    ++resetGeneration_;  // once as the Reset starts, once as it ends
     const HRESULT hr = resetWith(pp);
     ++resetGeneration_;
     if (FAILED(hr)) {
@@ -1023,6 +1045,8 @@ int Stage::setUp(void* sectionBegin, void* sectionEnd) {
     return 2;
   }
   log_.setQuiet(options_.quietCalls);
+  crashLog = &log_;
+  SetUnhandledExceptionFilter(noteUnhandledException);
   std::string error;
   if (!memory_.create(sectionBegin, sectionEnd, error)) return fail(error), 4;
   if (!loadTextureFunction() || !writeHostFunctionStubs()) return 4;
@@ -1170,8 +1194,8 @@ Stage::FrameTimes Stage::playFrame(const FrameBlock* block) {
 void Stage::callPlugin(const FrameBlock* block, FrameTimes& times) {
   auto frameEntry = reinterpret_cast<FrameEntry>(kFrameFunctionAddress);
   auto gaugeEntry = reinterpret_cast<FrameEntry>(kGaugePointFunctionAddress);
+  const int resetsBefore = resetGeneration_.load();  // read first: a Reset under way moves it again at its end
   const DeviceStateSnapshot stateBefore(device_);
-  const int resetsBefore = resetGeneration_.load();
   const double t0 = nowSeconds();
   if (homeHoldMs_) startHomeRelease();
   const int frameResult = frameEntry(&frameObject);
