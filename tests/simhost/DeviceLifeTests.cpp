@@ -46,6 +46,13 @@ struct Case {
   int width = 640, height = 480;  // the window
   int failedResets = 0;           // Resets made to fail, each retried on the next frame
   bool keepsTextures = false;     // the second Reset keeps the host's textures (none made again)
+  // The rpm changes after the second Reset instead of before the first, so
+  // that a needle frozen since that Reset (or a renderer that never comes
+  // back) shows.
+  bool lateRpm = false;
+  // The plug-in's objects on the device come back only once a lasting fault
+  // is over: the device's references right after a Reset are not judged.
+  bool objectsComeLater = false;
 };
 
 // The host's threads: long enough to overlap several frames natively (a few
@@ -78,17 +85,17 @@ const Case kCases[] = {
      "reset-device", "loader thread finished loads=" LOADS " failed=0"},
     {"ResetThread", "multithreaded", "reset-thread " RESETS, "", "lose-device 4",
      "resetting thread finished resets=" RESETS " failed=0"},
-    {"ExtendedDevice", "device ex", "", "", "reset-device", "device is extended"},
+    {"ExtendedDevice", "device ex", "", "", "reset-device", "device is extended", 640, 480, 0, false, true},
     {"ExtendedKeepsTextures", "device ex", "", "", "reset-device keep-textures",
-     "the host keeps its textures over the Reset", 640, 480, 0, true},
+     "the host keeps its textures over the Reset", 640, 480, 0, true, true},
     {"ProxyHidesExtended", "device ex\nhost-proxy hide-ex", "", "", "lose-device 4",
-     "device proxy hides IDirect3DDevice9Ex\nplain Reset"},
+     "device proxy hides IDirect3DDevice9Ex\nplain Reset", 640, 480, 0, false, true},
     // The renderers' state block cannot be made for ten frames after the Reset.
     {"StateBlockFailsForFrames", "", "", "fail CreateStateBlock 1..10 D3DERR_OUTOFVIDEOMEMORY", "reset-device",
-     "device fault CreateStateBlock call 10 returns"},
+     "device fault CreateStateBlock call 10 returns", 640, 480, 0, false, true, true},
     // The Reset after a loss fails five times (still lost), the host trying each frame.
     {"ResetFailsDuringLoss", "host-proxy", "", "", "fail Reset 1..5 D3DERR_DEVICELOST\nlose-device 4",
-     "device fault Reset call 5 returns", 640, 480, 5},
+     "device fault Reset call 5 returns", 640, 480, 5, false, true},
 };
 
 std::string indented(const char* lines) {
@@ -105,7 +112,7 @@ std::string scenarioFor(const Case& c) {
   at[kArrange] += indented(c.arrange);
   if (std::string(c.arrange).find("-thread ") != std::string::npos) at[kBefore - 1] += "  wait-threads\n";
   at[kBefore] += "  screenshot before\n";
-  at[kBefore + 1] += "  rpm 6000\n";
+  at[c.lateRpm ? kSecond + 2 : kBefore + 1] += "  rpm 6000\n";
   at[kFirstReset] += "  reset-device\n";
   at[kChange] += indented(c.change);
   at[kSecond] += indented(c.second);
@@ -153,11 +160,12 @@ std::vector<std::string> resultsOf(const std::string& calls, const std::string& 
 }
 
 // Fault lines of the host's, without the notes of failures the scenario
-// injected on purpose ("device fault <Method> call <n> returns ...").
+// injected on purpose ("device fault <Method> call <n> returns ...") and
+// the closing summary's count.
 int hostFaults(const std::string& calls) {
   int n = 0;
   for (const std::string& l : lines(calls))
-    if (l.find(" fault ") != std::string::npos &&
+    if (l.find(" fault ") != std::string::npos && l.rfind("summary ", 0) != 0 &&
         !(l.find(" note device fault ") != std::string::npos && l.find(" returns ") != std::string::npos))
       ++n;
   return n;
@@ -233,7 +241,8 @@ TEST_P(DeviceLife, EveryResetSucceedsAndTheGaugesDrawOnWhole) {
     ++counts;
     EXPECT_EQ(figure(l, "references", "dashboard"), dashboardLevel) << l;
     if (l.find("references before the loss") != std::string::npos) lastBefore = l;
-    else EXPECT_EQ(figure(l, "references", "device"), figure(lastBefore, "references", "device")) << lastBefore << "\n" << l;
+    else if (!c.objectsComeLater)
+      EXPECT_EQ(figure(l, "references", "device"), figure(lastBefore, "references", "device")) << lastBefore << "\n" << l;
   }
   EXPECT_EQ(counts, 2 * (2 + (std::string(c.change).find("new-device") != std::string::npos ? 1 : 0)));
   // A device the host replaced is let go by everyone.
