@@ -241,8 +241,9 @@ TEST_P(DeviceLife, EveryResetSucceedsAndTheGaugesDrawOnWhole) {
     ++counts;
     EXPECT_EQ(figure(l, "references", "dashboard"), dashboardLevel) << l;
     if (l.find("references before the loss") != std::string::npos) lastBefore = l;
-    else if (!c.objectsComeLater)
+    else if (!c.objectsComeLater) {
       EXPECT_EQ(figure(l, "references", "device"), figure(lastBefore, "references", "device")) << lastBefore << "\n" << l;
+    }
   }
   EXPECT_EQ(counts, 2 * (2 + (std::string(c.change).find("new-device") != std::string::npos ? 1 : 0)));
   // A device the host replaced is let go by everyone.
