@@ -15,6 +15,7 @@ CallLog::~CallLog() {
 }
 
 void CallLog::record(const char* op, const char* format, ...) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   ++counts_[op];
   const bool fault = std::strcmp(op, "fault") == 0;
   if (!fault) ++frameCalls_;
@@ -28,6 +29,7 @@ void CallLog::record(const char* op, const char* format, ...) {
 }
 
 void CallLog::note(const char* format, ...) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   if (!file_) return;
   std::fprintf(file_, "%d note ", frame_);
   va_list args;
@@ -39,12 +41,14 @@ void CallLog::note(const char* format, ...) {
 }
 
 void CallLog::writeSummary() {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   if (!file_) return;
   for (const auto& [op, n] : counts_) std::fprintf(file_, "summary %s %d\n", op.c_str(), n);
   std::fflush(file_);
 }
 
 int CallLog::count(const std::string& op) const {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   auto it = counts_.find(op);
   return it == counts_.end() ? 0 : it->second;
 }

@@ -3,6 +3,7 @@
 // it happened in, plus counters for the closing summary.
 #include <cstdio>
 #include <map>
+#include <mutex>
 #include <string>
 
 namespace simhost {
@@ -12,6 +13,7 @@ class CallLog {
   bool open(const std::string& path);
   ~CallLog();
   void setFrame(int frame) {
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
     frame_ = frame;
     frameCalls_ = 0;
   }
@@ -28,6 +30,8 @@ class CallLog {
   void setQuiet(bool quiet) { quiet_ = quiet; }
 
  private:
+  // The host's threads (and the plug-in's calls on them) write lines too.
+  mutable std::recursive_mutex lock_;
   std::FILE* file_ = nullptr;
   int frame_ = -1;
   int frameCalls_ = 0;

@@ -37,7 +37,7 @@ std::vector<std::string> splitCommandLine(const char* line) {
 int usage() {
   std::fprintf(stderr,
                "usage: simhost.exe SCENARIO OUTPUT-FOLDER [--plugin PATH | --no-plugin] [--no-pace] [--count-device] [--host-proxy]\n"
-               "       [--quiet-calls] [--resources-every N]\n"
+               "       [--quiet-calls] [--resources-every N] [--depth D24S8|D16] [--multisample 2..16]\n"
                "       [--no-texutil] [--texutil-is-d3dx] [--device-chain present|null-outer|null-inner|null-device]\n"
                "       [--bad-prologue frame|gauge|texture|all]\n"
                "  runs from the game folder; loads .\\Plugins\\OSTREL.dll by default\n");
@@ -56,6 +56,15 @@ int run(const char* commandLine, void* begin, void* end) {
     else if (args[i] == "--host-proxy") options.hostProxy = true;
     else if (args[i] == "--quiet-calls") options.quietCalls = true;
     else if (args[i] == "--resources-every" && i + 1 < args.size()) options.resourcesEvery = std::max(0, std::atoi(args[++i].c_str()));
+    else if (args[i] == "--depth" && i + 1 < args.size()) {
+      const std::string& format = args[++i];
+      if (format == "D24S8") options.depthFormat = simhost::kDepthD24S8;
+      else if (format == "D16") options.depthFormat = simhost::kDepthD16;
+      else return usage();
+    } else if (args[i] == "--multisample" && i + 1 < args.size()) {
+      options.multisample = std::atoi(args[++i].c_str());
+      if (options.multisample < 2 || options.multisample > 16) return usage();
+    }
     else if (args[i] == "--no-texutil") options.noTexUtil = true;
     else if (args[i] == "--texutil-is-d3dx") options.texUtilIsD3dx = true;
     else if (args[i] == "--device-chain" && i + 1 < args.size()) options.deviceChain = args[++i];

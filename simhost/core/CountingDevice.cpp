@@ -1,5 +1,6 @@
 #include "CountingDevice.h"
 
+#include <cstdio>
 #include <type_traits>
 
 namespace simhost {
@@ -36,6 +37,7 @@ ULONG CountingDevice::releaseByHost() {
 }
 
 bool CountingDevice::enter(DeviceMethod m, HRESULT& hr) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   const int i = static_cast<int>(m);
   ++frame_[i];
   const std::uint64_t call = ++total_[i];
@@ -43,11 +45,13 @@ bool CountingDevice::enter(DeviceMethod m, HRESULT& hr) {
     hr = cooperativeLevel_;
     return true;
   }
+  if (deviceMethodKind(m) == DeviceCallKind::Draw && m != DeviceMethod::Clear && m != DeviceMethod::ProcessVertices)
+    checkDepthStencil();
   std::vector<Rule>& rules = rules_[i];
   for (auto it = rules.begin(); it != rules.end(); ++it)
-    if (it->call == call) {
+    if (call >= it->first && call <= it->last) {
       hr = it->result;
-      rules.erase(it);
+      if (call == it->last) rules.erase(it);
       ++faultsInjected_;
       if (log_)
         log_->note("device fault %s call %llu returns %08lX", deviceMethodName(m),
@@ -57,9 +61,38 @@ bool CountingDevice::enter(DeviceMethod m, HRESULT& hr) {
   return false;
 }
 
-void CountingDevice::addFault(DeviceMethod method, int nth, HRESULT result) {
+void CountingDevice::addFault(DeviceMethod method, int nth, int last, HRESULT result) {
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   const int i = static_cast<int>(method);
-  rules_[i].push_back(Rule{total_[i] + static_cast<std::uint64_t>(nth), result});
+  rules_[i].push_back(
+      Rule{total_[i] + static_cast<std::uint64_t>(nth), total_[i] + static_cast<std::uint64_t>(last), result});
+}
+
+void CountingDevice::checkDepthStencil() {
+  IDirect3DSurface9* depth = nullptr;
+  IDirect3DSurface9* target = nullptr;
+  if (FAILED(real_->GetDepthStencilSurface(&depth)) || !depth) return;  // none bound
+  if (SUCCEEDED(real_->GetRenderTarget(0, &target)) && target) {
+    D3DSURFACE_DESC d{}, t{};
+    depth->GetDesc(&d);
+    target->GetDesc(&t);
+    char cause[200] = "";
+    if (d.MultiSampleType != t.MultiSampleType || d.MultiSampleQuality != t.MultiSampleQuality)
+      std::snprintf(cause, sizeof cause,
+                    "multisample %u quality %lu on the depth-stencil (%ux%u), %u quality %lu on the target (%ux%u)",
+                    static_cast<unsigned>(d.MultiSampleType), static_cast<unsigned long>(d.MultiSampleQuality),
+                    d.Width, d.Height, static_cast<unsigned>(t.MultiSampleType),
+                    static_cast<unsigned long>(t.MultiSampleQuality), t.Width, t.Height);
+    else if (d.Width < t.Width || d.Height < t.Height)
+      std::snprintf(cause, sizeof cause, "depth-stencil %ux%u is smaller than the target %ux%u", d.Width, d.Height,
+                    t.Width, t.Height);
+    if (cause[0] && depthStencilCauses_.insert(cause).second) {
+      ++depthStencilFaults_;
+      if (log_) log_->record("fault", "draw with a depth-stencil that does not match render target 0: %s", cause);
+    }
+    target->Release();
+  }
+  depth->Release();
 }
 
 std::uint32_t CountingDevice::frameKindCount(DeviceCallKind k) const {
@@ -86,18 +119,27 @@ HRESULT STDMETHODCALLTYPE CountingDevice::QueryInterface(REFIID riid, void** obj
     AddRef();
     return S_OK;
   }
+  if (hidesEx_ && IsEqualGUID(riid, IID_IDirect3DDevice9Ex)) {
+    *object = nullptr;
+    const std::lock_guard<std::recursive_mutex> hold(lock_);
+    if (!exRefusalNoted_ && log_) log_->note("device proxy answers E_NOINTERFACE for IDirect3DDevice9Ex");
+    exRefusalNoted_ = true;
+    return E_NOINTERFACE;
+  }
   return real_->QueryInterface(riid, object);
 }
 
 ULONG STDMETHODCALLTYPE CountingDevice::AddRef() {
   HRESULT unused;
   enter(DeviceMethod::AddRef, unused);
+  const std::lock_guard<std::recursive_mutex> hold(lock_);
   return static_cast<ULONG>(++references_);
 }
 
 ULONG STDMETHODCALLTYPE CountingDevice::Release() {
   HRESULT unused;
   enter(DeviceMethod::Release, unused);
+  std::unique_lock<std::recursive_mutex> hold(lock_);
   if (!hostReleased_ && references_ <= 1) {
     // Only the host's own reference is left: the caller releases one it
     // never had. Keep the device alive for the host and report it.
@@ -106,6 +148,7 @@ ULONG STDMETHODCALLTYPE CountingDevice::Release() {
     return 1;
   }
   if (--references_ == 0) {
+    hold.unlock();
     delete this;
     return 0;
   }

@@ -16,6 +16,9 @@
 
 #include <array>
 #include <cstdint>
+#include <mutex>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "CallLog.h"
@@ -47,8 +50,15 @@ class CountingDevice final : public IDirect3DDevice9 {
   // (D3D_OK: the real device answers).
   void setCooperativeLevel(HRESULT level) { cooperativeLevel_ = level; }
 
-  // The n-th call of `method` from now on fails with `result`.
-  void addFault(DeviceMethod method, int nth, HRESULT result);
+  // Calls nth through last of `method`, counted from now on, fail with `result`.
+  void addFault(DeviceMethod method, int nth, int last, HRESULT result);
+  void addFault(DeviceMethod method, int nth, HRESULT result) { addFault(method, nth, nth, result); }
+  // QueryInterface for IDirect3DDevice9Ex answers E_NOINTERFACE, as a tool
+  // that wraps only the plain interface does.
+  void hideExtended() { hidesEx_ = true; }
+  // Draws made while the bound depth-stencil did not fit render target 0
+  // (a fault line for each distinct cause).
+  int depthStencilFaults() const { return depthStencilFaults_; }
 
   std::uint32_t frameCount(DeviceMethod m) const { return frame_[static_cast<int>(m)]; }
   std::uint32_t frameKindCount(DeviceCallKind k) const;
@@ -65,11 +75,21 @@ class CountingDevice final : public IDirect3DDevice9 {
   ~CountingDevice();
   // Counts the call; true when a rule makes it fail (result in `hr`).
   bool enter(DeviceMethod m, HRESULT& hr);
+  // Before a draw: a depth-stencil bound with render target 0 must have its
+  // multisample type and quality and be at least its size. Wine draws
+  // anyway; a Windows driver may fail the draw or draw garbage.
+  void checkDepthStencil();
 
   struct Rule {
-    std::uint64_t call;  // absolute call number of the method
+    std::uint64_t first, last;  // absolute call numbers of the method
     HRESULT result;
   };
+  // Several threads of the host (and the plug-in's) call through the proxy.
+  std::recursive_mutex lock_;
+  bool hidesEx_ = false;
+  bool exRefusalNoted_ = false;
+  int depthStencilFaults_ = 0;
+  std::set<std::string> depthStencilCauses_;
   IDirect3DDevice9* real_;
   CallLog* log_;
   HRESULT cooperativeLevel_ = D3D_OK;

@@ -17,15 +17,19 @@ constexpr const char* kTransformNames[] = {"projection", "view", "world"};
 
 DeviceStateSnapshot::DeviceStateSnapshot(IDirect3DDevice9* d) {
   static_assert(sizeof kStateIds / sizeof kStateIds[0] == kStates);
-  if (FAILED(d->GetRenderTarget(0, &target_))) target_ = nullptr;
+  // Compared by address only: a reference held on the back buffer would make
+  // a Reset from the host's thread fail meanwhile.
+  IDirect3DSurface9* target = nullptr;
+  if (SUCCEEDED(d->GetRenderTarget(0, &target)) && target) {
+    target_ = target;
+    target->Release();
+  }
   d->GetViewport(&viewport_);
   for (int i = 0; i < kStates; ++i) d->GetRenderState(kStateIds[i], &states_[i]);
   for (int i = 0; i < 3; ++i) d->GetTransform(kTransformIds[i], &transforms_[i]);
 }
 
-DeviceStateSnapshot::~DeviceStateSnapshot() {
-  if (target_) target_->Release();
-}
+DeviceStateSnapshot::~DeviceStateSnapshot() = default;
 
 std::vector<std::string> DeviceStateSnapshot::differencesFrom(const DeviceStateSnapshot& b) const {
   std::vector<std::string> out;

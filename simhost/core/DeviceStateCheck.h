@@ -22,7 +22,7 @@ class DeviceStateSnapshot {
 
  private:
   static constexpr int kStates = 8;
-  IDirect3DSurface9* target_ = nullptr;  // one reference held
+  const void* target_ = nullptr;  // the render target's address (no reference held)
   D3DVIEWPORT9 viewport_{};
   DWORD states_[kStates] = {};
   D3DMATRIX transforms_[3] = {};

@@ -9,6 +9,8 @@ namespace {
 // does, so callers must set their colour again.
 constexpr D3DCOLOR kHighlight = 0xC02850A0;
 constexpr D3DCOLOR kMenuBackground = 0xD0101418;
+// The one-pixel outline around centred text.
+constexpr int kOutline[8][2] = {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}, {-1, 1}, {0, 1}, {1, 1}};
 
 
 int component(float v) { return static_cast<int>(std::clamp(v, 0.0f, 1.0f) * 255.0f + 0.5f); }
@@ -80,26 +82,53 @@ HostGame::~HostGame() {
   if (textSprite_) textSprite_->Release();
 }
 
+namespace {
+
+// The host's three faces: 0 semi-bold, 1 bold, 3 small fixed; others
+// semi-bold. Sized for what the panels give them: table rows 12 pixels apart,
+// headings in boxes 100 x 18, labels on blocks 16 pixels wide.
+struct Face {
+  int height = 13, weight = FW_SEMIBOLD;
+  const char* name = "Arial";
+};
+Face faceOf(int number) {
+  Face f;
+  if (number == 1) f.height = 15, f.weight = FW_BOLD;
+  if (number == 3) f.name = "Courier New";
+  return f;
+}
+
+}  // namespace
+
 ID3DXFont* HostGame::font(int number) {
   auto it = fonts_.find(number);
   if (it != fonts_.end()) return it->second;
-  // The host's three faces: 0 semi-bold, 1 bold, 3 small fixed; others
-  // semi-bold. Sized for what the panels give them: table rows 12 pixels apart,
-  // headings in boxes 100 x 18, labels on blocks 16 pixels wide.
-  int height = 13, weight = FW_SEMIBOLD;
-  const char* face = "Arial";
-  if (number == 1) { height = 15; weight = FW_BOLD; }
-  if (number == 3) { height = 13; face = "Courier New"; }
+  const Face face = faceOf(number);
   ID3DXFont* f = nullptr;
-  if (FAILED(D3DXCreateFontA(device_, height, 0, weight, 1, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                             NONANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face, &f)))
+  if (FAILED(D3DXCreateFontA(device_, face.height, 0, face.weight, 1, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                             NONANTIALIASED_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.name, &f)))
     f = nullptr;
   fonts_[number] = f;
   return f;
 }
 
+GlyphFont* HostGame::glyphFont(int number) {
+  std::unique_ptr<GlyphFont>& slot = glyphFonts_[number];
+  if (!slot) {
+    const Face face = faceOf(number);
+    slot = std::make_unique<GlyphFont>(face.height, face.weight, face.name);
+  }
+  return slot->ok() ? slot.get() : nullptr;
+}
+
 void HostGame::hostText(int x, int y, const char* text, D3DCOLOR colour) {
+  const auto held = hold();
   flushMarkers();
+  if (away_ || !device_) return;
+  if (ownText_) {
+    if (GlyphFont* g = glyphFont(0)) g->draw(device_, text, x, y, false, colour);
+    return;
+  }
   ID3DXFont* f = font(0);
   if (!f) return;
   RECT r{x, y, x + 1000, y + 100};
@@ -121,14 +150,22 @@ void HostGame::recordUnused(const char* name) {
 
 void HostGame::unused1() { recordUnused("unused1"); }
 void HostGame::onLostDevice() {
+  const auto held = hold();
+  markers_.clear();
+  away_ = true;
   for (auto& [n, f] : fonts_)
     if (f) f->OnLostDevice();
+  for (auto& [n, g] : glyphFonts_) g->releaseTexture();
 }
 
 void HostGame::changeDevice(IDirect3DDevice9* device) {
+  const auto held = hold();
+  markers_.clear();
+  away_ = device == nullptr;
   for (auto& [n, f] : fonts_)
     if (f) f->Release();
   fonts_.clear();
+  for (auto& [n, g] : glyphFonts_) g->releaseTexture();
   if (textSprite_) textSprite_->Release();
   textSprite_ = nullptr;
   textSpriteTried_ = false;
@@ -136,8 +173,10 @@ void HostGame::changeDevice(IDirect3DDevice9* device) {
 }
 
 void HostGame::onResetDevice() {
+  const auto held = hold();
   for (auto& [n, f] : fonts_)
     if (f) f->OnResetDevice();
+  away_ = false;
 }
 
 void HostGame::unused2() { recordUnused("unused2"); }
@@ -156,10 +195,21 @@ void HostGame::WriteText(float x, float y, const char* text) {
   }
   log_.record("WriteText", "%.2f %.2f font=%d mode=%d colour=%08lX \"%s\"", x, y, font_, textMode_,
               static_cast<unsigned long>(colour_), text);
+  const auto held = hold();
   flushMarkers();
+  if (away_) return;
+  int ix = static_cast<int>(x), iy = static_cast<int>(y);
+  if (ownText_) {
+    GlyphFont* g = glyphFont(font_);
+    if (!g) return;
+    constexpr int kShadow[1][2] = {{1, 1}};
+    if (textMode_ == 3) g->drawOutlined(device_, text, ix, iy, true, colour_, colour_ & 0xFF000000, kOutline, 8);
+    else if (textMode_ == 4) g->drawOutlined(device_, text, ix, iy, false, colour_, colour_ & 0xFF000000, kShadow, 1);
+    else g->draw(device_, text, ix, iy, false, colour_);
+    return;
+  }
   ID3DXFont* f = font(font_);
   if (!f) return;
-  int ix = static_cast<int>(x), iy = static_cast<int>(y);
   // Mode 3 centres the text on (x, y): the panels place their labels and
   // table columns at the middle of what they label.
   if (textMode_ == 3) {
@@ -184,9 +234,8 @@ void HostGame::outlinedText(ID3DXFont* f, const char* text, int x, int y) {
   }
   const DWORD format = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOCLIP;
   const D3DCOLOR outline = colour_ & 0xFF000000;
-  constexpr int kOffsets[8][2] = {{-1, -1}, {0, -1}, {1, -1}, {-1, 0}, {1, 0}, {-1, 1}, {0, 1}, {1, 1}};
   if (textSprite_) textSprite_->Begin(D3DXSPRITE_ALPHABLEND);
-  for (const auto& o : kOffsets) {
+  for (const auto& o : kOutline) {
     RECT r{x + o[0] - 1000, y + o[1] - 100, x + o[0] + 1000, y + o[1] + 100};
     f->DrawTextA(textSprite_, text, -1, &r, format, outline);
   }
@@ -216,6 +265,11 @@ void HostGame::DrawMarker(int graphic, float x, float y) {
 
 void HostGame::flushMarkers() {
   if (markers_.empty()) return;
+  const auto held = hold();
+  if (away_) {
+    markers_.clear();
+    return;
+  }
   SavedDrawState saved(device_);
   device_->DrawPrimitiveUP(D3DPT_POINTLIST, static_cast<UINT>(markers_.size()), markers_.data(),
                            sizeof(ColourVertex));
@@ -225,7 +279,9 @@ void HostGame::flushMarkers() {
 void HostGame::PrepareMenuPage(std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t d) {
   const CallTimer timer(callTicks_);
   log_.record("PrepareMenuPage", "%u %u %u %u", a, b, c, d);
+  const auto held = hold();
   flushMarkers();
+  if (away_) return;
   D3DVIEWPORT9 vp{};
   device_->GetViewport(&vp);
   fillRect(40.0f, 40.0f, static_cast<float>(vp.Width) - 80.0f, static_cast<float>(vp.Height) - 80.0f,
@@ -235,8 +291,10 @@ void HostGame::PrepareMenuPage(std::uint32_t a, std::uint32_t b, std::uint32_t c
 void HostGame::DrawHighlightBox(float x, float y, float w, float h) {
   const CallTimer timer(callTicks_);
   log_.record("DrawHighlightBox", "%.2f %.2f %.2f %.2f", x, y, w, h);
+  const auto held = hold();
   flushMarkers();
   colour_ = kHighlight;
+  if (away_) return;
   fillRect(x, y, w, h, kHighlight, D3DPT_TRIANGLESTRIP, 2);
 }
 
@@ -249,7 +307,10 @@ void HostGame::BeginDrawModes(int mask) {
 void HostGame::EndDrawModes(int mask) {
   const CallTimer timer(callTicks_);
   log_.record("EndDrawModes", "%d", mask);
-  flushMarkers();
+  {
+    const auto held = hold();
+    flushMarkers();
+  }
   if (modeStack_.empty() || modeStack_.back() != mask) {
     log_.record("fault", "EndDrawModes %d does not close the open bracket %d", mask,
                 modeStack_.empty() ? -1 : modeStack_.back());
@@ -278,6 +339,7 @@ void HostGame::SetColor(float r, float g, float b, float a) {
 }
 
 void HostGame::endFrame() {
+  const auto held = hold();
   flushMarkers();
   if (!modeStack_.empty()) {
     log_.record("fault", "%u draw-mode bracket(s) left open at the end of the frame",

@@ -7,9 +7,12 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 #include "CallLog.h"
+#include "GlyphFont.h"
 #include "HostAbi.h"
 
 namespace simhost {
@@ -42,9 +45,18 @@ class HostGame final : public HostGameAbi {
   // The host's screen-width word as the plug-in's text finds it: noted
   // whenever it differs from the last text's.
   void watchScreenWidth(std::function<std::uint32_t()> word) { screenWidth_ = std::move(word); }
-  // Device loss: the fonts let go of their device objects and get them back.
+  // Device loss: the fonts let go of their device objects and get them back;
+  // in between the host draws nothing for the plug-in (its calls are still
+  // recorded).
   void onLostDevice();
   void onResetDevice();
+  // The host's lock, taken around the host's own drawing and font changes
+  // (never while the plug-in runs: these are the host's services), so a
+  // thread of the host's can reset the device while the frames go on.
+  void setLock(std::recursive_mutex* lock) { lock_ = lock; }
+  // Text from GDI glyph atlases of the host's own instead of D3DX fonts,
+  // whose managed-pool glyph textures an extended device refuses.
+  void useOwnText() { ownText_ = true; }
   // A new device: the fonts and the text sprite go and are made again on it
   // when next needed (null: released only).
   void changeDevice(IDirect3DDevice9* device);
@@ -59,6 +71,10 @@ class HostGame final : public HostGameAbi {
 
  private:
   ID3DXFont* font(int number);
+  GlyphFont* glyphFont(int number);
+  std::unique_lock<std::recursive_mutex> hold() {
+    return lock_ ? std::unique_lock<std::recursive_mutex>(*lock_) : std::unique_lock<std::recursive_mutex>();
+  }
   // Text centred on (x, y) with a dark one-pixel outline, in one sprite batch.
   void outlinedText(ID3DXFont* f, const char* text, int x, int y);
   void flushMarkers();
@@ -69,6 +85,10 @@ class HostGame final : public HostGameAbi {
   IDirect3DDevice9* device_;
   CallLog& log_;
   std::map<int, ID3DXFont*> fonts_;
+  std::map<int, std::unique_ptr<GlyphFont>> glyphFonts_;
+  std::recursive_mutex* lock_ = nullptr;
+  bool ownText_ = false;
+  bool away_ = false;  // between onLostDevice and onResetDevice, or without a device
   ID3DXSprite* textSprite_ = nullptr;  // made on first outlined text
   bool textSpriteTried_ = false;
   int font_ = 0;

@@ -97,6 +97,9 @@ class LineParser {
  public:
   LineParser(const std::string& file, int line, std::vector<std::string> words)
       : file_(file), line_(line), words_(std::move(words)) {}
+  // Other words at the same line (a word read in parts).
+  LineParser(const LineParser& at, std::vector<std::string> words)
+      : file_(at.file_), line_(at.line_), words_(std::move(words)) {}
 
   [[noreturn]] void fail(const std::string& problem) const { throw ScenarioError(file_, line_, problem); }
   std::size_t count() const { return words_.size(); }
@@ -172,14 +175,24 @@ DeviceFault parseFault(const LineParser& p) {
   if (!deviceMethodCanFail(*m)) p.fail("'" + p.word(1) + "' returns no result code and cannot fail");
   DeviceFault f;
   f.method = static_cast<int>(*m);
-  f.nth = p.integerIn(2, 1, 100000000);
+  const std::string& calls = p.word(2);
+  const std::size_t dots = calls.find("..");
+  if (dots == std::string::npos) {
+    f.nth = f.last = p.integerIn(2, 1, 100000000);
+  } else {
+    // "A..B": both ends are call numbers, the range read as two words.
+    LineParser ends(p, {"fail", calls.substr(0, dots), calls.substr(dots + 2)});
+    f.nth = ends.integerIn(1, 1, 100000000);
+    f.last = ends.integerIn(2, 1, 100000000);
+    if (f.last < f.nth) p.fail("call range '" + calls + "' for 'fail' ends before it starts");
+  }
   std::optional<std::uint32_t> r = parseResultCode(p.word(3));
   if (!r) p.fail("bad result code '" + p.word(3) + "' for 'fail'");
   f.result = *r;
   return f;
 }
 
-void parseBlockLine(const LineParser& p, FrameBlock& block) {
+void parseBlockLine(const LineParser& p, const Scenario& s, FrameBlock& block) {
   const std::string& key = p.word(0);
   if (auto f = namedFields().find(key); f != namedFields().end()) {
     const Field& field = f->second;
@@ -316,20 +329,49 @@ void parseBlockLine(const LineParser& p, FrameBlock& block) {
   } else if (key == "lose-device" || key == "reset-device" || key == "new-device") {
     const bool lose = key == "lose-device";
     const std::size_t first = lose ? 2 : 1;  // where the size starts
-    const bool silent = lose && p.count() > first && p.word(p.count() - 1) == "silent";
-    const std::size_t sized = p.count() - (silent ? 1 : 0);
+    // Trailing words: "silent" (a loss only), "keep-textures" (not a new device).
+    bool silent = false, keep = false;
+    std::size_t sized = p.count();
+    while (sized > first) {
+      const std::string& w = p.word(sized - 1);
+      if (lose && w == "silent" && !silent) silent = true;
+      else if (key != "new-device" && w == "keep-textures" && !keep) keep = true;
+      else break;
+      --sized;
+    }
     if (sized != first && sized != first + 2)
-      p.fail(lose ? "'lose-device' takes FRAMES [WIDTH HEIGHT] [silent]"
-                  : "'" + key + "' takes nothing or WIDTH HEIGHT");
+      p.fail(lose ? "'lose-device' takes FRAMES [WIDTH HEIGHT] [silent] [keep-textures]"
+             : key == "reset-device" ? "'reset-device' takes [WIDTH HEIGHT] [keep-textures]"
+                                     : "'new-device' takes nothing or WIDTH HEIGHT");
+    if (keep && !s.deviceEx) p.fail("'keep-textures' needs 'device ex' before the first 'frame'");
     DeviceLoss loss;
     if (lose) loss.frames = p.integerIn(1, 2, 100000);
     loss.silent = silent;
+    loss.keepTextures = keep;
     if (sized == first + 2) {
       loss.width = p.integerIn(first, 160, 4096);
       loss.height = p.integerIn(first + 1, 120, 4096);
     }
     if (key == "new-device") block.newDevice = NewDevice{loss.width, loss.height};
     else block.deviceLoss = loss;
+  } else if (key == "loader-thread" || key == "reset-thread") {
+    if (!s.multithreaded) p.fail("'" + key + "' needs 'multithreaded' before the first 'frame'");
+    if (key == "loader-thread") {
+      p.expectCount(3);
+      block.loaderThread = LoaderThread{p.integerIn(1, 1, 100000), p.word(2)};
+    } else {
+      if (p.count() != 2 && p.count() != 4) p.fail("'reset-thread' takes COUNT [WIDTH HEIGHT]");
+      ResetThread r;
+      r.resets = p.integerIn(1, 1, 100000);
+      if (p.count() == 4) {
+        r.width = p.integerIn(2, 160, 4096);
+        r.height = p.integerIn(3, 120, 4096);
+      }
+      block.resetThread = r;
+    }
+  } else if (key == "wait-threads") {
+    p.expectCount(1);
+    block.waitThreads = true;
   } else if (key == "overlay") {
     p.expectCount(2);
     const std::string& w = p.word(1);
@@ -406,9 +448,31 @@ Scenario parseScenario(const std::string& text, const std::string& fileName) {
         s.faults.push_back(parseFault(p));
         s.countDevice = true;
       } else if (key == "host-proxy") {
-        p.expectCount(1);
+        if (p.count() > 1 && p.word(1) != "hide-ex") p.fail("bad value '" + p.word(1) + "' for 'host-proxy' (hide-ex)");
+        p.expectCount(p.count() > 1 ? 2 : 1);
         s.hostProxy = true;
         s.countDevice = true;
+        if (p.count() == 2) s.proxyHidesEx = true;
+      } else if (key == "proxy") {
+        p.expectCount(2);
+        if (p.word(1) != "hides-ex") p.fail("bad value '" + p.word(1) + "' for 'proxy' (hides-ex)");
+        s.proxyHidesEx = true;
+        s.countDevice = true;
+      } else if (key == "depth") {
+        p.expectCount(2);
+        if (p.word(1) == "D24S8") s.depthFormat = kDepthD24S8;
+        else if (p.word(1) == "D16") s.depthFormat = kDepthD16;
+        else p.fail("bad depth format '" + p.word(1) + "' (D24S8 or D16)");
+      } else if (key == "multisample") {
+        p.expectCount(2);
+        s.multisample = p.integerIn(1, 2, 16);
+      } else if (key == "multithreaded") {
+        p.expectCount(1);
+        s.multithreaded = true;
+      } else if (key == "device") {
+        p.expectCount(2);
+        if (p.word(1) != "ex") p.fail("bad value '" + p.word(1) + "' for 'device' (ex)");
+        s.deviceEx = true;
       } else if (key == "overlay") {
         p.expectCount(2);
         if (p.word(1) != "before") p.fail("only 'overlay before' comes before the first 'frame'");
@@ -419,9 +483,10 @@ Scenario parseScenario(const std::string& text, const std::string& fileName) {
         p.fail("unknown key '" + key + "'");
       }
     } else {
-      if (key == "frames" || key == "window" || key == "fps" || key == "count-device" || key == "host-proxy")
+      if (key == "frames" || key == "window" || key == "fps" || key == "count-device" || key == "host-proxy" ||
+          key == "proxy" || key == "depth" || key == "multisample" || key == "multithreaded" || key == "device")
         p.fail("'" + key + "' belongs before the first 'frame'");
-      parseBlockLine(p, s.blocks.back());
+      parseBlockLine(p, s, s.blocks.back());
     }
   }
   if (!framesGiven) throw ScenarioError(fileName, lineNo, "no 'frames' line");

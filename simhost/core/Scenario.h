@@ -31,10 +31,12 @@ struct MenuKeys {
 
 // "fail <Method> <n> <HRESULT>": the n-th call of the method (counted from the
 // start of the run, or from the frame of the block that holds the line) returns
-// the result without reaching the real device.
+// the result without reaching the real device. "fail <Method> A..B <HRESULT>":
+// calls A through B all fail (a fault that lasts).
 struct DeviceFault {
   int method = 0;  // a DeviceMethod
   int nth = 1;
+  int last = 1;    // the last failing call; nth for a single one
   std::uint32_t result = 0;
 };
 
@@ -45,10 +47,29 @@ struct DeviceFault {
 // without a loss (a change of resolution or window mode).
 // "lose-device N [W H] silent": the same loss, but the host makes no frame or
 // gauge call while it lasts, so only a redirect of Reset can see it.
+// "... keep-textures": on an extended device the host keeps its default-pool
+// textures over the ResetEx instead of making them again.
 struct DeviceLoss {
   int frames = 0;  // 0: no loss, the Reset comes at once
   int width = 0, height = 0;  // 0: the size stays
   bool silent = false;
+  bool keepTextures = false;
+};
+
+// "loader-thread N PATH": a thread of the host's creates the texture PATH
+// through the texture utility function N times in a row, each replacing the
+// last, while the frames go on.
+struct LoaderThread {
+  int loads = 0;
+  std::string path;
+};
+
+// "reset-thread N [W H]": a thread of the host's makes N Resets the careful
+// way (its textures and fonts let go, Reset, all made again) while the frames
+// go on; the window and back buffer change to W x H when given.
+struct ResetThread {
+  int resets = 0;
+  int width = 0, height = 0;
 };
 
 // "new-device [W H]": the host releases its textures, fonts and device,
@@ -103,7 +124,15 @@ struct FrameBlock {
   std::optional<OverlayStep> overlay;
   std::optional<MethodTableStep> methodTable;
   std::optional<ToolDeviceStep> toolDevice;
+  // The host's threads: "wait-threads" joins those still running before the
+  // block's other lines; the new ones start after its textures.
+  bool waitThreads = false;
+  std::optional<LoaderThread> loaderThread;
+  std::optional<ResetThread> resetThread;
 };
+
+// Depth buffer formats a scenario may ask for ("depth D24S8|D16").
+inline constexpr std::uint32_t kDepthD24S8 = 75, kDepthD16 = 80;
 
 struct Scenario {
   int frames = 0;
@@ -113,6 +142,11 @@ struct Scenario {
   bool countDevice = false;          // the plug-in finds the counting proxy
   bool hostProxy = false;            // "host-proxy": the host itself draws and resets through it
   bool overlayBefore = false;        // "overlay before": installed before the plug-in loads
+  std::uint32_t depthFormat = 0;     // "depth D24S8|D16": an automatic depth-stencil (0: none)
+  int multisample = 0;               // "multisample N": back-buffer samples (0: none)
+  bool multithreaded = false;        // "multithreaded": D3DCREATE_MULTITHREADED
+  bool deviceEx = false;             // "device ex": Direct3DCreate9Ex + CreateDeviceEx
+  bool proxyHidesEx = false;         // "host-proxy hide-ex" / "proxy hides-ex": no IDirect3DDevice9Ex from the proxy
   std::vector<DeviceFault> faults;   // armed before the plug-in loads
   std::vector<FrameBlock> blocks;  // strictly increasing frame numbers
 };

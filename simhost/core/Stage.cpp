@@ -6,10 +6,12 @@
 #include <d3dx9.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <cstdio>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -96,6 +98,27 @@ __attribute__((thiscall)) int hostGaugePointFunction(void*) {
 
 LRESULT CALLBACK windowProc(HWND w, UINT m, WPARAM wp, LPARAM lp) { return DefWindowProcA(w, m, wp, lp); }
 
+// A fault nobody handled: the host notes where it was (module and offset,
+// and the thread) before the process ends as it would have anyway.
+CallLog* crashLog = nullptr;
+LONG WINAPI noteUnhandledException(EXCEPTION_POINTERS* e) {
+  const auto at = reinterpret_cast<std::uintptr_t>(e->ExceptionRecord->ExceptionAddress);
+  HMODULE module = nullptr;
+  char name[MAX_PATH] = "?";
+  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<const char*>(at), &module) &&
+      GetModuleFileNameA(module, name, sizeof name)) {
+    const char* slash = std::strrchr(name, '\\');
+    if (slash) std::memmove(name, slash + 1, std::strlen(slash + 1) + 1);
+  }
+  if (crashLog)
+    crashLog->note("unhandled exception 0x%08lX at %s+0x%X on thread %lu",
+                   static_cast<unsigned long>(e->ExceptionRecord->ExceptionCode), name,
+                   static_cast<unsigned>(at - reinterpret_cast<std::uintptr_t>(module)),
+                   static_cast<unsigned long>(GetCurrentThreadId()));
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
 // Releases the Home key from another thread: the plug-in's frame waits for
 // the release on the host's thread. The hold counts from the call of the
 // frame function, so that the host's own work before it, slow on a loaded or
@@ -146,7 +169,7 @@ class Stage {
   FrameTimes playFrame(const FrameBlock* block);
   void callPlugin(const FrameBlock* block, FrameTimes& times);
   void judgeFrameFunction(int result);
-  void judgeGaugePoint(int result, const DeviceStateSnapshot& stateBefore);
+  void judgeGaugePoint(int result, const DeviceStateSnapshot* stateBefore);
   void openTiming();
   void writeTiming(const FrameTimes& times);
   void pace();
@@ -162,6 +185,22 @@ class Stage {
   void stepValues();
   void noteResources();
   void createTexture(const TextureRequest& request);
+  // Through the texture utility function, without a note (the host's threads).
+  IDirect3DTexture9* loadTexture(const TextureRequest& request, HRESULT& hr);
+  // Into the host's slot for its path (the old one released), under the host lock.
+  void storeTexture(const TextureRequest& request, IDirect3DTexture9* texture);
+  HRESULT createDevice(D3DPRESENT_PARAMETERS& pp);
+  HRESULT resetWith(D3DPRESENT_PARAMETERS& pp);
+  // The host's threads: started by a block, waited for before a Reset, a
+  // new device, a "wait-threads" line and the end.
+  void startLoaderThread(const LoaderThread& job);
+  void startResetThread(const ResetThread& job);
+  void waitForThreads();
+  static DWORD WINAPI loaderThreadMain(void* self);
+  static DWORD WINAPI resetThreadMain(void* self);
+  void loaderWork();
+  void resetWork();
+  bool resourcesAway() const { return resourcesAway_.load(); }
   void writeImageFile(const ImageFileRequest& request);
   // Device loss: the cooperative level the frame has, and the Reset after it.
   void updateDeviceLoss();
@@ -219,6 +258,21 @@ class Stage {
   int resetFaults_ = 0;
   bool presentFailNoted_ = false;
   std::map<std::pair<int, std::uint32_t>, Poke> steppers_;
+  // The host's own data (textures, the dashboard pointer, the present
+  // parameters) and drawing, shared with its threads. Never held while the
+  // plug-in runs: the host does not serialise the plug-in.
+  std::recursive_mutex hostLock_;
+  IDirect3D9Ex* d3dEx_ = nullptr;
+  D3DMULTISAMPLE_TYPE multisample_ = D3DMULTISAMPLE_NONE;
+  std::atomic<bool> resourcesAway_{false};  // a thread's Reset has the host's textures and fonts away
+  std::atomic<int> resetGeneration_{0};     // Resets made by the host's thread
+  std::atomic<int> threadResetFailures_{0};
+  std::atomic<bool> threadLeftDeviceUnreset_{false};
+  HANDLE loaderThread_ = nullptr, resetThread_ = nullptr;
+  LoaderThread loaderJob_;
+  ResetThread resetJob_;
+  int depthStencilFaults_ = 0;  // of proxies already gone
+  bool plainResetNoted_ = false;
   bool menuOpen_ = false;
   int frame_ = 0;
   DeviceTools tools_;
@@ -229,6 +283,7 @@ class Stage {
 };
 
 Stage::~Stage() {
+  waitForThreads();
   // Whether the plug-in (or anything else) brought the socket library in.
   log_.note("socket library %s", GetModuleHandleA("ws2_32.dll") ? "loaded" : "not loaded");
   if (deviceCalls_) std::fclose(deviceCalls_);
@@ -262,7 +317,15 @@ bool Stage::createWindowAndDevice() {
   window_ = CreateWindowA("SimhostStage", "simhost", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, r.right - r.left,
                           r.bottom - r.top, nullptr, nullptr, wc.hInstance, nullptr);
   if (!window_) return fail("cannot create the window");
-  d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+  if (scenario_.deviceEx) {
+    using CreateEx = HRESULT(WINAPI*)(UINT, IDirect3D9Ex**);
+    auto create = reinterpret_cast<CreateEx>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("d3d9.dll"), "Direct3DCreate9Ex")));
+    if (!create || FAILED(create(D3D_SDK_VERSION, &d3dEx_)) || !d3dEx_) return fail("Direct3D 9Ex is not available");
+    d3d_ = d3dEx_;
+  } else {
+    d3d_ = Direct3DCreate9(D3D_SDK_VERSION);
+  }
   if (!d3d_) return fail("Direct3D 9 is not available");
   D3DPRESENT_PARAMETERS pp{};
   pp.Windowed = TRUE;
@@ -272,24 +335,82 @@ bool Stage::createWindowAndDevice() {
   pp.BackBufferHeight = height_;
   pp.hDeviceWindow = window_;
   pp.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+  const std::uint32_t depth = options_.depthFormat ? options_.depthFormat : scenario_.depthFormat;
+  if (depth) {
+    pp.EnableAutoDepthStencil = TRUE;
+    pp.AutoDepthStencilFormat = static_cast<D3DFORMAT>(depth);
+    log_.note("depth buffer %s", depth == kDepthD16 ? "D16" : "D24S8");
+  }
+  const int samples = options_.multisample ? options_.multisample : scenario_.multisample;
+  if (samples) {
+    // Granted only when both the back buffer and the depth buffer can have it.
+    const auto type = static_cast<D3DMULTISAMPLE_TYPE>(samples);
+    DWORD qualities = 0, depthQualities = 0;
+    HRESULT hr = d3d_->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, pp.BackBufferFormat, TRUE, type,
+                                                  &qualities);
+    if (SUCCEEDED(hr) && depth)
+      hr = d3d_->CheckDeviceMultiSampleType(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, pp.AutoDepthStencilFormat, TRUE, type,
+                                            &depthQualities);
+    if (SUCCEEDED(hr)) {
+      pp.MultiSampleType = type;
+      pp.MultiSampleQuality = 0;
+      multisample_ = type;
+      log_.note("multisample %d granted, qualities %lu", samples, static_cast<unsigned long>(qualities));
+    } else {
+      log_.note("multisample %d not granted hr=%08lX: the back buffer has one sample", samples,
+                static_cast<unsigned long>(hr));
+    }
+  }
   present_ = pp;
-  HRESULT hr = d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
-                                  D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE, &pp, &device_);
+  HRESULT hr = createDevice(pp);
   if (FAILED(hr)) {
     device_ = nullptr;
     return fail("cannot create the Direct3D 9 device (is an X display up?)");
   }
+  if (scenario_.multithreaded) log_.note("device is multithreaded");
+  if (scenario_.deviceEx) log_.note("device is extended");
   if (!placeDevice()) return false;
   if (options_.deviceChain != "present") log_.note("device chain %s", options_.deviceChain.c_str());
   if (counting_) {
     openDeviceCalls();
     for (const DeviceFault& f : scenario_.faults)
-      counting_->addFault(static_cast<DeviceMethod>(f.method), f.nth, static_cast<HRESULT>(f.result));
+      counting_->addFault(static_cast<DeviceMethod>(f.method), f.nth, f.last, static_cast<HRESULT>(f.result));
   }
   game_ = new HostGame(host_, log_);
+  game_->setLock(&hostLock_);
+  if (scenario_.deviceEx) game_->useOwnText();
   game_->watchScreenWidth([this] { return memory_.screenWord(0x14); });
   frameObject.game = game_;
   return true;
+}
+
+// The run's device: extended or not, multithreaded when the scenario says.
+HRESULT Stage::createDevice(D3DPRESENT_PARAMETERS& pp) {
+  const DWORD flags = D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE |
+                      (scenario_.multithreaded ? D3DCREATE_MULTITHREADED : 0);
+  if (d3dEx_) {
+    IDirect3DDevice9Ex* ex = nullptr;
+    const HRESULT hr = d3dEx_->CreateDeviceEx(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_, flags, &pp, nullptr, &ex);
+    device_ = SUCCEEDED(hr) ? ex : nullptr;
+    return hr;
+  }
+  return d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_, flags, &pp, &device_);
+}
+
+// The host's Reset: ResetEx where the device the host draws with answers
+// IDirect3DDevice9Ex (a proxy that hides it gets the plain Reset).
+HRESULT Stage::resetWith(D3DPRESENT_PARAMETERS& pp) {
+  if (scenario_.deviceEx) {
+    IDirect3DDevice9Ex* ex = nullptr;
+    if (SUCCEEDED(host_->QueryInterface(IID_IDirect3DDevice9Ex, reinterpret_cast<void**>(&ex))) && ex) {
+      const HRESULT hr = ex->ResetEx(&pp, nullptr);
+      ex->Release();
+      return hr;
+    }
+    if (!plainResetNoted_) log_.note("the host's device answers no IDirect3DDevice9Ex: plain Reset");
+    plainResetNoted_ = true;
+  }
+  return host_->Reset(&pp);
 }
 
 // The plug-in draws through what it finds in the device chain: the real
@@ -301,6 +422,10 @@ bool Stage::placeDevice() {
   counting_ = counting || hostProxy ? new CountingDevice(device_, &log_) : nullptr;
   if (counting_) log_.note(hostProxy ? "counting device in the device chain, the host draws through it too"
                                      : "counting device in the device chain");
+  if (counting_ && scenario_.proxyHidesEx) {
+    counting_->hideExtended();
+    log_.note("device proxy hides IDirect3DDevice9Ex");
+  }
   IDirect3DDevice9* pluginDevice = counting_ ? static_cast<IDirect3DDevice9*>(counting_) : device_;
   host_ = hostProxy ? pluginDevice : device_;
   memory_.setDevice(pluginDevice);
@@ -381,12 +506,15 @@ void Stage::applyBlock(const FrameBlock& b) {
   if (b.damageExtraPresent) memory_.setDamageExtraPresent(*b.damageExtraPresent);
   if (b.damageRecordPresent) memory_.setDamageRecordPresent(*b.damageRecordPresent);
   if (b.engineRecordPresent) memory_.setEngineRecordPresent(*b.engineRecordPresent);
+  if (b.waitThreads) waitForThreads();
   applyToolSteps(b);
   for (const ImageFileRequest& f : b.imageFiles) writeImageFile(f);
   for (const TextureRequest& t : b.textures) createTexture(t);
+  if (b.loaderThread) startLoaderThread(*b.loaderThread);
+  if (b.resetThread) startResetThread(*b.resetThread);
   if (counting_)
     for (const DeviceFault& f : b.faults)
-      counting_->addFault(static_cast<DeviceMethod>(f.method), f.nth, static_cast<HRESULT>(f.result));
+      counting_->addFault(static_cast<DeviceMethod>(f.method), f.nth, f.last, static_cast<HRESULT>(f.result));
   if (b.menuOpen) {
     menuOpen_ = *b.menuOpen;
     log_.note("menu %s", menuOpen_ ? "open" : "close");
@@ -450,6 +578,7 @@ void Stage::noteResources() {
     u->AddRef();
     return static_cast<long>(u->Release());
   };
+  const std::lock_guard<std::recursive_mutex> held(hostLock_);
   log_.note("resources private_kb=%lu working_kb=%lu handles=%lu gdi=%lu user=%lu dashboard_refs=%ld device_refs=%ld",
             static_cast<unsigned long>(committed / 1024), static_cast<unsigned long>(m.WorkingSetSize / 1024),
             static_cast<unsigned long>(handles),
@@ -465,18 +594,36 @@ void Stage::stepValues() {
   }
 }
 
-void Stage::createTexture(const TextureRequest& request) {
-  const std::string& path = request.path;
-  requests_[path] = request;
+IDirect3DTexture9* Stage::loadTexture(const TextureRequest& request, HRESULT& hr) {
   IDirect3DTexture9* texture = nullptr;
   D3DXIMAGE_INFO info{};
   const D3DPOOL pool = request.pool == 1 ? D3DPOOL_MANAGED : request.pool == 2 ? D3DPOOL_SYSTEMMEM : D3DPOOL_DEFAULT;
-  HRESULT hr = textureFunction_(host_, path.c_str(), request.width ? request.width : D3DX_DEFAULT,
-                                request.height ? request.height : D3DX_DEFAULT, D3DX_DEFAULT, 0,
-                                static_cast<D3DFORMAT>(request.format), pool, D3DX_DEFAULT, D3DX_DEFAULT, 0, &info,
-                                nullptr, &texture);
-  if (FAILED(hr) || !texture) {
+  hr = textureFunction_(host_, request.path.c_str(), request.width ? request.width : D3DX_DEFAULT,
+                        request.height ? request.height : D3DX_DEFAULT, D3DX_DEFAULT, 0,
+                        static_cast<D3DFORMAT>(request.format), pool, D3DX_DEFAULT, D3DX_DEFAULT, 0, &info, nullptr,
+                        &texture);
+  if (FAILED(hr) && texture) texture = nullptr;
+  if (SUCCEEDED(hr) && !texture) hr = E_FAIL;
+  return texture;
+}
+
+void Stage::storeTexture(const TextureRequest& request, IDirect3DTexture9* texture) {
+  const std::lock_guard<std::recursive_mutex> held(hostLock_);
+  requests_[request.path] = request;
+  IDirect3DTexture9*& slot = textures_[request.path];
+  if (slot) slot->Release();
+  slot = texture;
+  if (isDashboardFile(request.path)) dashboard_ = texture;  // null: the car has no dashboard texture now
+}
+
+void Stage::createTexture(const TextureRequest& request) {
+  const std::string& path = request.path;
+  HRESULT hr = S_OK;
+  IDirect3DTexture9* texture = loadTexture(request, hr);
+  if (!texture) {
     log_.note("texture %s failed hr=%08lX", path.c_str(), static_cast<unsigned long>(hr));
+    const std::lock_guard<std::recursive_mutex> held(hostLock_);
+    requests_[path] = request;
     if (isDashboardFile(path)) dashboard_ = nullptr;  // the car has no dashboard texture now
     return;
   }
@@ -485,10 +632,7 @@ void Stage::createTexture(const TextureRequest& request) {
   log_.note("texture %s %ux%u levels=%lu usage=%lu format=%u pool=%u", path.c_str(), desc.Width, desc.Height,
             static_cast<unsigned long>(texture->GetLevelCount()), static_cast<unsigned long>(desc.Usage),
             static_cast<unsigned>(desc.Format), static_cast<unsigned>(desc.Pool));
-  IDirect3DTexture9*& slot = textures_[path];
-  if (slot) slot->Release();
-  slot = texture;
-  if (isDashboardFile(path)) dashboard_ = texture;
+  storeTexture(request, texture);
 }
 
 // The source read (scaled when asked) into 0xAARRGGBB pixels through D3DX,
@@ -527,6 +671,7 @@ void Stage::writeImageFile(const ImageFileRequest& request) {
 }
 
 void Stage::noteReferences(const char* when) {
+  const std::lock_guard<std::recursive_mutex> held(hostLock_);
   auto references = [](IUnknown* u) -> long {
     if (!u) return -1;
     u->AddRef();
@@ -566,6 +711,7 @@ void Stage::updateDeviceLoss() {
 // through the texture utility function. A failed Reset is a fault; the
 // device stays waiting and the next frame tries again.
 std::vector<TextureRequest> Stage::releaseTextures() {
+  const std::lock_guard<std::recursive_mutex> held(hostLock_);
   std::vector<TextureRequest> names;
   for (auto& [name, t] : textures_) {
     names.push_back(requests_[name]);
@@ -588,12 +734,25 @@ void Stage::resizeWindow(int width, int height) {
 }
 
 void Stage::resetDevice() {
+  waitForThreads();
   tools_.settle();
-  const std::vector<TextureRequest> names = releaseTextures();
-  game_->onLostDevice();
-  resizeWindow(loss_->width, loss_->height);
-  D3DPRESENT_PARAMETERS pp = present_;
-  const HRESULT hr = host_->Reset(&pp);
+  // An extended device keeps default-pool resources over its Reset: a game
+  // may rely on that and keep its textures (and its text's) as they are.
+  const bool keep = loss_->keepTextures && scenario_.deviceEx;
+  std::vector<TextureRequest> names;
+  if (keep) {
+    log_.note("the host keeps its textures over the Reset");
+  } else {
+    names = releaseTextures();
+    game_->onLostDevice();
+  }
+  D3DPRESENT_PARAMETERS pp;
+  {
+    const std::lock_guard<std::recursive_mutex> held(hostLock_);
+    resizeWindow(loss_->width, loss_->height);
+    pp = present_;
+  }
+  const HRESULT hr = resetWith(pp);
   log_.note("reset %dx%d hr=%08lX", width_, height_, static_cast<unsigned long>(hr));
   if (FAILED(hr)) {
     ++resetFaults_;
@@ -601,7 +760,7 @@ void Stage::resetDevice() {
     setCooperativeLevel(D3DERR_DEVICENOTRESET);  // the host draws nothing until a Reset succeeds
     return;
   }
-  game_->onResetDevice();
+  if (!keep) game_->onResetDevice();
   setCooperativeLevel(D3D_OK);
   loss_.reset();
   presentFailNoted_ = false;
@@ -610,6 +769,146 @@ void Stage::resetDevice() {
   // frame is through: the plug-in's renderers, made again from the new
   // textures, take what they hold on their first frame.
   referencesAfterReset_ = true;
+}
+
+// A thread of the host's that loads one texture again and again while the
+// frames go on, as a game streaming its car's textures: each new one takes
+// the place of the last (which is released) under the host lock, never held
+// while the texture utility function (where the plug-in may sit) runs.
+void Stage::startLoaderThread(const LoaderThread& job) {
+  if (loaderThread_) waitForThreads();
+  loaderJob_ = job;
+  log_.note("loader thread started: %d loads of %s", job.loads, job.path.c_str());
+  loaderThread_ = CreateThread(nullptr, 0, loaderThreadMain, this, 0, nullptr);
+  if (!loaderThread_) log_.record("fault", "loader thread not started (Windows error %lu)", GetLastError());
+}
+
+DWORD WINAPI Stage::loaderThreadMain(void* self) {
+  static_cast<Stage*>(self)->loaderWork();
+  return 0;
+}
+
+void Stage::loaderWork() {
+  int loads = 0, failed = 0;
+  TextureRequest request;
+  {
+    const std::lock_guard<std::recursive_mutex> held(hostLock_);
+    const auto known = requests_.find(loaderJob_.path);
+    request = known != requests_.end() ? known->second : TextureRequest{loaderJob_.path};
+  }
+  for (int i = 0; i < loaderJob_.loads; ++i) {
+    HRESULT hr = S_OK;
+    IDirect3DTexture9* texture = loadTexture(request, hr);
+    if (!texture) {
+      if (++failed == 1)
+        log_.record("fault", "loader thread: texture %s failed hr=%08lX", request.path.c_str(),
+                    static_cast<unsigned long>(hr));
+      continue;
+    }
+    ++loads;
+    storeTexture(request, texture);
+  }
+  log_.note("loader thread finished loads=%d failed=%d", loads, failed);
+}
+
+// A thread of the host's that resets the device again and again the careful
+// way while the frames go on (as a game whose window thread handles a mode
+// change): its textures released and its fonts' device objects let go, the
+// Reset, its textures made again through the texture utility function, its
+// fonts back. The host lock covers the host's own data, not the plug-in's
+// calls (the Reset and the texture function may land in the plug-in).
+void Stage::startResetThread(const ResetThread& job) {
+  if (resetThread_) waitForThreads();
+  resetJob_ = job;
+  log_.note("resetting thread started: %d Resets%s", job.resets, job.width ? ", the size changing" : "");
+  resetThread_ = CreateThread(nullptr, 0, resetThreadMain, this, 0, nullptr);
+  if (!resetThread_) log_.record("fault", "resetting thread not started (Windows error %lu)", GetLastError());
+}
+
+DWORD WINAPI Stage::resetThreadMain(void* self) {
+  static_cast<Stage*>(self)->resetWork();
+  return 0;
+}
+
+void Stage::resetWork() {
+  int done = 0, failed = 0;
+  const int firstWidth = width_, firstHeight = height_;
+  std::vector<TextureRequest> names;
+  for (int i = 0; i < resetJob_.resets; ++i) {
+    D3DPRESENT_PARAMETERS pp;
+    {
+      const std::lock_guard<std::recursive_mutex> held(hostLock_);
+      resourcesAway_ = true;
+      std::vector<TextureRequest> released = releaseTextures();
+      if (!released.empty()) names = released;
+      game_->onLostDevice();
+      // With a size: every other Reset changes to it, the others back.
+      if (resetJob_.width) {
+        const bool other = i % 2 == 0;
+        const int w = other ? resetJob_.width : firstWidth, h = other ? resetJob_.height : firstHeight;
+        if (w != width_ || h != height_) {
+          width_ = w;
+          height_ = h;
+          present_.BackBufferWidth = w;
+          present_.BackBufferHeight = h;
+          RECT r{0, 0, w, h};
+          AdjustWindowRect(&r, WS_OVERLAPPEDWINDOW, FALSE);
+          // Asynchronous: the window belongs to the frames' thread.
+          SetWindowPos(window_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                       SWP_NOZORDER | SWP_NOMOVE | SWP_ASYNCWINDOWPOS);
+        }
+      }
+      pp = present_;
+    }
+    ++resetGeneration_;  // once as the Reset starts, once as it ends
+    const HRESULT hr = resetWith(pp);
+    ++resetGeneration_;
+    if (FAILED(hr)) {
+      ++failed;
+      ++threadResetFailures_;
+      log_.record("fault", "Reset on the host's resetting thread failed hr=%08lX (%d of %d)",
+                  static_cast<unsigned long>(hr), i + 1, resetJob_.resets);
+      continue;  // the next one tries again, the textures still away
+    }
+    ++done;
+    for (const TextureRequest& request : names) {
+      HRESULT created = S_OK;
+      IDirect3DTexture9* texture = loadTexture(request, created);
+      if (!texture) log_.record("fault", "resetting thread: texture %s failed hr=%08lX", request.path.c_str(),
+                                static_cast<unsigned long>(created));
+      storeTexture(request, texture);
+    }
+    names.clear();
+    game_->onResetDevice();
+    resourcesAway_ = false;
+  }
+  // A last Reset that failed leaves the device to the frames' thread.
+  threadLeftDeviceUnreset_ = resourcesAway_.load();
+  log_.note("resetting thread finished resets=%d failed=%d", done, failed);
+}
+
+void Stage::waitForThreads() {
+  for (HANDLE* thread : {&loaderThread_, &resetThread_}) {
+    if (!*thread) continue;
+    // The window's messages go on meanwhile: a thread may be waiting on them.
+    while (MsgWaitForMultipleObjects(1, thread, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+      MSG msg;
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+      }
+    }
+    CloseHandle(*thread);
+    *thread = nullptr;
+  }
+  resetFaults_ += threadResetFailures_.exchange(0);
+  if (threadLeftDeviceUnreset_.exchange(false)) {
+    // The textures are away and the device wants a Reset: the frames' thread
+    // makes it at once, as after a loss.
+    if (!loss_) loss_ = DeviceLoss{};
+    setCooperativeLevel(D3DERR_DEVICENOTRESET);
+    resourcesAway_ = false;
+  }
 }
 
 // Tools act on the real device (their patches are on its class); the game's
@@ -627,6 +926,7 @@ void Stage::applyToolSteps(const FrameBlock& b) {
 // Objects the plug-in still holds keep the old device alive; one reference
 // of the host's is kept to count them at the end.
 void Stage::replaceDevice(const NewDevice& wanted) {
+  waitForThreads();
   tools_.settle();
   noteReferences("before the loss");
   const std::vector<TextureRequest> names = releaseTextures();
@@ -636,6 +936,7 @@ void Stage::replaceDevice(const NewDevice& wanted) {
   old->AddRef();
   if (counting_) {
     // Kept alive by the plug-in's references, as the real one is.
+    depthStencilFaults_ += counting_->depthStencilFaults();
     counting_->releaseByHost();
     counting_ = nullptr;
   }
@@ -644,8 +945,7 @@ void Stage::replaceDevice(const NewDevice& wanted) {
   device_ = nullptr;
   resizeWindow(wanted.width, wanted.height);
   D3DPRESENT_PARAMETERS pp = present_;
-  const HRESULT hr = d3d_->CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window_,
-                                        D3DCREATE_SOFTWARE_VERTEXPROCESSING | D3DCREATE_FPU_PRESERVE, &pp, &device_);
+  const HRESULT hr = createDevice(pp);
   if (FAILED(hr) || !device_) {
     log_.record("fault", "new device not created hr=%08lX", static_cast<unsigned long>(hr));
     ExitProcess(7);  // nothing left to draw with
@@ -661,7 +961,16 @@ void Stage::replaceDevice(const NewDevice& wanted) {
 void Stage::drawWorld() {
   const float w = static_cast<float>(width_), h = static_cast<float>(height_);
   const float horizon = h * 0.45f;
-  host_->SetRenderState(D3DRS_ZENABLE, FALSE);
+  // With a depth buffer the host's world is depth-tested, as a game's is:
+  // the sky farthest, the dashboard nearest.
+  const bool depth = present_.EnableAutoDepthStencil != FALSE;
+  const float skyZ = depth ? 0.9f : 0.0f, groundZ = depth ? 0.6f : 0.0f, roadZ = depth ? 0.5f : 0.0f,
+              dashboardZ = depth ? 0.1f : 0.0f;
+  host_->SetRenderState(D3DRS_ZENABLE, depth ? D3DZB_TRUE : D3DZB_FALSE);
+  if (depth) {
+    host_->SetRenderState(D3DRS_ZWRITEENABLE, TRUE);
+    host_->SetRenderState(D3DRS_ZFUNC, D3DCMP_LESSEQUAL);
+  }
   host_->SetRenderState(D3DRS_LIGHTING, FALSE);
   host_->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
   host_->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
@@ -670,18 +979,21 @@ void Stage::drawWorld() {
   host_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
   host_->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
   const D3DCOLOR skyTop = 0xFF3070C0, skyLow = 0xFF90C0E8, grass = 0xFF3C7A30, road = 0xFF505050;
-  ColourVertex sky[4] = {{0, 0, 0, 1, skyTop}, {w, 0, 0, 1, skyTop}, {0, horizon, 0, 1, skyLow}, {w, horizon, 0, 1, skyLow}};
+  ColourVertex sky[4] = {{0, 0, skyZ, 1, skyTop}, {w, 0, skyZ, 1, skyTop}, {0, horizon, skyZ, 1, skyLow},
+                         {w, horizon, skyZ, 1, skyLow}};
   host_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, sky, sizeof(ColourVertex));
-  ColourVertex ground[4] = {{0, horizon, 0, 1, grass}, {w, horizon, 0, 1, grass}, {0, h, 0, 1, grass}, {w, h, 0, 1, grass}};
+  ColourVertex ground[4] = {{0, horizon, groundZ, 1, grass}, {w, horizon, groundZ, 1, grass}, {0, h, groundZ, 1, grass},
+                            {w, h, groundZ, 1, grass}};
   host_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, ground, sizeof(ColourVertex));
-  ColourVertex roadStrip[4] = {{w * 0.48f, horizon, 0, 1, road}, {w * 0.52f, horizon, 0, 1, road},
-                               {w * 0.05f, h, 0, 1, road}, {w * 0.95f, h, 0, 1, road}};
+  ColourVertex roadStrip[4] = {{w * 0.48f, horizon, roadZ, 1, road}, {w * 0.52f, horizon, roadZ, 1, road},
+                               {w * 0.05f, h, roadZ, 1, road}, {w * 0.95f, h, roadZ, 1, road}};
   host_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, roadStrip, sizeof(ColourVertex));
   if (dashboard_) {
     // The dashboard across the bottom: 512 x 192 screen pixels at 640 wide.
     const float dw = w * 0.8f, dh = dw * 0.375f, x = (w - dw) * 0.5f - 0.5f, y = h - dh - 0.5f;
-    TexturedVertex q[4] = {{x, y, 0, 1, 0xFFFFFFFF, 0, 0}, {x + dw, y, 0, 1, 0xFFFFFFFF, 1, 0},
-                           {x, y + dh, 0, 1, 0xFFFFFFFF, 0, 1}, {x + dw, y + dh, 0, 1, 0xFFFFFFFF, 1, 1}};
+    const float z = dashboardZ;
+    TexturedVertex q[4] = {{x, y, z, 1, 0xFFFFFFFF, 0, 0}, {x + dw, y, z, 1, 0xFFFFFFFF, 1, 0},
+                           {x, y + dh, z, 1, 0xFFFFFFFF, 0, 1}, {x + dw, y + dh, z, 1, 0xFFFFFFFF, 1, 1}};
     host_->SetTexture(0, dashboard_);
     host_->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
     host_->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
@@ -695,17 +1007,30 @@ void Stage::drawWorld() {
 
 void Stage::screenshot(const std::string& name) {
   IDirect3DSurface9* back = nullptr;
+  IDirect3DSurface9* resolved = nullptr;  // a multisampled back buffer's one-sample copy
   IDirect3DSurface9* copy = nullptr;
   std::string path = options_.outputFolder + "\\" + name + ".png";
-  HRESULT hr = host_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+  const std::lock_guard<std::recursive_mutex> held(hostLock_);  // no Reset of the host's thread meanwhile
+  HRESULT hr = resourcesAway() ? D3DERR_INVALIDCALL : host_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back);
+  D3DSURFACE_DESC desc{};
   if (SUCCEEDED(hr)) {
-    D3DSURFACE_DESC desc{};
     back->GetDesc(&desc);
     hr = host_->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy, nullptr);
   }
-  if (SUCCEEDED(hr)) hr = host_->GetRenderTargetData(back, copy);
+  // GetRenderTargetData reads one-sample targets only: a multisampled back
+  // buffer is resolved into a plain render target first.
+  IDirect3DSurface9* source = back;
+  if (SUCCEEDED(hr) && desc.MultiSampleType != D3DMULTISAMPLE_NONE) {
+    hr = host_->CreateRenderTarget(desc.Width, desc.Height, desc.Format, D3DMULTISAMPLE_NONE, 0, FALSE, &resolved,
+                                   nullptr);
+    if (SUCCEEDED(hr)) hr = host_->StretchRect(back, nullptr, resolved, nullptr, D3DTEXF_NONE);
+    source = resolved;
+  }
+  if (SUCCEEDED(hr)) hr = host_->GetRenderTargetData(source, copy);
   if (SUCCEEDED(hr)) hr = D3DXSaveSurfaceToFileA(path.c_str(), D3DXIFF_PNG, copy, nullptr, nullptr);
-  log_.note("screenshot %s %s", path.c_str(), SUCCEEDED(hr) ? "saved" : "failed");
+  log_.note("screenshot %s %s%s", path.c_str(), SUCCEEDED(hr) ? "saved" : "failed",
+            resolved && SUCCEEDED(hr) ? " (multisampled back buffer resolved)" : "");
+  if (resolved) resolved->Release();
   if (copy) copy->Release();
   if (back) back->Release();
 }
@@ -720,6 +1045,8 @@ int Stage::setUp(void* sectionBegin, void* sectionEnd) {
     return 2;
   }
   log_.setQuiet(options_.quietCalls);
+  crashLog = &log_;
+  SetUnhandledExceptionFilter(noteUnhandledException);
   std::string error;
   if (!memory_.create(sectionBegin, sectionEnd, error)) return fail(error), 4;
   if (!loadTextureFunction() || !writeHostFunctionStubs()) return 4;
@@ -822,11 +1149,19 @@ Stage::FrameTimes Stage::playFrame(const FrameBlock* block) {
   times.mode = memory_.gameMode();
   times.phase = phaseName(times.mode, memory_.preStartTimer(), memory_.finishedFlag());
 
-  host_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
-  host_->BeginScene();
-  // Nothing of the host's shows while the device is lost; its frame and
-  // gauge functions still run, unless the loss is a silent one.
-  if (!deviceLost()) drawWorld();
+  {
+    // The host's own drawing, under its lock: a Reset of the host's thread
+    // does not come in between (its textures are away meanwhile).
+    const std::lock_guard<std::recursive_mutex> held(hostLock_);
+    DWORD clear = D3DCLEAR_TARGET;
+    if (present_.EnableAutoDepthStencil)
+      clear |= D3DCLEAR_ZBUFFER | (present_.AutoDepthStencilFormat == D3DFMT_D24S8 ? D3DCLEAR_STENCIL : 0);
+    host_->Clear(0, nullptr, clear, 0xFF000000, 1.0f, 0);
+    host_->BeginScene();
+    // Nothing of the host's shows while the device is lost; its frame and
+    // gauge functions still run, unless the loss is a silent one.
+    if (!deviceLost() && !resourcesAway()) drawWorld();
+  }
   frameObject.frame = frame_;
   frameObject.bodySeconds = 0.0;
   gaugePoint.bodySeconds = 0.0;
@@ -859,6 +1194,7 @@ Stage::FrameTimes Stage::playFrame(const FrameBlock* block) {
 void Stage::callPlugin(const FrameBlock* block, FrameTimes& times) {
   auto frameEntry = reinterpret_cast<FrameEntry>(kFrameFunctionAddress);
   auto gaugeEntry = reinterpret_cast<FrameEntry>(kGaugePointFunctionAddress);
+  const int resetsBefore = resetGeneration_.load();  // read first: a Reset under way moves it again at its end
   const DeviceStateSnapshot stateBefore(device_);
   const double t0 = nowSeconds();
   if (homeHoldMs_) startHomeRelease();
@@ -872,7 +1208,9 @@ void Stage::callPlugin(const FrameBlock* block, FrameTimes& times) {
   const double g0 = nowSeconds();
   const int gaugeResult = gaugeEntry(&frameObject);
   const double g1 = nowSeconds();
-  judgeGaugePoint(gaugeResult, stateBefore);
+  // A Reset of the host's thread meanwhile puts the device's state back to
+  // its defaults: the state is judged only over hooks that none came into.
+  judgeGaugePoint(gaugeResult, resetGeneration_.load() == resetsBefore ? &stateBefore : nullptr);
   const double m0 = nowSeconds();
   if (menuOpen_ && plugin_) {
     MenuKeys k = block ? block->keys : MenuKeys{};
@@ -904,9 +1242,10 @@ void Stage::judgeFrameFunction(int result) {
 
 // The gauge point must return the host's result, and the device's state
 // after both calls must be what it was before them.
-void Stage::judgeGaugePoint(int result, const DeviceStateSnapshot& stateBefore) {
+void Stage::judgeGaugePoint(int result, const DeviceStateSnapshot* stateBefore) {
   if (result != kGaugePointResult) ++faults_.results, log_.record("fault", "gauge point result %d", result);
-  const std::vector<std::string> changed = DeviceStateSnapshot(device_).differencesFrom(stateBefore);
+  if (!stateBefore) return;
+  const std::vector<std::string> changed = DeviceStateSnapshot(device_).differencesFrom(*stateBefore);
   if (!changed.empty()) {
     ++faults_.deviceState;
     std::string names;
@@ -918,10 +1257,13 @@ void Stage::judgeGaugePoint(int result, const DeviceStateSnapshot& stateBefore) 
 // The end: the faults line, the plug-in destroyed as the host does at exit,
 // the last counts and the summary.
 int Stage::finish() {
+  waitForThreads();
   if (timing_) std::fclose(timing_), timing_ = nullptr;
   log_.setFrame(scenario_.frames);
-  log_.note("faults this-pointer=%d width-words=%d results=%d device-state=%d reset=%d", frameObject.wrongThis,
-            faults_.widthWords, faults_.results, faults_.deviceState, resetFaults_);
+  const int depthStencil = depthStencilFaults_ + (counting_ ? counting_->depthStencilFaults() : 0);
+  log_.note("faults this-pointer=%d width-words=%d results=%d device-state=%d depth-stencil=%d reset=%d",
+            frameObject.wrongThis, faults_.widthWords, faults_.results, faults_.deviceState, depthStencil,
+            resetFaults_);
   // The host destroys the plug-in at exit (scalar deleting destructor, free).
   if (plugin_) {
     plugin_->destroy(1);

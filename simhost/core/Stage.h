@@ -1,5 +1,6 @@
 #pragma once
 // One run of the host: window and device, the plug-in, the frame loop.
+#include <cstdint>
 #include <string>
 
 #include "Scenario.h"
@@ -16,6 +17,9 @@ struct StageOptions {
   bool noPlugin = false;     // the host alone, for the baseline
   bool quietCalls = false;   // count the plug-in's calls without a line each
   int resourcesEvery = 0;    // note memory, handles and references every N frames (0: never)
+  // Over the scenario's "depth" and "multisample" lines when given (0: the scenario's).
+  std::uint32_t depthFormat = 0;
+  int multisample = 0;
   // Host faults (see README): no texture utility module, a broken device
   // chain, host functions a detour cannot be installed over.
   bool noTexUtil = false;

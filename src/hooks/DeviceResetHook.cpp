@@ -86,6 +86,20 @@ bool deviceLost = false;
 // the result changes, and when a Reset works again.
 HRESULT failingReset = S_OK;
 unsigned failedResetsSince = 0;
+// A game that resets again and again the same way (a window being dragged
+// to another size and back, a thread that resets often) is told about the
+// first few; then nothing until a Reset goes otherwise.
+constexpr unsigned kSaidSameResets = 3;
+struct ResetOutcome {
+  std::int32_t width = -1;
+  int released = -1;
+  bool operator==(const ResetOutcome&) const = default;
+};
+ResetOutcome lastOutcome;
+unsigned sameResets = 0;  // successful Resets in a row that went as the one before
+int releasedNow = 0;
+unsigned gameResets = 0;
+bool resetsQuiet() { return sameResets >= kSaidSameResets; }
 // Nested Resets (through a proxy, or a tool's function) act once, outermost.
 thread_local int resetDepth = 0;
 
@@ -125,10 +139,12 @@ bool beforeReset(IDirect3DDevice9* self) noexcept {
     // Another device (a tool's own) leaves the gauges alone.
     const bool game = self == host::pointers().device || gaugeRenderersUse(self);
     if (!game || resetDepth > 1) return game;
-    if (failingReset == S_OK) logText(FT("Device reset: letting go of the gauge textures"));
-    const int released = releaseGaugeDeviceObjects(self);
-    if (released > 0)
-      logText(std::string(FT("Gauges: ")) + std::to_string(released) +
+    ++gameResets;
+    const bool say = failingReset == S_OK && !resetsQuiet();
+    if (say) logText(FT("Device reset: letting go of the gauge textures"));
+    releasedNow = releaseGaugeDeviceObjects(self);
+    if (say && releasedNow > 0)
+      logText(std::string(FT("Gauges: ")) + std::to_string(releasedNow) +
               FT(" gauge renderer(s) let go of their device objects"));
     return true;
   } catch (...) {
@@ -144,6 +160,18 @@ void afterReset(IDirect3DDevice9* self, HRESULT hr, bool game) noexcept {
       ++failedResetsSince;
       return;
     }
+    const ResetOutcome outcome{clientWidth, releasedNow};
+    if (SUCCEEDED(hr) && failingReset == S_OK && outcome == lastOutcome) {
+      if (++sameResets == kSaidSameResets)
+        logText(FT("Device reset: the Resets go the same way; said again when one does not"));
+      if (resetsQuiet()) return;
+    } else {
+      if (resetsQuiet())
+        logText(std::string(FT("Device reset: ")) + std::to_string(sameResets - kSaidSameResets + 1) +
+                FT(" more Reset(s) went the same way"));
+      sameResets = 0;
+    }
+    lastOutcome = SUCCEEDED(hr) ? outcome : ResetOutcome{};
     if (SUCCEEDED(hr) && failingReset != S_OK)
       logText(std::string(FT("Device reset: works again after ")) + std::to_string(failedResetsSince + 1) +
               FT(" failed attempt(s)"));
@@ -350,6 +378,8 @@ void checkResetRedirects() {
     if (t.extended) checkEntry(resetExRedirects, i, t.resetEx, true);
   }
 }
+
+unsigned gameResetsSeen() { return gameResets; }
 
 bool gaugeDeviceReady(IDirect3DDevice9* device) {
   if (!device) return false;

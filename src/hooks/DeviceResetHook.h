@@ -34,4 +34,8 @@ void checkResetRedirects();
 // redirect is missing. One log line when it goes and one when it is back.
 bool gaugeDeviceReady(IDirect3DDevice9* device);
 
+// How many Resets of the game's device the redirects have acted on (each
+// once, however many redirects it passed through).
+unsigned gameResetsSeen();
+
 }  // namespace ostrel

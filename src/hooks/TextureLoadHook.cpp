@@ -86,8 +86,29 @@ std::string resultText(HRESULT hr) { return std::string(resultName(hr)); }
 // never two; else a new renderer. Whatever loads images (a new renderer, a
 // base image for a new size) runs the host's texture function, so it is made
 // outside the renderer lock and put in under it.
+// A game that makes the same texture again and again (streamed from a
+// loader thread, or after every Reset) is told of the first few requests;
+// then nothing more of that name until another texture is asked for.
+constexpr unsigned kSaidSameRequests = 3;
+bool sayRequest(const std::string& key) {
+  static std::string last;
+  static unsigned repeats = 0;
+  const RendererLock lock;
+  if (key == last) {
+    if (++repeats == kSaidSameRequests)
+      logText(std::string(FT("Texture requested again and again: ")) + key +
+              FT("; said again when another texture is asked for"));
+    return repeats < kSaidSameRequests;
+  }
+  if (repeats >= kSaidSameRequests)
+    logText(last + FT(" was asked for ") + std::to_string(repeats - kSaidSameRequests + 1) + FT(" more time(s)"));
+  last = key;
+  repeats = 0;
+  return true;
+}
+
 void bindOrMakeRenderer(IDirect3DDevice9* device, IDirect3DTexture9* made, const std::string& definition,
-                        const std::string& passedName) {
+                        const std::string& passedName, bool say) {
   IDirect3DDevice9* drawsWith = nullptr;  // of the renderer there was, for a base image of the new size
   {
     const RendererLock lock;
@@ -103,7 +124,7 @@ void bindOrMakeRenderer(IDirect3DDevice9* device, IDirect3DTexture9* made, const
     TextureHandler* known = findGaugeRenderer(definition, passedName);
     if (known && known->active() && known->baseImageFits(made)) {
       known->bindTarget(made);
-      logText(std::string(FT("Gauges: drawing on the texture made again: ")) + passedName);
+      if (say) logText(std::string(FT("Gauges: drawing on the texture made again: ")) + passedName);
       return;
     }
     if (known && known->active()) drawsWith = known->drawingDevice();
@@ -123,7 +144,7 @@ void bindOrMakeRenderer(IDirect3DDevice9* device, IDirect3DTexture9* made, const
       TextureHandler* known = findGaugeRenderer(definition, passedName);
       if (known && known->active() && (known->baseImageFits(made) || newBase)) {
         known->bindTarget(made, std::move(newBase));
-        logText(std::string(FT("Gauges: drawing on the texture made again: ")) + passedName);
+        if (say) logText(std::string(FT("Gauges: drawing on the texture made again: ")) + passedName);
         return;
       }
       if (fresh) {
@@ -194,18 +215,22 @@ HRESULT __stdcall TextureLoadHook(IDirect3DDevice9* device, LPCSTR fileName, UIN
   const TextureHookBypass bypass;
   const std::string* definition = nullptr;
   std::string passedName;
+  bool say = true;
   try {
     const std::string key = normalisePath(fileName ? fileName : "");
     const auto& map = hookState().gaugeTextureMap;
     const auto found = map.find(key);
-    logText(std::string(FT("Texture requested: ")) + key);
+    say = sayRequest(key);
+    if (say) logText(std::string(FT("Texture requested: ")) + key);
     if (gaugesEnabled && found != map.end()) {
       definition = &found->second;
-      logText(FT("Texture is claimed by a gauge definition"));
+      if (say) logText(FT("Texture is claimed by a gauge definition"));
       const std::string replacement = replacementTextureFor(found->second);
       passedName = replacement.empty() ? std::string(fileName) : replacement;
-      logText(FT("Creating it as a render target from:"));
-      logText(passedName);
+      if (say) {
+        logText(FT("Creating it as a render target from:"));
+        logText(passedName);
+      }
     }
   } catch (...) {
     definition = nullptr;
@@ -234,8 +259,8 @@ HRESULT __stdcall TextureLoadHook(IDirect3DDevice9* device, LPCSTR fileName, UIN
   }
   *texture = made;
   try {
-    logText(std::string(FT("Gauge texture created, levels: ")) + std::to_string(made->GetLevelCount()));
-    bindOrMakeRenderer(device, made, *definition, passedName);
+    if (say) logText(std::string(FT("Gauge texture created, levels: ")) + std::to_string(made->GetLevelCount()));
+    bindOrMakeRenderer(device, made, *definition, passedName, say);
   } catch (...) {
     logText(FT("Gauge renderer could not be created"));
   }

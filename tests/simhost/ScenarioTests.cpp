@@ -148,6 +148,51 @@ TEST(Scenario, ToolAndDeviceLifeLines) {
   EXPECT_TRUE(proxy.countDevice);
 }
 
+// What makes the host as hard on the plug-in as players' machines are: depth
+// and multisampled buffers, the host's threads on a multithreaded device,
+// extended devices and a proxy that hides them, faults over a range of calls.
+TEST(Scenario, DeviceKindsThreadsAndLastingFaults) {
+  const simhost::Scenario s = parseScenario(
+      "frames 9\ndepth D24S8\nmultisample 4\nmultithreaded\ndevice ex\nhost-proxy hide-ex\n"
+      "fail Reset 2..6 D3DERR_DEVICELOST\n"
+      "frame 1\nloader-thread 200 Cars\\Car1\\Textures\\dashboard.png\nreset-thread 50 800 600\n"
+      "fail CreateStateBlock 1..15 E_OUTOFMEMORY\nfail SetTexture 3 E_FAIL\n"
+      "frame 2\nwait-threads\nreset-device keep-textures\n"
+      "frame 3\nlose-device 4 800 600 silent keep-textures\n",
+      "s.txt");
+  EXPECT_EQ(s.depthFormat, simhost::kDepthD24S8);
+  EXPECT_EQ(s.multisample, 4);
+  EXPECT_TRUE(s.multithreaded && s.deviceEx && s.hostProxy && s.proxyHidesEx && s.countDevice);
+  ASSERT_EQ(s.faults.size(), 1u);
+  EXPECT_EQ(s.faults[0].nth, 2);
+  EXPECT_EQ(s.faults[0].last, 6);
+  const simhost::FrameBlock& b = s.blocks.at(0);
+  ASSERT_TRUE(b.loaderThread && b.resetThread);
+  EXPECT_EQ(b.loaderThread->loads, 200);
+  EXPECT_EQ(b.loaderThread->path, "Cars\\Car1\\Textures\\dashboard.png");
+  EXPECT_EQ(b.resetThread->resets, 50);
+  EXPECT_EQ(b.resetThread->width, 800);
+  EXPECT_EQ(b.resetThread->height, 600);
+  ASSERT_EQ(b.faults.size(), 2u);
+  EXPECT_EQ(b.faults[0].nth, 1);
+  EXPECT_EQ(b.faults[0].last, 15);
+  EXPECT_EQ(b.faults[1].nth, 3) << "a single call, as before";
+  EXPECT_EQ(b.faults[1].last, 3);
+  EXPECT_TRUE(s.blocks.at(1).waitThreads);
+  ASSERT_TRUE(s.blocks[1].deviceLoss);
+  EXPECT_TRUE(s.blocks[1].deviceLoss->keepTextures);
+  EXPECT_EQ(s.blocks[1].deviceLoss->frames, 0);
+  ASSERT_TRUE(s.blocks.at(2).deviceLoss);
+  EXPECT_TRUE(s.blocks[2].deviceLoss->silent && s.blocks[2].deviceLoss->keepTextures);
+  EXPECT_EQ(s.blocks[2].deviceLoss->width, 800);
+
+  const simhost::Scenario plain = parseScenario("frames 3\ndepth D16\nproxy hides-ex\n", "s.txt");
+  EXPECT_EQ(plain.depthFormat, simhost::kDepthD16);
+  EXPECT_EQ(plain.multisample, 0);
+  EXPECT_TRUE(plain.proxyHidesEx && plain.countDevice);
+  EXPECT_FALSE(plain.hostProxy || plain.multithreaded || plain.deviceEx);
+}
+
 // The dashboard texture from image files of each kind, asked for in a given
 // format, pool and size.
 TEST(Scenario, TextureRequestsAndImageFiles) {
@@ -265,3 +310,32 @@ INSTANTIATE_TEST_SUITE_P(
                     BadCase{"frames 5\nframe 1\ntool-device\n", 3, "needs more values"},
                     BadCase{"frames 5\nframe 1\nhost-proxy\n", 3, "belongs before the first 'frame'"},
                     BadCase{"frames 5\nframe 1\nreset-device 100 600\n", 3, "out of range"}));
+
+// The lines that make the host harder: bad values refused with what is wanted.
+INSTANTIATE_TEST_SUITE_P(
+    HarderHost, BadScenario,
+    testing::Values(BadCase{"frames 5\ndepth D32\n", 2, "bad depth format 'D32' (D24S8 or D16)"},
+                    BadCase{"frames 5\ndepth\n", 2, "needs more values"},
+                    BadCase{"frames 5\nmultisample 1\n", 2, "out of range 2..16"},
+                    BadCase{"frames 5\nmultisample 4x\n", 2, "bad number '4x' for 'multisample'"},
+                    BadCase{"frames 5\nmultithreaded yes\n", 2, "unexpected 'yes'"},
+                    BadCase{"frames 5\ndevice plain\n", 2, "bad value 'plain' for 'device' (ex)"},
+                    BadCase{"frames 5\nhost-proxy hide\n", 2, "bad value 'hide' for 'host-proxy' (hide-ex)"},
+                    BadCase{"frames 5\nproxy hides\n", 2, "bad value 'hides' for 'proxy' (hides-ex)"},
+                    BadCase{"frames 5\nframe 1\ndepth D16\n", 3, "belongs before the first 'frame'"},
+                    BadCase{"frames 5\nframe 1\nmultithreaded\n", 3, "belongs before the first 'frame'"},
+                    BadCase{"frames 5\nframe 1\ndevice ex\n", 3, "belongs before the first 'frame'"},
+                    BadCase{"frames 5\nframe 1\nloader-thread 5 a.png\n", 3, "needs 'multithreaded'"},
+                    BadCase{"frames 5\nframe 1\nreset-thread 5\n", 3, "needs 'multithreaded'"},
+                    BadCase{"frames 5\nmultithreaded\nframe 1\nloader-thread 0 a.png\n", 4, "out of range"},
+                    BadCase{"frames 5\nmultithreaded\nframe 1\nloader-thread 5\n", 4, "needs more values"},
+                    BadCase{"frames 5\nmultithreaded\nframe 1\nreset-thread 5 800\n", 4, "takes COUNT [WIDTH HEIGHT]"},
+                    BadCase{"frames 5\nmultithreaded\nframe 1\nreset-thread 5 100 100\n", 4, "out of range"},
+                    BadCase{"frames 5\nframe 1\nwait-threads now\n", 3, "unexpected 'now'"},
+                    BadCase{"frames 5\nframe 1\nreset-device keep-textures\n", 3, "needs 'device ex'"},
+                    BadCase{"frames 5\ndevice ex\nframe 1\nreset-device keep\n", 4, "takes [WIDTH HEIGHT] [keep-textures]"},
+                    BadCase{"frames 5\ndevice ex\nframe 1\nnew-device keep-textures\n", 4, "'new-device' takes nothing"},
+                    BadCase{"frames 5\nfail Reset 3..2 E_FAIL\n", 2, "call range '3..2' for 'fail' ends before it starts"},
+                    BadCase{"frames 5\nfail Reset 0..2 E_FAIL\n", 2, "out of range"},
+                    BadCase{"frames 5\nfail Reset 1.. E_FAIL\n", 2, "bad number '' for 'fail'"},
+                    BadCase{"frames 5\nfail Reset 1..x E_FAIL\n", 2, "bad number 'x' for 'fail'"}));
