@@ -81,17 +81,6 @@ void TextureHandler::releaseAll() {
   targetDevice_ = nullptr;
 }
 
-void TextureHandler::rebuild(IDirect3DDevice9* device) {
-  // The renderer holds a reference on the target: keep the texture alive
-  // while everything goes, before anything is read again (as when the
-  // renderer is deleted and made anew).
-  const ComRef<IDirect3DTexture9> texture = ComRef<IDirect3DTexture9>::share(target_.get());
-  IDirect3DDevice9* const drawWith = device ? device : device_;
-  const std::string definition = definitionPath_, file = textureFileName_;
-  releaseAll();
-  *this = TextureHandler(drawWith, texture.get(), definition, file);
-}
-
 void TextureHandler::restartEffects() {
   for (const auto& e : effects_) e->timer = 0.0f;
 }
@@ -198,7 +187,7 @@ void TextureHandler::bindTarget(IDirect3DTexture9* texture, ComRef<IDirect3DText
     copyFailed_ = false;
     if (!active()) return;
     // The host may make it again at another size or in another format.
-    if (desc.Format != baseDesc_.Format || desc.Width != baseDesc_.Width || desc.Height != baseDesc_.Height) {
+    if (!baseImageFits(texture)) {
       D3DSURFACE_DESC made{};
       if (!newBase || FAILED(newBase->GetLevelDesc(0, &made)) || made.Format != desc.Format ||
           made.Width != desc.Width || made.Height != desc.Height) {

@@ -84,10 +84,6 @@ class TextureHandler : private BasicHUD {
     }
   };
   RemakeSpec remakeSpec(IDirect3DDevice9* device) const;
-  // The gauge reload key: everything read from the files goes and is read
-  // again (the author may have edited them), on the same texture, drawn with
-  // `device` (null: the device it had). As a renderer made anew.
-  void rebuild(IDirect3DDevice9* device);
 
   // True when `d` is the device the renderer draws with, or the one its
   // texture was made on (behind a proxy device, the real one).
@@ -117,7 +113,6 @@ class TextureHandler : private BasicHUD {
   SteadyTime lastFrameTime() const { return lastRenderTime_; }
 
  private:
-  TextureHandler& operator=(TextureHandler&&) = default;
 
   // Takes `texture` as the target: its description decides how it is drawn.
   bool takeTarget(IDirect3DTexture9* texture, const D3DSURFACE_DESC& desc);

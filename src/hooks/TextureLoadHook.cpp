@@ -81,11 +81,6 @@ bool renderTargetFormatAllowed(IDirect3DDevice9* device, D3DFORMAT format) {
 
 std::string resultText(HRESULT hr) { return std::string(resultName(hr)); }
 
-// The host made a claimed texture (perhaps on a loader thread while the
-// frames run): the renderer it had draws into it, one renderer per texture,
-// never two; else a new renderer. Whatever loads images (a new renderer, a
-// base image for a new size) runs the host's texture function, so it is made
-// outside the renderer lock and put in under it.
 // A game that makes the same texture again and again (streamed from a
 // loader thread, or after every Reset) is told of the first few requests;
 // then nothing more of that name until another texture is asked for.
@@ -107,6 +102,11 @@ bool sayRequest(const std::string& key) {
   return true;
 }
 
+// The host made a claimed texture (perhaps on a loader thread while the
+// frames run): the renderer it had draws into it, one renderer per texture,
+// never two; else a new renderer. Whatever loads images (a new renderer, a
+// base image for a new size) runs the host's texture function, so it is made
+// outside the renderer lock and put in under it.
 void bindOrMakeRenderer(IDirect3DDevice9* device, IDirect3DTexture9* made, const std::string& definition,
                         const std::string& passedName, bool say) {
   IDirect3DDevice9* drawsWith = nullptr;  // of the renderer there was, for a base image of the new size

@@ -291,7 +291,9 @@ TEST_F(BaseImageForTarget, DecodingFallsBackToTheOriginalImagingFactoryClass) {
     classes[0] = saved.first;
     classes[1] = saved.second;
     EXPECT_EQ(hr, c.expected) << (c.first == &missing ? "first class missing" : "second class missing");
-    if (c.expected == S_OK) EXPECT_GT(w * h, 0u);
+    if (c.expected == S_OK) {
+      EXPECT_GT(w * h, 0u);
+    }
   }
 }
 
