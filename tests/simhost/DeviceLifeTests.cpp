@@ -257,7 +257,10 @@ TEST_P(DeviceLife, EveryResetSucceedsAndTheGaugesDrawOnWhole) {
   const double angleBefore = needleAngle(before, 0), angleAfter = needleAngle(after, 0);
   EXPECT_NEAR(angleBefore, tachoAngle(kRpmBefore), 8.0) << "before the Resets";
   EXPECT_NEAR(angleAfter, tachoAngle(kRpmAfter), 8.0) << "the gauges draw again after the Resets";
-  EXPECT_LE(dialDifferences(after, tachoAngle(kRpmAfter), before, tachoAngle(kRpmBefore)), 20)
+  // The lamps inside the dial blink and tint on the game's clock, so their
+  // edges may differ by a few dozen pixels between two shots; a needle's
+  // trail differs by hundreds (the check below).
+  EXPECT_LE(dialDifferences(after, tachoAngle(kRpmAfter), before, tachoAngle(kRpmBefore)), 40)
       << "marks on the dial away from the needle";
   // The comparison sees a needle it does not mask: the one before, at 2000
   // (fewer pixels of it in a smaller window).
