@@ -11,6 +11,7 @@
 #include "hooks/RendererLock.h"
 #include "hooks/Startup.h"
 #include "hooks/TextureLoadHook.h"
+#include "panels/BestRunHUD.h"
 #include "panels/CarDamageHUD.h"
 #include "panels/DamagedPartTableHUD.h"
 #include "panels/HostState.h"
@@ -55,6 +56,7 @@ void reloadPanelsAndSettings() {
   if (hs.carDamagePanel) hs.carDamagePanel->reload();
   if (hs.tirePanel) hs.tirePanel->reload();
   if (hs.damagedPartTablePanel) hs.damagedPartTablePanel->reload();
+  if (hs.bestRunPanel) hs.bestRunPanel->reload();
   takeStoredSettings(SettingTaken::kOnEnteringMenu);
 }
 
@@ -83,6 +85,11 @@ void runPanels(float dt) {
     else if (car->enabled != 0)
       car->idleReset();
   }
+  // Followed whether it shows or not: the gauges read its values too.
+  if (BestRunHUD* best = hs.bestRunPanel) {
+    best->follow();
+    if (hostGame && best->isVisible()) best->draw(hostGame);
+  }
 }
 
 void frameWork() {
@@ -95,7 +102,11 @@ void frameWork() {
       const RendererLock lock;
       destroyGaugeRenderers();
     }
-    if (mode == host::kModeMenus) reloadPanelsAndSettings();
+    if (mode == host::kModeMenus) {
+      // Off the driving frames: a new best goes to its file.
+      if (hs.bestRunPanel) hs.bestRunPanel->enteredMenu();
+      reloadPanelsAndSettings();
+    }
   }
   // 2, 3. The host's width words hold the client width while panels draw.
   // Not while the width is unknown: a width of 0 would be worse than the

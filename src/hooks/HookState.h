@@ -14,6 +14,7 @@ namespace ostrel {
 class CarDamageHUD;
 class TireHUD;
 class DamagedPartTableHUD;
+class BestRunHUD;
 class TextureHandler;
 
 struct HookState {
@@ -26,6 +27,7 @@ struct HookState {
   CarDamageHUD* carDamagePanel = nullptr;
   TireHUD* tirePanel = nullptr;
   DamagedPartTableHUD* damagedPartTablePanel = nullptr;
+  BestRunHUD* bestRunPanel = nullptr;
   // Owned here; made, dropped and rebuilt through GaugeRendererList.h.
   std::vector<std::unique_ptr<TextureHandler>> gaugeRenderers;
   // normalised host texture path -> normalised gauge definition file path

@@ -13,6 +13,7 @@
 #include "hooks/HookState.h"
 #include "hooks/PluginFiles.h"
 #include "hooks/TextureLoadHook.h"
+#include "panels/BestRunHUD.h"
 #include "panels/CarDamageHUD.h"
 #include "panels/DamagedPartTableHUD.h"
 #include "panels/HostState.h"
@@ -132,7 +133,7 @@ void runQueryNameStartup() {
 
   const std::string folder = pluginFolder() + FT("\\");
   installDefaultFiles({folder + FT("TireHUD.ini"), folder + FT("carDamageHUD.ini"),
-                       folder + FT("DamagedPartTableHUD.ini"), folder + FT("gauges.ini"),
+                       folder + FT("DamagedPartTableHUD.ini"), folder + FT("BestRunHUD.ini"), folder + FT("gauges.ini"),
                        folder + FT("OSTREL.ini"), folder + FT("carDamageHUD"), folder + FT("Gauges")});
   logText(FT("Start-up: finding the host"));
   findHost();
@@ -145,6 +146,7 @@ void runQueryNameStartup() {
   tire->segmentWidth = 2;
   hs.tirePanel = tire;
   hs.carDamagePanel = new CarDamageHUD();
+  hs.bestRunPanel = new BestRunHUD();
 
   hs.frameTrampoline = installDetour(host::kFrameFunction, reinterpret_cast<void*>(&FrameHook),
                                      FT("Frame detour"));

@@ -20,6 +20,7 @@ enum class SettingId : std::uint8_t {
   kCarDamageHudEnabled,
   kCarDamageAutohide,
   kDamagedPartTableEnabled,
+  kBestRunHudEnabled,
   kGaugesEnabled,
   kGaugeRefreshRate,
   kGaugeReloadKey,
