@@ -304,6 +304,9 @@ void parseBlockLine(const LineParser& p, const Scenario& s, FrameBlock& block) {
       if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_'))
         p.fail("bad screenshot name '" + p.word(1) + "' (letters, digits, - and _)");
     block.screenshots.push_back(p.word(1));
+  } else if (key == "probe-file") {
+    p.expectCount(2);
+    block.probedFiles.push_back(p.word(1));
   } else if (key == "menu") {
     p.expectCount(2);
     if (p.word(1) == "open") block.menuOpen = true;

@@ -109,6 +109,7 @@ struct FrameBlock {
   std::vector<ImageFileRequest> imageFiles;  // written before the textures
   std::vector<TextureRequest> textures;     // created through the texture utility module
   std::vector<std::string> screenshots;  // PNG names, taken at the end of the frame
+  std::vector<std::string> probedFiles;  // noted at the start of the frame, before the plug-in runs
   std::optional<bool> menuOpen;
   MenuKeys keys;                         // pressed on this frame only
   int homeMs = 0;                        // Home key held this long from this frame on

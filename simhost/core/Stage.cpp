@@ -218,6 +218,7 @@ class Stage {
   bool deviceLost() const { return cooperativeLevel_ != D3D_OK; }
   void drawWorld();
   void screenshot(const std::string& name);
+  void probeFile(const std::string& path);
   void openDeviceCalls();
   void writeDeviceCalls(int frame);
   unsigned long long allocationsSinceLastQuery();
@@ -502,6 +503,7 @@ void Stage::applyBlock(const FrameBlock& b) {
     if (p.isFloat && p.step != 0.0f) steppers_[key] = p;
     else steppers_.erase(key);
   }
+  for (const std::string& path : b.probedFiles) probeFile(path);
   if (b.carPresent) memory_.setCarPresent(*b.carPresent);
   if (b.damageExtraPresent) memory_.setDamageExtraPresent(*b.damageExtraPresent);
   if (b.damageRecordPresent) memory_.setDamageRecordPresent(*b.damageRecordPresent);
@@ -1003,6 +1005,32 @@ void Stage::drawWorld() {
     host_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, q, sizeof(TexturedVertex));
     host_->SetTexture(0, nullptr);
   }
+}
+
+// What a file holds before the plug-in's frame: its size and first lines,
+// or that it is not there.
+void Stage::probeFile(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    log_.note("file %s missing", path.c_str());
+    return;
+  }
+  char buffer[512];
+  const std::size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+  std::fseek(f, 0, SEEK_END);
+  const long size = std::ftell(f);
+  std::fclose(f);
+  std::string lines;
+  int count = 0;
+  for (std::size_t i = 0; i < n && count < 4; ++i) {
+    if (buffer[i] == '\r') continue;
+    if (buffer[i] == '\n') {
+      if (++count < 4) lines += " | ";
+      continue;
+    }
+    lines += buffer[i];
+  }
+  log_.note("file %s bytes=%ld: %s", path.c_str(), size, lines.c_str());
 }
 
 void Stage::screenshot(const std::string& name) {

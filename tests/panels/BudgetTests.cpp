@@ -10,6 +10,8 @@
 #include "FakeHost.h"
 #include "plugin/HostInterfaces.h"
 #include "panels/DamageRules.h"
+#include "panels/BestRun.h"
+#include "panels/BestRunHUD.h"
 #include "panels/DamagedPartTableHUD.h"
 #include "panels/HostDamage.h"
 
@@ -92,4 +94,48 @@ TEST(Budget, DamageFramesAllocateNothing) {
   EXPECT_EQ(allocations.load(), 0);
   EXPECT_GT(levelSum, 0);
   EXPECT_EQ(host.calls, (kFrames + 1) * (2 + listed * 2 + 2 + 4 * (1 + 236 + 2) + 1));
+}
+
+// A driving frame of the best run panel (the recorder's step, the delta, the
+// panel's text and bar) allocates nothing, and a run's room is made once at
+// its start.
+TEST(Budget, BestRunFramesAllocateNothing) {
+  PanelHost mem;
+  mem.install();
+  mem.mode(ostrel::host::kModeDrivingStage);
+  bestrun::liveRecorder() = bestrun::Recorder();
+  BestRunHUD panel;
+  bestrun::liveRecorder().setSource(nullptr);  // no file: the best comes from the first run
+  panel.enabled = 1;
+  panel.showFlags = ShowWhileDriving | ShowAfterFinish;
+  CountingHost host;
+  auto drive = [&](int frames, bool finish) {
+    mem.stageTime(0.0f);
+    mem.distance3(1000.0f);
+    mem.finished(0);
+    panel.follow();
+    for (int f = 1; f <= frames; ++f) {
+      mem.stageTime(f * 0.05f);
+      mem.distance3(1000.0f - f * 1.0f);
+      mem.speed(72.0f);
+      if (finish && f == frames) mem.finished(1);
+      panel.follow();
+      if (panel.isVisible()) panel.draw(&host);
+    }
+  };
+  drive(1000, true);  // a best of 1000 m
+  ASSERT_TRUE(bestrun::bestAvailable());
+  mem.mode(ostrel::host::kModeMenus);
+  panel.follow();
+  mem.mode(ostrel::host::kModeDrivingStage);
+  drive(10, false);  // first use deciphers the panel's texts on this thread
+  counting = true;
+  allocations = 0;
+  drive(900, false);
+  counting = false;
+  EXPECT_EQ(allocations.load(), 0);
+  EXPECT_TRUE(bestrun::liveRecorder().deltaValid());
+  EXPECT_GT(host.calls, 900 * 5) << "the panel drew";
+  mem.mode(ostrel::host::kModeMenus);
+  panel.follow();
 }

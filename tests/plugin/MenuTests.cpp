@@ -24,7 +24,10 @@ class Page : public ::testing::Test {
   void TearDown() override { removePageSettingsFiles(); }
 };
 
-int rate(const PluginState& s) { return std::get<std::int32_t>(s.items[5].value); }
+using enum SettingId;
+const int kRate = entryOf(kGaugeRefreshRate);
+int rate(const PluginState& s) { return std::get<std::int32_t>(s.items[kRate].value); }
+int saveEntry(const PluginState& s) { return static_cast<int>(s.items.size()) - 1; }
 
 // A longer list than the page shows, to see it scroll.
 MenuPageState numberedList(int n) {
@@ -40,10 +43,10 @@ MenuPageState numberedList(int n) {
 
 }  // namespace
 
-TEST_F(Page, UpAndDownWrapAroundTheEightEntries) {
+TEST_F(Page, UpAndDownWrapAroundAllTheEntries) {
   PluginState state(nullptr);
   applyMenuInput(state, {.up = true});
-  EXPECT_EQ(state.selected, 7);
+  EXPECT_EQ(state.selected, saveEntry(state));
   EXPECT_EQ(state.firstVisible, 0);
   applyMenuInput(state, {.down = true});
   EXPECT_EQ(state.selected, 0);
@@ -85,21 +88,21 @@ TEST(MenuScrolling, EmptyListIgnoresInput) {
 
 TEST_F(Page, RefreshRateStaysWithinItsRange) {
   PluginState state(nullptr);
-  state.selected = 5;
+  state.selected = kRate;
   for (int i = 0; i < 5; ++i) applyMenuInput(state, {.increase = true});
   EXPECT_EQ(rate(state), 25);
-  state.items[5].value = std::int32_t{240};
+  state.items[kRate].value = std::int32_t{240};
   applyMenuInput(state, {.increase = true});
   EXPECT_EQ(rate(state), 240);
-  state.items[5].value = std::int32_t{3};
+  state.items[kRate].value = std::int32_t{3};
   applyMenuInput(state, {.decrease = true});
   EXPECT_EQ(rate(state), 0);
   applyMenuInput(state, {.decrease = true});
   EXPECT_EQ(rate(state), 0);
-  state.items[5].value = std::int32_t{100};
+  state.items[kRate].value = std::int32_t{100};
   applyMenuInput(state, {.decrease = true, .increase = true});
   EXPECT_EQ(rate(state), 100);
-  state.items[5].value = std::int32_t{238};  // increase clipped at 240, then one step down
+  state.items[kRate].value = std::int32_t{238};  // increase clipped at 240, then one step down
   applyMenuInput(state, {.decrease = true, .increase = true});
   EXPECT_EQ(rate(state), 235);
 }
@@ -112,21 +115,21 @@ TEST_F(Page, SwitchesInvertOnceAndSelectOnlyRunsActions) {
   EXPECT_TRUE(std::get<bool>(state.items[0].value));
   applyMenuInput(state, {.select = true});
   EXPECT_TRUE(std::get<bool>(state.items[0].value));
-  state.selected = 5;
+  state.selected = kRate;
   applyMenuInput(state, {.select = true});
   EXPECT_EQ(rate(state), 0);
   EXPECT_LT(state.saveFeedbackTimer, 0.0f);
   // Down and increase together change the entry below.
-  state.selected = 3;
+  const int gauges = entryOf(kGaugesEnabled);
+  state.selected = gauges - 1;
   applyMenuInput(state, {.down = true, .increase = true});
-  EXPECT_EQ(state.selected, 4);
-  EXPECT_TRUE(std::get<bool>(state.items[3].value));
-  EXPECT_FALSE(std::get<bool>(state.items[4].value));
+  EXPECT_EQ(state.selected, gauges);
+  EXPECT_TRUE(std::get<bool>(state.items[gauges - 1].value));
+  EXPECT_FALSE(std::get<bool>(state.items[gauges].value));
   // Select on "Save Settings" saves; increase there changes nothing.
-  applyMenuInput(state, {.down = true});
-  applyMenuInput(state, {.down = true});
+  while (state.selected < saveEntry(state) - 1) applyMenuInput(state, {.down = true});
   applyMenuInput(state, {.down = true, .increase = true, .select = true});
-  EXPECT_EQ(state.selected, 7);
+  EXPECT_EQ(state.selected, saveEntry(state));
   EXPECT_FLOAT_EQ(state.saveFeedbackTimer, 1.0f);
   EXPECT_EQ(storedInt("gauges", "Gauges", "Enabled"), 0);
 }
@@ -165,7 +168,7 @@ TEST(MenuValues, DecimalEntriesStepAsFloats) {
 
 TEST_F(Page, DrawsInTheHostsOrderAtTheFixedPlaces) {
   PluginState state(nullptr);
-  state.items[5].value = std::int32_t{35};
+  state.items[kRate].value = std::int32_t{35};
   RecordingHost host;
   drawMenuPage(host, state);
   const std::vector<std::string> calls = host.lines();
@@ -188,21 +191,23 @@ TEST_F(Page, DrawsInTheHostsOrderAtTheFixedPlaces) {
                       "WriteText 105 73 Car Damage HUD", "WriteText 500 73 ON",
                       "WriteText 105 94      Autohide", "WriteText 500 94 ON",
                       "WriteText 105 115 Damaged Part Table", "WriteText 500 115 ON",
-                      "WriteText 105 136 Gauges", "WriteText 500 136 ON",
-                      "WriteText 105 157      Refresh Rate(Experimental)", "WriteText 500 157 35",
-                      "WriteText 105 178 Telemetry", "WriteText 500 178 OFF",
-                      "WriteText 105 199 " + std::string(59, ' ') + "Save Settings", "WriteText 500 199 ",
+                      "WriteText 105 136 Best Run Delta", "WriteText 500 136 ON",
+                      "WriteText 105 157 Gauges", "WriteText 500 157 ON",
+                      "WriteText 105 178      Refresh Rate(Experimental)", "WriteText 500 178 35",
+                      "WriteText 105 199 Telemetry", "WriteText 500 199 OFF",
+                      "WriteText 105 220 " + std::string(59, ' ') + "Save Settings", "WriteText 500 220 ",
                       "WriteText 100 400 Displays tire wear before the stage starts",
                       "EndDrawModes 64"}));
 }
 
 TEST_F(Page, HighlightFollowsTheSelectionAndScrolledRows) {
   PluginState state(nullptr);
-  state.selected = 7;
+  state.selected = saveEntry(state);
   RecordingHost host;
   drawMenuPage(host, state);
   std::vector<std::string> calls = host.lines();
-  EXPECT_NE(std::find(calls.begin(), calls.end(), "DrawHighlightBox 100 197 440 21"), calls.end());
+  const std::string saveBox = "DrawHighlightBox 100 " + std::to_string(50 + 21 * saveEntry(state)) + " 440 21";
+  EXPECT_NE(std::find(calls.begin(), calls.end(), saveBox), calls.end());
   EXPECT_EQ(host.writesAt(100, 400), (std::vector<std::string>{""}));
 
   // Scrolled: row 0 shows entry firstVisible.
@@ -213,7 +218,9 @@ TEST_F(Page, HighlightFollowsTheSelectionAndScrolledRows) {
   EXPECT_EQ(host.writesAt(105, 52), (std::vector<std::string>{"     Autohide"}));
   calls = host.lines();
   EXPECT_NE(std::find(calls.begin(), calls.end(), "DrawHighlightBox 100 71 440 21"), calls.end());
-  EXPECT_TRUE(host.writesAt(105, 178).empty()) << "only six entries are left to show";
+  const int left = static_cast<int>(state.items.size()) - 2;
+  EXPECT_FALSE(host.writesAt(105, 52 + 21 * (left - 1)).empty()) << "the last entry shows";
+  EXPECT_TRUE(host.writesAt(105, 52 + 21 * left).empty()) << "only " << left << " entries are left to show";
 }
 
 TEST_F(Page, SaveFeedbackShowsForFiveTicksAfterASave) {

@@ -26,25 +26,25 @@ class PageState : public ::testing::Test {
   }
 };
 
-bool switchOf(const PluginState& s, int entry) { return std::get<bool>(s.items[entry].value); }
-int numberOf(const PluginState& s, int entry) { return std::get<std::int32_t>(s.items[entry].value); }
+using enum SettingId;
+bool switchOf(const PluginState& s, SettingId id) { return std::get<bool>(s.items[entryOf(id)].value); }
+int numberOf(const PluginState& s, SettingId id) { return std::get<std::int32_t>(s.items[entryOf(id)].value); }
+MenuItem& entry(PluginState& s, SettingId id) { return s.items[entryOf(id)]; }
 
 }  // namespace
 
 TEST_F(PageState, WithoutFilesEverySwitchIsOnAndTheRateUnlimited) {
   PluginState state(nullptr);
-  ASSERT_EQ(state.items.size(), 8u);
-  for (int e = 0; e <= 4; ++e) {
-    EXPECT_EQ(state.items[e].kind, kSwitchItem) << e;
-    EXPECT_TRUE(switchOf(state, e)) << e;
+  ASSERT_EQ(state.items.size(), 9u);
+  for (SettingId id : kPageSwitches) {
+    EXPECT_EQ(entry(state, id).kind, kSwitchItem) << entryOf(id);
+    EXPECT_EQ(switchOf(state, id), id != kTelemetryEnabled) << entryOf(id) << ": telemetry is off until the player switches it on";
   }
-  EXPECT_EQ(state.items[5].kind, kWholeNumberItem);
-  EXPECT_EQ(numberOf(state, 5), 0);
-  EXPECT_EQ(std::get<std::int32_t>(state.items[5].maximum), 240);
-  EXPECT_EQ(std::get<std::int32_t>(state.items[5].step), 5);
-  EXPECT_EQ(state.items[6].kind, kSwitchItem);
-  EXPECT_FALSE(switchOf(state, 6)) << "telemetry is off until the player switches it on";
-  const MenuItem& save = state.items[7];
+  EXPECT_EQ(entry(state, kGaugeRefreshRate).kind, kWholeNumberItem);
+  EXPECT_EQ(numberOf(state, kGaugeRefreshRate), 0);
+  EXPECT_EQ(std::get<std::int32_t>(entry(state, kGaugeRefreshRate).maximum), 240);
+  EXPECT_EQ(std::get<std::int32_t>(entry(state, kGaugeRefreshRate).step), 5);
+  const MenuItem& save = state.items.back();
   EXPECT_TRUE(save.kind < 0 || save.kind > 2);
   EXPECT_TRUE(save.action);
   EXPECT_TRUE(save.description.empty());
@@ -57,15 +57,12 @@ TEST_F(PageState, WithoutFilesEverySwitchIsOnAndTheRateUnlimited) {
 
 TEST_F(PageState, LabelsKeepTheirIndentation) {
   PluginState state(nullptr);
-  EXPECT_EQ(state.items[0].label, "Tire HUD");
-  EXPECT_EQ(state.items[1].label, "Car Damage HUD");
-  EXPECT_EQ(state.items[2].label, "     Autohide");
-  EXPECT_EQ(state.items[3].label, "Damaged Part Table");
-  EXPECT_EQ(state.items[4].label, "Gauges");
-  EXPECT_EQ(state.items[5].label, "     Refresh Rate(Experimental)");
-  EXPECT_EQ(state.items[6].label, "Telemetry");
-  EXPECT_EQ(state.items[7].label, std::string(59, ' ') + "Save Settings");
-  EXPECT_EQ(state.items[2].description, "Only show car damage HUD if any damage has occured recently");
+  std::vector<std::string> labels;
+  for (const MenuItem& item : state.items) labels.push_back(item.label);
+  EXPECT_EQ(labels, (std::vector<std::string>{"Tire HUD", "Car Damage HUD", "     Autohide", "Damaged Part Table",
+                                              "Best Run Delta", "Gauges", "     Refresh Rate(Experimental)",
+                                              "Telemetry", std::string(59, ' ') + "Save Settings"}));
+  EXPECT_EQ(entry(state, kCarDamageAutohide).description, "Only show car damage HUD if any damage has occured recently");
 }
 
 TEST_F(PageState, EachEntryLoadsTheKeyTheOtherReadersUse) {
@@ -75,33 +72,37 @@ TEST_F(PageState, EachEntryLoadsTheKeyTheOtherReadersUse) {
   store("DamagedPartTableHUD", "HUD", "Enabled", "0");
   store("gauges", "Gauges", "Enabled", "0");
   store("gauges", "Gauges", "RefreshRate", "300");
+  store("BestRunHUD", "HUD", "Enabled", "0");
   PluginState state(nullptr);
-  EXPECT_FALSE(switchOf(state, 0));
-  EXPECT_TRUE(switchOf(state, 1));
-  EXPECT_FALSE(switchOf(state, 2));
-  EXPECT_FALSE(switchOf(state, 3)) << "the table switch must load the key it is saved under";
-  EXPECT_FALSE(switchOf(state, 4));
-  EXPECT_EQ(numberOf(state, 5), 300) << "shown as stored";
+  EXPECT_FALSE(switchOf(state, kTireHudEnabled));
+  EXPECT_TRUE(switchOf(state, kCarDamageHudEnabled));
+  EXPECT_FALSE(switchOf(state, kCarDamageAutohide));
+  EXPECT_FALSE(switchOf(state, kDamagedPartTableEnabled)) << "the table switch must load the key it is saved under";
+  EXPECT_FALSE(switchOf(state, kBestRunHudEnabled));
+  EXPECT_FALSE(switchOf(state, kGaugesEnabled));
+  EXPECT_EQ(numberOf(state, kGaugeRefreshRate), 300) << "shown as stored";
 }
 
 TEST_F(PageState, SaveWritesSwitchesAsOneOrZeroAndAppliesGaugeSettings) {
   store("carDamageHUD", "HUD", "Enabled", "2");
   PluginState state(nullptr);
-  state.items[5].value = std::int32_t{35};
-  state.items[2].value = false;
+  entry(state, kGaugeRefreshRate).value = std::int32_t{35};
+  entry(state, kCarDamageAutohide).value = false;
+  entry(state, kBestRunHudEnabled).value = false;
   gaugesEnabled = false;
   savePageSettings(state);
   EXPECT_EQ(storedInt("TireHUD", "HUD", "Enabled"), 1);
   EXPECT_EQ(storedInt("carDamageHUD", "HUD", "Enabled"), 1);
   EXPECT_EQ(storedInt("carDamageHUD", "HUD", "Autohide"), 0);
   EXPECT_EQ(storedInt("DamagedPartTableHUD", "HUD", "Enabled"), 1);
+  EXPECT_EQ(storedInt("BestRunHUD", "HUD", "Enabled"), 0);
   EXPECT_EQ(storedInt("gauges", "Gauges", "Enabled"), 1);
   EXPECT_EQ(storedInt("gauges", "Gauges", "RefreshRate"), 35);
   EXPECT_TRUE(gaugesEnabled);
   EXPECT_EQ(refreshRate, 35);
   EXPECT_FLOAT_EQ(state.saveFeedbackTimer, 1.0f);
 
-  state.items[4].value = false;
+  entry(state, kGaugesEnabled).value = false;
   savePageSettings(state);
   EXPECT_FALSE(gaugesEnabled);
   EXPECT_EQ(storedInt("gauges", "Gauges", "Enabled"), 0);
@@ -110,17 +111,15 @@ TEST_F(PageState, SaveWritesSwitchesAsOneOrZeroAndAppliesGaugeSettings) {
 TEST_F(PageState, SavedValuesShowAgainAfterARestart) {
   {
     PluginState first(nullptr);
-    for (int e = 0; e <= 4; ++e) first.items[e].value = (e % 2) == 1;
-    first.items[5].value = std::int32_t{120};
-    first.items[6].value = true;
-    first.selected = 7;
-    first.items[7].action();  // "Save Settings" as the page runs it
+    for (SettingId id : kPageSwitches) entry(first, id).value = entryOf(id) % 2 == 1;
+    entry(first, kGaugeRefreshRate).value = std::int32_t{120};
+    first.selected = static_cast<std::int32_t>(first.items.size()) - 1;
+    first.items.back().action();  // "Save Settings" as the page runs it
     EXPECT_FLOAT_EQ(first.saveFeedbackTimer, 1.0f);
   }
   PluginState second(nullptr);
-  for (int e = 0; e <= 4; ++e) EXPECT_EQ(switchOf(second, e), (e % 2) == 1) << e;
-  EXPECT_EQ(numberOf(second, 5), 120);
-  EXPECT_TRUE(switchOf(second, 6)) << "telemetry";
+  for (SettingId id : kPageSwitches) EXPECT_EQ(switchOf(second, id), entryOf(id) % 2 == 1) << entryOf(id);
+  EXPECT_EQ(numberOf(second, kGaugeRefreshRate), 120);
 }
 
 TEST_F(PageState, UnreadableStoredNumbersGiveTheDefault) {
@@ -128,8 +127,8 @@ TEST_F(PageState, UnreadableStoredNumbersGiveTheDefault) {
   store("TireHUD", "HUD", "Enabled", "yes");
   const size_t before = logContents().size();
   PluginState state(nullptr);
-  EXPECT_EQ(numberOf(state, 5), 0);
-  EXPECT_TRUE(switchOf(state, 0));
+  EXPECT_EQ(numberOf(state, kGaugeRefreshRate), 0);
+  EXPECT_TRUE(switchOf(state, kTireHudEnabled));
   const std::string added = logContents().substr(before);
   EXPECT_NE(added.find("RefreshRate"), std::string::npos) << added;
   EXPECT_NE(added.find("TireHUD.ini"), std::string::npos) << added;
@@ -138,9 +137,9 @@ TEST_F(PageState, UnreadableStoredNumbersGiveTheDefault) {
 TEST_F(PageState, OutOfRangeRateStepsBackIntoRange) {
   store("gauges", "Gauges", "RefreshRate", "300");
   PluginState state(nullptr);
-  state.selected = 5;
+  state.selected = entryOf(kGaugeRefreshRate);
   applyMenuInput(state, {.increase = true});
-  EXPECT_EQ(numberOf(state, 5), 300);
+  EXPECT_EQ(numberOf(state, kGaugeRefreshRate), 300);
   applyMenuInput(state, {.decrease = true});
-  EXPECT_EQ(numberOf(state, 5), 295);
+  EXPECT_EQ(numberOf(state, kGaugeRefreshRate), 295);
 }

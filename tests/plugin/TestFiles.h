@@ -9,6 +9,7 @@
 #include "PluginLog.h"
 #include "plugin/Log.h"
 #include "plugin/PluginPaths.h"
+#include "plugin/SettingsTable.h"
 
 using testing_support::readWholeFile;
 
@@ -21,9 +22,26 @@ inline std::string logPath() { return testing_support::pluginLogPath(); }
 // The log opens (and empties itself) on first use; open it before measuring.
 inline std::string logContents() { return testing_support::pluginLog(); }
 
+// The page's entry of a setting: its place among the rows with an entry.
+// Tests find entries this way, so that a new entry moves none of them.
+inline int entryOf(ostrel::SettingId id) {
+  int entry = 0;
+  for (const ostrel::SettingRow& row : ostrel::settingsTable()) {
+    if (row.id == id) return entry;
+    entry += row.onPage();
+  }
+  return -1;
+}
+// The page's switches, in page order.
+inline constexpr ostrel::SettingId kPageSwitches[] = {
+    ostrel::SettingId::kTireHudEnabled,     ostrel::SettingId::kCarDamageHudEnabled,
+    ostrel::SettingId::kCarDamageAutohide,  ostrel::SettingId::kDamagedPartTableEnabled,
+    ostrel::SettingId::kBestRunHudEnabled,  ostrel::SettingId::kGaugesEnabled,
+    ostrel::SettingId::kTelemetryEnabled};
+
 // Removes the page's settings files so each test starts from the defaults.
 inline void removePageSettingsFiles() {
-  for (const char* name : {"TireHUD", "carDamageHUD", "DamagedPartTableHUD", "gauges"})
+  for (const char* name : {"TireHUD", "carDamageHUD", "DamagedPartTableHUD", "BestRunHUD", "gauges"})
     DeleteFileA(ostrel::settingsFilePath(name).c_str());
 }
 

@@ -19,6 +19,8 @@ struct FakeHost : HostRecords {
   void gear(std::int32_t g) { put(carState, 0x170, g); }
   void shiftGear(std::int32_t g) { put(carObject, 0x1100, g); }
   void stageTime(float v) { put(carState, 0x140, v); }
+  // The distance word that counts down from the stage's length.
+  void distance3(float v) { put(carState, 0x28, v); }
   void waterKelvin(float v) { put(engine, 0x23C, v); }
   void oilKelvin(float v) { put(engine, 0x20, v); }
   void batteryCharge(float v) { put(damage, 0x8C, v); }
