@@ -32,8 +32,7 @@ HRESULT loadBaseImageFor(IDirect3DDevice9* device, const std::string& file, cons
 
 TextureHandler::TextureHandler(IDirect3DDevice9* dev, IDirect3DTexture9* targetTexture,
                                const std::string& definition, const std::string& fileName)
-    : BasicHUD(std::string(), NoLoad{}),
-      textureFileName_(fileName),
+    : textureFileName_(fileName),
       device_(dev),
       lastRenderTime_(steadyNow()) {
   try {
@@ -47,15 +46,12 @@ TextureHandler::TextureHandler(IDirect3DDevice9* dev, IDirect3DTexture9* targetT
     }
     if (!loadBaseImage(desc)) return;
 
-    name = FT("GaugeRenderer");
-    loadLayout();
     if (!takeTarget(targetTexture, desc)) {
       releaseAll();
       return;
     }
     logText(std::string(FT("Gauges: loading gauge set ")) + definition);
     loadGaugeSet();
-    loadShowFlags();
     frameInterval_ = refreshRate != 0 ? 1.0f / static_cast<float>(refreshRate) : 0.0f;
   } catch (...) {
     // Out of memory while loading: stay inert rather than half-built.
@@ -352,10 +348,7 @@ void TextureHandler::Render() {
   try {
     if (!baseImage_ || !target_ || !device_ || !valueContext_) return;
     const auto now = steadyNow();
-    dt = static_cast<float>(
-        static_cast<double>(
-            std::chrono::duration_cast<std::chrono::nanoseconds>(now - lastRenderTime_).count()) /
-        1000000000.0);
+    dt = static_cast<float>(secondsBetween(lastRenderTime_, now));
     if (dt < frameInterval_) return;
     lastRenderTime_ = now;
     for (const auto& e : effects_)

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "KVX/ComRelease.h"
-#include "panels/BasicHUD.h"
 #include "plugin/SteadyClock.h"
 
 namespace ostrel {
@@ -33,16 +32,14 @@ struct RefreshRect {
   std::int32_t left = 0, top = 0, right = 0, bottom = 0;
 };
 
-// The layout, show-flag and name reads of a panel stay (and log) as they
-// were; nothing outside sees the renderer as a panel.
-class TextureHandler : private BasicHUD {
+class TextureHandler {
  public:
   // Draws with `device` on `target` (one reference taken) the gauge set of
   // the definition file, over the base image read from `textureFileName`.
   // A renderer whose base image or target cannot be had stays inert.
   TextureHandler(IDirect3DDevice9* device, IDirect3DTexture9* target, const std::string& definitionPath,
                  const std::string& textureFileName);
-  ~TextureHandler() override;
+  ~TextureHandler();
   TextureHandler(const TextureHandler&) = delete;
   TextureHandler& operator=(const TextureHandler&) = delete;
 

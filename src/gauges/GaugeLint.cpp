@@ -10,6 +10,7 @@
 #include "gauges/GaugeElementKinds.h"
 #include "gauges/GaugeKeywords.h"
 #include "gauges/GaugeValueId.h"
+#include "gauges/ValueSources.h"
 #include "gauges/NumberFormats.h"
 #include "plugin/FixedText.h"
 #include "plugin/NumberText.h"
@@ -86,12 +87,14 @@ std::string normalisedTarget(std::string t) {
 }
 
 bool isCondition(GaugeValueId id) {
-  return id == 2 || id == 3 || id == 6 || id == 7 || id == 23 || id == 24 || (id >= 35 && id <= 43);
+  const ValueSource* row = valueSource(id);
+  return row && row->isCondition();
 }
 
 std::vector<std::string> valueKeywords() {
   std::vector<std::string> k;
-  for (int i = 1; i < kGaugeValueCount; ++i) k.push_back(gaugeValueKeyword(i));
+  for (const ValueSource& row : valueSources())
+    if (row.id != kValueNone) k.push_back(row.keyword());
   return k;
 }
 

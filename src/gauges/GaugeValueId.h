@@ -1,39 +1,65 @@
 #pragma once
 // The value sources a gauge can show, by the keyword a definition file names.
-// Windows-free.
+// Each id is one row of the value-source table (gauges/ValueSources.h), in
+// this order. Windows-free.
 #include <cstdint>
 #include <string>
 
 namespace ostrel::gauges {
 
 using GaugeValueId = std::int32_t;
-inline constexpr int kGaugeValueCount = 44;
 
-// Some ids by name, where code treats them specially.
 enum : GaugeValueId {
-  kValueNone = 0,
-  kValueSpeed = 1,
-  kValueRpmPercent = 2,
-  kValueRpm = 3,
-  kValueWheelSpeed = 4,
-  kValueGroundSpeed = 5,
-  kValueWaterTemp = 8,
-  kValueOilTemp = 9,
-  kValueOilPressureBar = 11,
-  kValueStageTime = 12,
-  kValueDistanceDrivenKm = 21,
-  kValueDistanceDriven = 22,
-  kValueBoostBar = 23,
-  kValueShiftUp = 35,
-  kValueShiftDown = 36,
-  kValueBoostFlagOn = 37,
-  kValueOverheat = 41,
-  kValueBatteryLow = 43,
+  kValueNone,
+  kValueSpeed,
+  kValueRpmPercent,
+  kValueRpm,
+  kValueWheelSpeed,
+  kValueGroundSpeed,
+  kValueWheelSpin,
+  kValueWheelLock,
+  kValueWaterTemp,
+  kValueOilTemp,
+  kValueOilPressurePsi,
+  kValueOilPressureBar,
+  kValueStageTime,
+  kValueStageTimeMinutes,
+  kValueStageTimeSeconds,
+  kValueDistance1Km,
+  kValueDistance2Km,
+  kValueDistance3Km,
+  kValueDistance1,
+  kValueDistance2,
+  kValueDistance3,
+  kValueDistanceDrivenKm,
+  kValueDistanceDriven,
+  kValueBoostBar,
+  kValueBoostPsi,
+  kValueBatteryVolts,
+  kValueTimeOfDay,
+  kValueClockHours,
+  kValueClockMinutes,
+  kValueClockSeconds,
+  kValueCarInput1,
+  kValueCarInput2,
+  kValueCarInput3,
+  kValueCarInput4,
+  kValueCarInput5,
+  kValueShiftUp,
+  kValueShiftDown,
+  kValueBoostFlagOn,
+  kValueBoostFlagOff,
+  kValueCarInput4On,
+  kValueDamageWarning,
+  kValueOverheat,
+  kValueOverspeed,
+  kValueBatteryLow,
+  kGaugeValueCount,  // not an id: the number of rows
 };
 
 // Id of a lower-case keyword; an empty or unknown keyword gives 0.
 GaugeValueId gaugeValueIdFromKeyword(const std::string& keyword);
-// The keyword of an id ("" outside 0..43).
+// The keyword of an id ("" outside the table).
 const char* gaugeValueKeyword(GaugeValueId id);
 
 }  // namespace ostrel::gauges

@@ -8,7 +8,6 @@
 #include "hooks/CodeDetour.h"
 #include "hooks/CodeDetourPlatform.h"
 #include "hooks/DetourRegistry.h"
-#include "hooks/FrameDriver.h"
 #include "hooks/GaugeRendererList.h"
 #include "hooks/RendererLock.h"
 #include "hooks/Startup.h"
@@ -381,20 +380,18 @@ void checkResetRedirects() {
 
 unsigned gameResetsSeen() { return gameResets; }
 
-bool gaugeDeviceReady(IDirect3DDevice9* device) {
-  if (!device) return false;
+DeviceLoss followDeviceLoss(IDirect3DDevice9* device) {
+  if (!device) return DeviceLoss::kStillLost;
   const HRESULT hr = device->TestCooperativeLevel();
   if (hr == D3D_OK) {
     if (deviceLost) logText(FT("Device is back: gauges are drawn again"));
     deviceLost = false;
-    return true;
+    return DeviceLoss::kDrawable;
   }
-  if (!deviceLost)
-    logText(std::string(FT("Device lost (")) + resultName(hr) + FT("): gauges are not drawn until it is back"));
+  const bool now = !deviceLost;
+  if (now) logText(std::string(FT("Device lost (")) + resultName(hr) + FT("): gauges are not drawn until it is back"));
   deviceLost = true;
-  // Nothing held across the loss: the host's Reset needs no redirect of ours.
-  releaseGaugeDeviceObjects(nullptr);
-  return false;
+  return now ? DeviceLoss::kLostNow : DeviceLoss::kStillLost;
 }
 
 }  // namespace ostrel

@@ -28,11 +28,13 @@ void watchDeviceReset(IDirect3DDevice9* device);
 // no device call.
 void checkResetRedirects();
 
-// True when the device can be drawn on. While it is lost nothing may be
-// drawn into the gauge textures; on the first lost frame every renderer lets
-// go of its device objects, so the host's Reset succeeds even where the
-// redirect is missing. One log line when it goes and one when it is back.
-bool gaugeDeviceReady(IDirect3DDevice9* device);
+// Whether the device can be drawn on, from its cooperative level. While it
+// is lost nothing may be drawn into the gauge textures; on the first lost
+// frame (kLostNow) the caller lets every renderer go of its device objects,
+// so the host's Reset succeeds even where the redirect is missing. One log
+// line when it goes and one when it is back.
+enum class DeviceLoss { kDrawable, kLostNow, kStillLost };
+DeviceLoss followDeviceLoss(IDirect3DDevice9* device);
 
 // How many Resets of the game's device the redirects have acted on (each
 // once, however many redirects it passed through).

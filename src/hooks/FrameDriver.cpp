@@ -18,15 +18,12 @@
 #include "panels/TireHUD.h"
 #include "plugin/FixedText.h"
 #include "plugin/Log.h"
-#include "plugin/Plugin.h"
+#include "plugin/PluginHost.h"
 #include "plugin/SteadyClock.h"
 #include "plugin/StoredSettings.h"
 #include "telemetry/TelemetryOut.h"
 
 namespace ostrel {
-
-std::int32_t clientWidth = 0;
-
 namespace {
 
 using HostMember = std::uint32_t(__attribute__((thiscall)) *)(void*);
@@ -124,9 +121,7 @@ void frameWork() {
   }
   // 5. Elapsed time, measured every call.
   const clock::time_point now = steadyNow();
-  const float dt =
-      static_cast<float>(std::chrono::duration_cast<std::chrono::nanoseconds>(now - lastFrameTime).count()) /
-      1000000000.0f;
+  const float dt = static_cast<float>(secondsBetween(lastFrameTime, now));
   lastFrameTime = now;
   // 6-8. Panels; 9. width words back as the host had them.
   try {
@@ -200,9 +195,13 @@ std::uint32_t __attribute__((thiscall)) GaugeRenderHook(void* self) {
     // Reset the device: neither in the middle of a renderer's frame.
     const RendererLock lock;
     const auto& list = hookState().gaugeRenderers;
-    if ((mode == host::kModeDrivingStage || mode == host::kModeShowInMode8) && !list.empty() && gaugeDeviceReady(gaugeRenderDevice()))
-      for (const auto& r : list)
-        if (r) r->Render();
+    if ((mode != host::kModeDrivingStage && mode != host::kModeShowInMode8) || list.empty()) return result;
+    const DeviceLoss loss = followDeviceLoss(gaugeRenderDevice());
+    // Nothing held across a loss: the host's Reset then needs no redirect of ours.
+    if (loss == DeviceLoss::kLostNow) releaseGaugeDeviceObjects(nullptr);
+    if (loss != DeviceLoss::kDrawable) return result;
+    for (const auto& r : list)
+      if (r) r->Render();
   } catch (...) {
     static bool said = false;
     if (!said) logText(FT("Gauge hook failed and skipped the gauges this frame"));

@@ -19,7 +19,4 @@ std::uint32_t __attribute__((thiscall)) GaugeRenderHook(void* self);
 // Every frame, and before a claimed texture is made; under the renderer lock.
 void followGameDevice();
 
-// Client width of the host window as start-up measured it (0 = not measured).
-extern std::int32_t clientWidth;
-
 }  // namespace ostrel

@@ -55,6 +55,8 @@ void* installDetour(std::uintptr_t target, void* replacement, const char* what) 
 
 }  // namespace
 
+std::int32_t clientWidth = 0;
+
 void measureClientWidth(IDirect3DDevice9* device) {
   if (!device) return;
   D3DDEVICE_CREATION_PARAMETERS params{};

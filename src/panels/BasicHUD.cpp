@@ -84,11 +84,11 @@ void BasicHUD::stepBlink() {
     started = true;
     periodStart = now;
   }
-  const auto d = std::chrono::duration_cast<std::chrono::nanoseconds>(now - periodStart).count();
-  if (d >= 1000000000LL) {
+  const double d = secondsBetween(periodStart, now);
+  if (d >= 1.0) {
     periodStart = now;
     blinkOn = false;
-  } else if (d >= 500000000LL) {
+  } else if (d >= 0.5) {
     blinkOn = false;
   } else {
     blinkOn = true;

@@ -13,6 +13,7 @@
 #include "FakeHost.h"
 #include "gauges/CarDataFile.h"
 #include "gauges/GaugeValues.h"
+#include "gauges/ValueSources.h"
 
 using namespace ostrel::gauges;
 using testing_support::GaugeHost;
@@ -23,7 +24,7 @@ TEST(GaugeValues, NoCarLoadedReadsZeroAndFalse) {
   ctx.maxRpm = 8000.0f;
   ctx.upshiftRpm.assign(8, 100.0f);
   ctx.downshiftRpm.assign(8, 9000.0f);
-  for (int id = 0; id < 44; ++id) {
+  for (int id = 0; id < kGaugeValueCount; ++id) {
     if (id >= 26 && id <= 29) continue;  // the clock needs no car
     EXPECT_EQ(readValue(ctx, id), 0.0f) << id;
     EXPECT_FALSE(testCondition(ctx, id, 0.0f)) << id;
@@ -270,7 +271,10 @@ TEST(GaugeValues, EverySourceFromItsOwnField) {
       1.5, 2.5, 5.5, 3.5, 4.5,         // 30..34: +0x85C, +0x860, +0x86C, +0x864, +0x868
   };
   for (int id = 0; id <= 34; ++id) expectClose(readValue(ctx, id), expected[id], "source " + std::to_string(id));
-  for (int id = 35; id < 44; ++id) EXPECT_EQ(readValue(ctx, id), 0.0f) << "condition " << id << " has no value";
+  for (const ValueSource& row : valueSources()) {
+    if (row.kind != SourceKind::kCondition) continue;
+    EXPECT_EQ(readValue(ctx, row.id), 0.0f) << row.keyword() << " has no value";
+  }
 
   // The branches the car above does not take, each from one changed field.
   struct Variant {
@@ -362,4 +366,38 @@ TEST(GaugeConditions, EveryConditionOnBothSidesOfItsBound) {
   // The shift lights' fractions on the same points: halfway into each band.
   EXPECT_FLOAT_EQ(readFraction(ctx, 35, 0.0f, 42.0f), 0.5f);
   EXPECT_FLOAT_EQ(readFraction(ctx, 36, 0.0f, -158.0f), 0.5f);
+}
+
+// Each row's preview setter and its reader agree: what the preview tool sets
+// is what a gauge then shows (a value reads back; a condition can be made to
+// hold and not to hold).
+TEST(GaugeValues, EachSourceReadsBackWhatItsPreviewSets) {
+  for (const ValueSource& row : valueSources()) {
+    if (row.id == kValueNone) continue;
+    GaugeHost host;
+    host.batteryCharge(1.0f);
+    GaugeHost::put(host.damage, ostrel::host::kDamageWarningOffset, 1.0f);
+    host.waterKelvin(363.15f);
+    host.shiftGear(1);
+    PreviewCarValues car;
+    car.context.maxRpm = 8000.0f;
+    car.context.upshiftRpm.assign(8, 7000.0f);
+    car.context.downshiftRpm.assign(8, 3000.0f);
+    car.context.clockValid = true;
+    auto shown = [&](double x) {
+      row.preview(car, x);
+      GaugeValueContext ctx = car.context;
+      ctx.startCaptured = true;  // as the preview hands the driven distance over
+      ctx.startValue = static_cast<float>(ostrel::host::field<float>(host.carState, ostrel::host::kDistance3Offset) + car.drivenMetres);
+      return std::make_pair(readValue(ctx, row.id), testCondition(ctx, row.id, 0.0f));
+    };
+    if (row.kind == SourceKind::kCondition) {
+      const bool up = shown(1.0).second, off = shown(0.0).second, down = shown(-1.0).second;
+      EXPECT_TRUE((up || down) && !off) << row.keyword();
+    } else {
+      const bool share = row.unit && std::string(row.unit()).find("0 to 1") != std::string::npos;
+      const double x = share ? 0.25 : 3.0;
+      EXPECT_NEAR(shown(x).first, x, 1e-4) << row.keyword();
+    }
+  }
 }

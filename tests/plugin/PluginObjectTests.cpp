@@ -9,7 +9,7 @@
 #include "RecordingHost.h"
 #include "TestFiles.h"
 #include "TestPaths.h"
-#include "plugin/Plugin.h"
+#include "entry/Plugin.h"
 #include "plugin/PluginState.h"
 
 using namespace ostrel;

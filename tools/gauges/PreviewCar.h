@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "gauges/GaugeValueContext.h"
+#include "gauges/ValueSources.h"
 
 namespace ostrel::preview {
 
@@ -36,15 +36,11 @@ class PreviewCar {
  private:
   bool setDerived(const std::string& name, double v);
   void install();
-  float carState(std::uint32_t offset) const;
-  float upshift() const;
-  float downshift() const;
 
   std::vector<std::uint8_t> carState_, carObject_, damage_, engine_, valueBlock_;
-  std::vector<float> upshiftRpm_, downshiftRpm_;
-  float maxRpm_ = 8000.0f;
-  double driven_ = 0.0;  // metres since the set was loaded
-  std::tm clock_{};
+  // Shift points, maximum engine speed, clock and distance driven: what the
+  // value sources' preview setters change besides the records.
+  gauges::PreviewCarValues car_;
 };
 
 }  // namespace ostrel::preview

@@ -1,7 +1,10 @@
 #pragma once
 // The object the host drives: the plug-in's name, its menu page, the menu
-// keys and the tick. Created by KVX_CreatePlugin.
+// keys and the tick. Created by KVX_CreatePlugin. The one place that knows
+// every subsystem: its first name query starts the hooks, its destruction
+// stops telemetry.
 #include "plugin/HostInterfaces.h"
+#include "plugin/PluginHost.h"
 
 namespace ostrel {
 
@@ -33,9 +36,6 @@ class Plugin final : public IPlugin {
 // object is ever handed out. Returns null only when nothing could be made.
 IPlugin* createPlugin(IHostGame* host);
 
-// The host pointer of the latest Plugin (null before the first); panels draw
-// their text through it.
-IHostGame* pluginHost();
 // The one PluginState (null before the first Plugin).
 PluginState* pluginState();
 

@@ -1,4 +1,4 @@
-#include "plugin/Plugin.h"
+#include "entry/Plugin.h"
 
 #include <new>
 #include <string>
@@ -8,6 +8,7 @@
 #include "plugin/Log.h"
 #include "plugin/MenuLogic.h"
 #include "plugin/MenuPage.h"
+#include "plugin/PluginHost.h"
 #include "plugin/PluginPaths.h"
 #include "plugin/PluginState.h"
 #include "telemetry/TelemetryOut.h"
@@ -16,7 +17,6 @@ namespace ostrel {
 namespace {
 
 Plugin* keptPlugin = nullptr;
-IHostGame* processHost = nullptr;
 PluginState* processState = nullptr;
 
 // Nothing may leave an entry into the host: one line, and the caller goes on.
@@ -29,12 +29,11 @@ void logEntryFailure(const char* entry) noexcept {
 
 }  // namespace
 
-IHostGame* pluginHost() { return processHost; }
 PluginState* pluginState() { return processState; }
 
 Plugin::Plugin(IHostGame* hostGame) : host(hostGame) {
   logText(std::string(FT("Creating plug-in ")) + pluginName() + FT("."));
-  processHost = hostGame;
+  setPluginHost(hostGame);
   // One state per process: a Plugin made again after the host destroyed the
   // first keeps the values (and the unsaved changes) of the page.
   if (!processState) processState = new PluginState(hostGame);
