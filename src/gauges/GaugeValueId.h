@@ -54,6 +54,9 @@ enum : GaugeValueId {
   kValueOverheat,
   kValueOverspeed,
   kValueBatteryLow,
+  kValueBestDelta,
+  kValueBestTime,
+  kValueBestAvailable,
   kGaugeValueCount,  // not an id: the number of rows
 };
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "gauges/GaugeMath.h"
+#include "panels/BestRun.h"
 #include "panels/HostState.h"
 #include "plugin/FixedText.h"
 
@@ -302,6 +303,25 @@ constexpr ValueSource kRows[] = {
     {.keyword = FT_FN("batterylow"), .id = kValueBatteryLow, .kind = kCondition,
      .holds = [](GaugeValueContext&, float) { return damageBelow(host::kBatteryOffset, 0.833f); },
      .preview = [](PreviewCarValues&, double x) { putDamage(host::kBatteryOffset, f(x) != 0.0f ? 0.5f : 1.0f); }},
+    // The player's best run on the stage being driven (panels/BestRun.h),
+    // as the frame driver last followed it.
+    {.keyword = FT_FN("bestdelta"), .id = kValueBestDelta, .kind = kValue,
+     .read = [](GaugeValueContext&) { return bestrun::deltaSeconds(); },
+     .unit = FT_FN("seconds against the best run at this distance, minus ahead, 0 without a best"),
+     .preview = [](PreviewCarValues&, double x) {
+       bestrun::liveValues().delta = f(x);
+       bestrun::liveValues().available = true; },
+     .previewMeaning = FT_FN("seconds, minus ahead (also makes a best available)")},
+    {.keyword = FT_FN("besttime"), .id = kValueBestTime, .kind = kValue,
+     .read = [](GaugeValueContext&) { return bestrun::bestStageTime(); },
+     .unit = FT_FN("seconds, the best run's stage time, 0 without a best"),
+     .preview = [](PreviewCarValues&, double x) {
+       bestrun::liveValues().bestTime = f(x);
+       bestrun::liveValues().available = x > 0.0; },
+     .previewMeaning = FT_FN("seconds (above 0 also makes a best available)")},
+    {.keyword = FT_FN("bestavailable"), .id = kValueBestAvailable, .kind = kCondition,
+     .holds = [](GaugeValueContext&, float) { return bestrun::bestAvailable(); },
+     .preview = [](PreviewCarValues&, double x) { bestrun::liveValues().available = x != 0.0; }},
 };
 
 #undef OSTREL_CAR_STATE_VALUE

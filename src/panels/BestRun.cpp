@@ -315,9 +315,21 @@ Recorder& liveRecorder() {
   return recorder;
 }
 
-float deltaSeconds() { return liveRecorder().delta(); }
-float bestStageTime() { return liveRecorder().bestAvailable() ? liveRecorder().best().finishTime : 0.0f; }
-bool bestAvailable() { return liveRecorder().bestAvailable(); }
+LiveValues& liveValues() {
+  static LiveValues values;
+  return values;
+}
+
+void publish(const Recorder& r) {
+  LiveValues& v = liveValues();
+  v.available = r.bestAvailable();
+  v.delta = v.available ? r.delta() : 0.0f;
+  v.bestTime = v.available ? r.best().finishTime : 0.0f;
+}
+
+float deltaSeconds() { return liveValues().delta; }
+float bestStageTime() { return liveValues().bestTime; }
+bool bestAvailable() { return liveValues().available; }
 
 int formatDelta(float seconds, char* out, std::size_t size) {
   const long long hundredths = std::llround(static_cast<double>(seconds) * 100.0);

@@ -175,8 +175,16 @@ bool nearTheLength(float driven, float length);
 
 // The plug-in's one recorder.
 Recorder& liveRecorder();
-// The delta in seconds (0 without a best), the best's stage time (0 without
-// one) and whether a best is available for the stage being driven.
+
+// What the gauges read: published from the live recorder after each frame it
+// follows (publish), set directly by the gauge preview tool.
+struct LiveValues {
+  float delta = 0.0f;     // seconds, minus ahead of the best; 0 without a best
+  float bestTime = 0.0f;  // the best's stage time; 0 without a best
+  bool available = false; // a best for the stage and car being driven
+};
+LiveValues& liveValues();
+void publish(const Recorder& recorder);
 float deltaSeconds();
 float bestStageTime();
 bool bestAvailable();

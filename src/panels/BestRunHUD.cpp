@@ -69,6 +69,7 @@ void BestRunHUD::loadOwnKeys() {
 void BestRunHUD::follow() {
   bestrun::Recorder& r = bestrun::liveRecorder();
   r.frame(sampleStage());
+  bestrun::publish(r);
   if (const std::uint32_t said = r.takeNotices()) {
     if (said & bestrun::kNoticeLengthZero)
       logText(FT("Best run: the stage's length reads 0; its distance is taken from the car's speed, and "

@@ -9,11 +9,13 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 #include "FakeHost.h"
 #include "gauges/CarDataFile.h"
 #include "gauges/GaugeValues.h"
 #include "gauges/ValueSources.h"
+#include "panels/BestRun.h"
 
 using namespace ostrel::gauges;
 using testing_support::GaugeHost;
@@ -400,4 +402,38 @@ TEST(GaugeValues, EachSourceReadsBackWhatItsPreviewSets) {
       EXPECT_NEAR(shown(x).first, x, 1e-4) << row.keyword();
     }
   }
+}
+
+// The best run's three sources read what the live recorder followed: the
+// delta at the same distance, the best's time, and whether a best is there
+// (on the stage only).
+TEST(GaugeValues, TheBestRunSourcesFollowTheStage) {
+  using namespace ostrel::bestrun;
+  Recorder& r = liveRecorder();
+  r = Recorder();
+  GaugeValueContext ctx;
+  auto frame = [&](bool onStage, float time, float driven, bool finished) {
+    StageSample s;
+    s.onStage = onStage;
+    s.stageTime = time;
+    s.distanceWord = 100.0f - driven;
+    s.speedKmh = 36.0f;
+    s.finished = finished;
+    r.frame(s);
+    publish(r);
+    return std::make_tuple(readValue(ctx, kValueBestDelta), readValue(ctx, kValueBestTime),
+                           testCondition(ctx, kValueBestAvailable, 0.0f));
+  };
+  frame(true, 0.0f, 0.0f, false);
+  for (int i = 1; i < 10; ++i) EXPECT_EQ(frame(true, i * 1.0f, i * 10.0f, false), std::make_tuple(0.0f, 0.0f, false));
+  EXPECT_EQ(frame(true, 10.0f, 100.0f, true), std::make_tuple(0.0f, 10.0f, true)) << "the first finish is the best";
+  frame(false, 0.0f, 0.0f, false);
+  EXPECT_EQ(frame(true, 0.0f, 0.0f, false), std::make_tuple(0.0f, 10.0f, true)) << "before the start";
+  const auto [delta, best, available] = frame(true, 3.0f, 40.0f, false);
+  EXPECT_FLOAT_EQ(delta, -1.0f) << "40 m in 3 s, the best took 4";
+  EXPECT_FLOAT_EQ(best, 10.0f);
+  EXPECT_TRUE(available);
+  EXPECT_EQ(frame(false, 0.0f, 0.0f, false), std::make_tuple(0.0f, 0.0f, false)) << "in the menu";
+  r = Recorder();
+  publish(r);
 }
