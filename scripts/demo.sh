@@ -27,8 +27,10 @@ width=800 height=600
 plugin="$game/Plugins/OSTREL"
 sed -e "s/^PosX=.*/PosX=$((width - 92))/" -e 's/^PosY=.*/PosY=28/' -e 's/^Scale=.*/Scale=0.5/' \
   "$plugin/carDamageHUD.ini.default" >"$plugin/carDamageHUD.ini"
+# Then the stage once more (best-run-demo.txt): the first run's finish is the
+# best, and the best run panel measures the second against it.
 python3 "$root/scripts/demo_scenario.py" "$root/simhost/scenarios/full-stage.txt" "$game/scenario.txt" 10 \
-  "$width" "$height"
+  "$width" "$height" --then "$root/simhost/scenarios/best-run-demo.txt"
 frames=$(sed -n 's/^frames \([0-9]*\).*/\1/p' "$game/scenario.txt")
 
 echo "demo: running $frames frames of the full stage in the simulated host"
@@ -60,7 +62,7 @@ seconds=$(( $(date +%s) - start ))
 
 cp "$game/out/calls.log" "$game/out/timing.csv" "$out/" 2>/dev/null || true
 cp "$game/Plugins/OSTREL/OSTREL.log" "$out/" 2>/dev/null || true
-phases=(menu pre-start first-damage driving-damage gauges autohide finish back-to-menu)
+phases=(menu pre-start first-damage driving-damage gauges autohide finish back-to-menu best-run)
 for p in "${phases[@]}"; do
   [ -f "$game/out/$p.png" ] && cp "$game/out/$p.png" "$out/"
 done
@@ -87,6 +89,7 @@ if [ ${#shots[@]} -gt 0 ]; then
   closeup pre-start 100x130+0+185 "tire panel (pre-start), 3x"
   closeup finish 440x80+0+105 "damaged part table (finish), 3x"
   closeup menu 400x110+400+380 "settings page, bottom right (menu), 3x"
+  closeup best-run 240x70+200+10 "best run delta (second run), 3x"
   if [ ${#closeups[@]} -gt 0 ] && [ -f "$out/contact-sheet.png" ]; then
     montage -font "$font" -pointsize 16 "${closeups[@]}" -tile x1 -geometry +12+4 "$zoom/row.png" &&
       convert "$out/contact-sheet.png" "$zoom/row.png" -background white -gravity center -append +repage -depth 8 \

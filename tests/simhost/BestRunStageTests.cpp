@@ -9,6 +9,9 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -17,6 +20,7 @@
 #include "TestPaths.h"
 
 using namespace simhost_test;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -29,8 +33,10 @@ fps 30
 frame 0
   mode 5
   car-slot 0
+  write-image Plugins\OSTREL\Gauges.default\Car1\bar_water.png Plugins\OSTREL\CustomGauges\Car1\deltabar.png png32 400 64
 frame 2
   mode 1
+  texture Cars\Car1\Textures\dashboard.png
   prestart 1
   finished 0
   pause 0
@@ -42,6 +48,8 @@ frame 3
   stage-time 1 step 1
   split3-ms 180 step -20
   speed 72
+frame 8
+  screenshot run1
 frame 12
   finished 1
   stage-time 10
@@ -57,6 +65,7 @@ frame 15
   probe-file Plugins\OSTREL\Bests\stage-200m-car1.txt
 frame 16
   mode 1
+  texture Cars\Car1\Textures\dashboard.png
   prestart 1
   stage-time 0
   split3-ms 200
@@ -66,6 +75,7 @@ frame 17
   split3-ms 180 step -20
   speed 57.6
 frame 22
+  screenshot run2
   prestart 0.5
   stage-time 0
   split3-ms 200
@@ -87,6 +97,7 @@ frame 35
   probe-file Plugins\OSTREL\Bests\stage-200m-car1.txt
 frame 36
   mode 1
+  texture Cars\Car1\Textures\dashboard.png
   prestart 1
   stage-time 0
   split3-ms 200
@@ -95,6 +106,8 @@ frame 37
   stage-time 0.8 step 0.8
   split3-ms 180 step -20
   speed 90
+frame 42
+  screenshot run3
 frame 46
   finished 1
   stage-time 8
@@ -110,6 +123,29 @@ frame 49
 )";
 constexpr const char* kBest = "Plugins\\OSTREL\\Bests\\stage-200m-car1.txt";
 
+// A gauge set of the car's own: a bar of the delta from -2 s (empty) to +2 s
+// (full) across the dashboard's top, 400 x 64 texture pixels from x 56, and
+// a lamp lit while a best is available.
+const char* kGauges = R"([Texture]
+Target=Textures\dashboard.png
+Replacement=dash_base.png
+[DeltaBar]
+Type=bar
+Image=deltabar.png
+PosX=56
+PosY=0
+ValueSource=bestdelta
+Min=-2
+Max=2
+Direction=right
+[BestLamp]
+Type=light
+Image=oil_icon.png
+PosX=240
+PosY=120
+ValueSource=bestavailable
+)";
+
 struct Text {
   std::string text, colour;
 };
@@ -118,6 +154,11 @@ class BestRunStage : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     folder_ = makeGameFolder("best-run-stage", testing_support::buildDir() + "\\src\\OSTREL_counting.dll");
+    const fs::path set = fs::path(folder_) / "Plugins" / "OSTREL" / "CustomGauges" / "Car1";
+    fs::create_directories(set);
+    for (const char* image : {"dash_base.png", "oil_icon.png"})
+      fs::copy_file(fs::path(folder_) / "Plugins" / "OSTREL" / "Gauges.default" / "Car1" / image, set / image);
+    std::ofstream(set / "Gauges.ini", std::ios::binary) << kGauges;
     result_ = runHost(folder_, kScenario, "--no-pace --count-device", 300);
     calls_ = lines(readFile(folder_ + "\\out\\calls.log"));
     log_ = readFile(folder_ + "\\Plugins\\OSTREL\\OSTREL.log");
@@ -214,7 +255,7 @@ TEST_F(BestRunStage, TheBestFileIsWrittenOnEnteringTheMenuOnlyAndOnlyWhenFaster)
 // Steady driving frames allocate nothing, and the panel's drawing costs no
 // device call of the plug-in's: it draws through the host. A frame of run 3
 // (the panel shown) makes the device calls of the same frame of run 1 (no
-// best: nothing shown).
+// best: nothing shown) but for the gauges' lamp.
 TEST_F(BestRunStage, SteadyFramesAllocateNothingAndThePanelAddsNoDeviceCall) {
   const Csv timing = readCsv(folder_ + "\\out\\timing.csv");
   const Csv device = readCsv(folder_ + "\\out\\device-calls.csv");
@@ -227,7 +268,15 @@ TEST_F(BestRunStage, SteadyFramesAllocateNothingAndThePanelAddsNoDeviceCall) {
   for (int k = 1; k <= 8; ++k) {
     SCOPED_TRACE("driving frame " + std::to_string(k));
     ASSERT_TRUE(rowOf.count(3 + k) && rowOf.count(37 + k));
-    EXPECT_EQ(device.number(rowOf[37 + k], "total"), device.number(rowOf[3 + k], "total"));
+    // The gauges' lamp (lit in run 3 only) binds its image and draws it;
+    // nothing else differs.
+    for (const std::string& column : device.header) {
+      if (column == "frame") continue;
+      const int lamp = column == "SetTexture" || column == "DrawPrimitiveUP" || column == "texture" || column == "draw" ? 1
+                       : column == "total"                                                                            ? 2
+                                                                                                                      : 0;
+      EXPECT_EQ(device.number(rowOf[37 + k], column), device.number(rowOf[3 + k], column) + lamp) << column;
+    }
     EXPECT_LE(device.number(rowOf[37 + k], "total"), 60) << "the driving frame's budget";
     hostCallsHidden += timing.number(3 + k, "host_calls");
     hostCallsShown += timing.number(37 + k, "host_calls");
@@ -235,4 +284,38 @@ TEST_F(BestRunStage, SteadyFramesAllocateNothingAndThePanelAddsNoDeviceCall) {
   EXPECT_GT(hostCallsShown, hostCallsHidden) << "the panel drew through the host";
   std::printf("best run panel: %.1f host calls a driving frame, 0 device calls\n",
               (hostCallsShown - hostCallsHidden) / 8.0);
+}
+
+// The gauges read the same delta: the bar's right end (the dashboard drawn at
+// the start of a frame shows the gauges of the frame before) at
+// (delta + 2) / 4 of its 200 screen pixels from x 60 in the 320 x 240
+// window, and the lamp lit only once a best is there.
+TEST_F(BestRunStage, TheGaugesShowTheSameDelta) {
+  // The bar's image runs from blue to red; the dashboard's base is grey.
+  auto coloured = [](std::uint32_t c) {
+    const int r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
+    return std::max({r, g, b}) - std::min({r, g, b}) > 30;
+  };
+  auto light = [](std::uint32_t c) { return (c & 0xFF) > 200 && ((c >> 8) & 0xFF) > 200 && ((c >> 16) & 0xFF) > 200; };
+  struct Case {
+    const char* shot;
+    float delta;  // of the frame before
+    bool best;
+  };
+  const Case cases[] = {{"run1", 0.0f, false}, {"run2", 1.25f, true}, {"run3", -1.0f, true}};
+  int lampOff = -1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.shot);
+    const Image img = loadPng(folder_ + "\\out\\" + c.shot + ".png");
+    ASSERT_EQ(img.width, 320u);
+    int right = -1, lamp = 0;
+    for (int y = 148; y < 164; ++y)
+      for (int x = 40; x < 280; ++x)
+        if (coloured(img.at(x, y))) right = std::max(right, x);
+    for (int y = 186; y < 202; ++y)
+      for (int x = 149; x < 168; ++x) lamp += light(img.at(x, y));
+    EXPECT_NEAR(right, 60 + 200 * (c.delta + 2.0f) / 4.0f, 3.0) << "the bar's end";
+    if (!c.best) lampOff = lamp;
+    else EXPECT_GT(lamp, lampOff + 20) << "the lamp is lit";
+  }
 }
