@@ -118,12 +118,12 @@ std::string formatBestFile(const RunTable& run) {
 
 const char* fileProblemText(FileProblem problem) {
   switch (problem) {
-    case FileProblem::kNone: return FT("no problem");
-    case FileProblem::kNotABestFile: return FT("not a best run file");
-    case FileProblem::kOtherKey: return FT("written for another stage, car or rule");
-    case FileProblem::kTruncated: return FT("cut short");
-    case FileProblem::kOutOfOrder: return FT("its step lines are out of order");
-    default: return FT("a value is not a number");
+    case FileProblem::kNone: return FT("is a best run file");
+    case FileProblem::kNotABestFile: return FT("is not a best run file");
+    case FileProblem::kOtherKey: return FT("was written for another stage, car or rule");
+    case FileProblem::kTruncated: return FT("is cut short");
+    case FileProblem::kOutOfOrder: return FT("has its step lines out of order");
+    default: return FT("holds a value that is not a number");
   }
 }
 
@@ -291,10 +291,12 @@ void Recorder::frame(const StageSample& s) {
   }
   if (phase_ == Phase::kWaiting) {
     if (s.preStart > 0.0f || s.stageTime <= 0.0f) {
-      // Before the start: the distance word holds the stage's length.
+      // Before the start: the distance word holds the stage's length. The
+      // best is looked up on the first such frame (and again at the start
+      // only if the length changed meanwhile), never frame by frame.
+      if (!armed_) ensureBest(keyFor(s.distanceWord, s.carSlot));
       armedWord_ = s.distanceWord;
       armed_ = true;
-      ensureBest(keyFor(armedWord_, s.carSlot));
       return;
     }
     if (s.finished) return;  // a finish from before: wait for a new start

@@ -60,6 +60,7 @@ enum class FileProblem : std::uint8_t {
   kOutOfOrder,     // step lines not one step apart, or times going back
   kBadNumber,      // a value that does not read as one
 };
+// What is wrong, as it follows the file's path in the log ("... is cut short").
 const char* fileProblemText(FileProblem problem);
 // Reads `text` into `into` (its room reused); on a problem `into` is invalid.
 FileProblem parseBestFile(std::string_view text, const RunKey& expected, RunTable& into);
@@ -98,6 +99,7 @@ class Recorder {
  public:
   explicit Recorder(BestSource* source = nullptr) : source_(source) {}
   void setSource(BestSource* source) { source_ = source; }
+  BestSource* source() const { return source_; }
 
   // One frame of the host's state.
   void frame(const StageSample& s);

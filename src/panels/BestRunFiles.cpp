@@ -60,7 +60,7 @@ bool readBestFile(const RunKey& key, RunTable& into) {
   }
   const FileProblem problem = parseBestFile(text, key, into);
   if (problem != FileProblem::kNone) {
-    logText(std::string(FT("Best run: ")) + path + FT(" is ") + fileProblemText(problem) +
+    logText(std::string(FT("Best run: ")) + path + FT(" ") + fileProblemText(problem) +
             FT("; it is ignored and replaced at the next counted finish"));
     return false;
   }

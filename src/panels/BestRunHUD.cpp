@@ -52,6 +52,10 @@ BestRunHUD::BestRunHUD() : BasicHUD(FT("BestRunHUD")) {
   bestrun::liveRecorder().setSource(&source_);
 }
 
+BestRunHUD::~BestRunHUD() {
+  if (bestrun::liveRecorder().source() == &source_) bestrun::liveRecorder().setSource(nullptr);
+}
+
 void BestRunHUD::reload() {
   BasicHUD::reload();
   loadOwnKeys();

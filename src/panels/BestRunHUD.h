@@ -14,6 +14,7 @@ namespace ostrel {
 class BestRunHUD : public BasicHUD {
  public:
   BestRunHUD();
+  ~BestRunHUD() override;
   void reload() override;
   void draw(IHostGame* host) override;
   // Every frame, before the panel is drawn: the host's state into the recorder.

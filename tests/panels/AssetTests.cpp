@@ -10,6 +10,7 @@
 #include "FakeHost.h"
 #include "TestPaths.h"
 #include "panels/CarDamageHUD.h"
+#include "panels/BestRunHUD.h"
 #include "panels/DamagedPartTableHUD.h"
 #include "panels/PartFileNames.h"
 #include "panels/TireHUD.h"
@@ -56,16 +57,22 @@ TEST(ShippedImages, OneImagePerPartAllTheSameSize) {
 TEST(ShippedSettings, DefaultsShowEachPanelWhenPromised) {
   const std::string from = testing_support::sourceDir() + "\\assets\\plugin\\";
   ensurePluginFolder();
-  for (const char* panel : {"TireHUD", "carDamageHUD", "DamagedPartTableHUD"})
+  for (const char* panel : {"TireHUD", "carDamageHUD", "DamagedPartTableHUD", "BestRunHUD"})
     ASSERT_TRUE(CopyFileA((from + panel + ".ini.default").c_str(), settingsFilePath(panel).c_str(), FALSE)) << panel;
   host::pointers() = {};
   TireHUD tire;
   CarDamageHUD damage;
   DamagedPartTableHUD table;
+  BestRunHUD best;
   EXPECT_EQ(tire.showFlags, static_cast<std::uint32_t>(ShowBeforeStart));
+  EXPECT_EQ(best.showFlags, static_cast<std::uint32_t>(ShowWhileDriving | ShowAfterFinish));
+  EXPECT_FLOAT_EQ(best.barRange, 2.0f);
+  EXPECT_EQ(best.showBestTime, 1);
+  EXPECT_EQ(best.noBestSeconds, 0.0f) << "without a best the panel shows nothing";
   EXPECT_EQ(damage.showFlags, static_cast<std::uint32_t>(ShowWhileDriving));
   EXPECT_EQ(table.showFlags, static_cast<std::uint32_t>(ShowAfterFinish));
-  for (BasicHUD* p : {static_cast<BasicHUD*>(&tire), static_cast<BasicHUD*>(&damage), static_cast<BasicHUD*>(&table)}) {
+  for (BasicHUD* p : {static_cast<BasicHUD*>(&tire), static_cast<BasicHUD*>(&damage), static_cast<BasicHUD*>(&table),
+                      static_cast<BasicHUD*>(&best)}) {
     EXPECT_NE(p->enabled, 0) << p->name;
     // On screen at 1280 x 720 (the diagram is 160 x 320 at scale 1, the table 400 wide).
     EXPECT_GE(p->posX, 0.0f);

@@ -230,8 +230,10 @@ TEST_F(BestRunPanel, BadBestFilesAreSaidOnceIgnoredAndReplaced) {
   const Case cases[] = {
       {"missing", nullptr, "Best run: no best stored yet in .\\Plugins\\OSTREL\\Bests\\stage-200m-car1.txt"},
       {"truncated", truncated.c_str(), ".\\Plugins\\OSTREL\\Bests\\stage-200m-car1.txt is cut short"},
-      {"out of order", outOfOrder.c_str(), "stage-200m-car1.txt is its step lines are out of order"},
-      {"another key", otherKey.c_str(), "stage-200m-car1.txt is written for another stage, car or rule"},
+      {"out of order", outOfOrder.c_str(), "stage-200m-car1.txt has its step lines out of order"},
+      {"another key", otherKey.c_str(), "stage-200m-car1.txt was written for another stage, car or rule"},
+      {"empty", "", "stage-200m-car1.txt is cut short"},
+      {"some other file", "[HUD]\r\nPosX=20\r\n", "stage-200m-car1.txt is not a best run file"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -383,3 +383,25 @@ TEST(BestRunText, DeltasAndTimesAsThePanelShowsThem) {
     EXPECT_STREQ(text, c.text) << c.seconds;
   }
 }
+
+// A length that wavers during the countdown (a car rolling at the line)
+// looks the best up on the first frame and at the start, not every frame.
+TEST(BestRunRecorder, TheBestIsLookedUpOnceBeforeTheStartNotPerFrame) {
+  MemorySource source;
+  Recorder r(&source);
+  StageSample s;
+  s.onStage = true;
+  s.preStart = 3.0f;
+  for (int i = 0; i < 50; ++i) {
+    s.distanceWord = i % 2 ? 200.4f : 200.6f;  // 200 and 201 m in turn
+    r.frame(s);
+  }
+  EXPECT_EQ(source.reads, 1);
+  s.preStart = 0.0f;
+  s.stageTime = 0.1f;
+  s.distanceWord = 199.0f;
+  r.frame(s);
+  EXPECT_EQ(r.phase(), Phase::kRunning);
+  EXPECT_EQ(r.key(), (RunKey{200, 0})) << "the length on the last frame before the start";
+  EXPECT_EQ(source.reads, 2);
+}
