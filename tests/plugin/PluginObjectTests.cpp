@@ -79,8 +79,8 @@ TEST(PluginObject, LifeCycleAsTheHostDrivesIt) {
   EXPECT_EQ(host.writesAt(500, 73), (std::vector<std::string>{"OFF"}));
   EXPECT_EQ(host.writesAt(100, 400), (std::vector<std::string>{"Displays car damage"}));
 
-  // Save from the page, then see the feedback in the ticks.
-  for (int i = 0; i < 6; ++i) plugin->HandleMenuInput(0, 0, 1, 0, 0, 0);
+  // Save from the page (its last entry), then see the feedback in the ticks.
+  while (state->selected < static_cast<std::int32_t>(state->items.size()) - 1) plugin->HandleMenuInput(0, 0, 1, 0, 0, 0);
   plugin->HandleMenuInput(0, 0, 0, 0, 0, 1);
   EXPECT_EQ(storedInt("carDamageHUD", "HUD", "Enabled"), 0);
   host.calls.clear();
