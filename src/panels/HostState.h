@@ -75,6 +75,18 @@ inline constexpr std::uint32_t kDamageWarningOffset = 0xEC;
 // Gauge value block fields.
 inline constexpr std::uint32_t kCarSlotOffset = 8;              // which car data file (0..7)
 
+// Record sizes: each covers every field named above in its record (what a
+// stand-in host must provide at least).
+inline constexpr std::uint32_t kGameStateBlockSize = 0x800;
+inline constexpr std::uint32_t kScreenBlockSize = 0x100;
+inline constexpr std::uint32_t kCarStateBlockSize = 0x800;
+inline constexpr std::uint32_t kEventRecordSize = 0x40;         // behind CarStateBlock +0x758
+inline constexpr std::uint32_t kPauseBlockSize = 0x40;
+inline constexpr std::uint32_t kCarObjectSize = 0x1200;
+inline constexpr std::uint32_t kDamageRecordSize = 300 * 4;
+inline constexpr std::uint32_t kEngineRecordSize = 0x400;
+inline constexpr std::uint32_t kGaugeValueBlockSize = 0x40;
+
 // Game modes (GameStateBlock +0x728) the plug-in acts on. Two are known by
 // what the host means; the others are named by what the plug-in does in them.
 inline constexpr std::int32_t kModeDrivingStage = 1;   // a stage is being driven
