@@ -86,6 +86,12 @@ inline constexpr std::uint32_t kCarObjectSize = 0x1200;
 inline constexpr std::uint32_t kDamageRecordSize = 300 * 4;
 inline constexpr std::uint32_t kEngineRecordSize = 0x400;
 inline constexpr std::uint32_t kGaugeValueBlockSize = 0x40;
+// The last named word of each record lies inside it.
+static_assert(kGameModeOffset + 4 <= kGameStateBlockSize && kScreenWidthWordB + 4 <= kScreenBlockSize &&
+              kEventRecordOffset + 4 <= kCarStateBlockSize && kEventCodeSlot + 4 <= kEventRecordSize &&
+              kPauseWordOffset + 4 <= kPauseBlockSize && kShiftGearOffset + 4 <= kCarObjectSize &&
+              kDamageFloatsSlot + 4 <= kDamageRecordSize && kOilPressureBOffset + 4 <= kEngineRecordSize &&
+              kCarSlotOffset + 4 <= kGaugeValueBlockSize);
 
 // Game modes (GameStateBlock +0x728) the plug-in acts on. Two are known by
 // what the host means; the others are named by what the plug-in does in them.
