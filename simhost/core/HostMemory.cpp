@@ -12,31 +12,53 @@ void writePointer(std::uint8_t* at, const void* p) {
 
 }  // namespace
 
+HostMemory::~HostMemory() {
+  if (ownsRecords_ && heap_) VirtualFree(heap_, 0, MEM_RELEASE);
+}
+
 bool HostMemory::create(void* sectionBegin, void* sectionEnd, std::string& error) {
   base_ = reinterpret_cast<std::uintptr_t>(GetModuleHandleA(nullptr));
   auto begin = reinterpret_cast<std::uintptr_t>(sectionBegin);
   auto end = reinterpret_cast<std::uintptr_t>(sectionEnd);
   const std::uintptr_t lowest[] = {base_ + kDeviceChainSlot, kFrameFunctionAddress, kGaugePointFunctionAddress};
   for (std::uintptr_t a : lowest)
-    if (a < begin || base_ + kGaugeValueBlock + 0x40 > end) {
+    if (a < begin || base_ + kGaugeValueBlock + kGaugeValueBlockSize > end) {
       char text[160];
       wsprintfA(text, "host section %08lx..%08lx does not cover %08lx", static_cast<unsigned long>(begin),
                 static_cast<unsigned long>(end), static_cast<unsigned long>(a));
       error = text;
       return false;
     }
+  if (!createRecords(error)) return false;
+  ownsRecords_ = false;
+  gaugeBlock_ = reinterpret_cast<std::uint8_t*>(base_ + kGaugeValueBlock);
+  auto* b = reinterpret_cast<std::uint8_t*>(base_);
+  writePointer(b + kGameStateSlot, game_);
+  writePointer(b + kPauseSlot, pause_);
+  writePointer(b + kCarStateSlot, carState_);
+  writePointer(b + kCarObjectSlot, carObject_);
+  writePointer(b + kDeviceChainSlot, deviceOuter_);
+  return true;
+}
+
+bool HostMemory::createRecords(std::string& error) {
   // One zeroed allocation for every record, each on its own 4 KiB.
-  constexpr std::size_t kPage = 0x1000;
+  constexpr std::size_t kPage = 0x1000, kEventCodeAt = 0x100;
+  static_assert(kGameRecordSize <= kPage && kScreenRecordSize <= kPage && kCarStateRecordSize <= kPage &&
+                kEventLinkRecordSize <= kEventCodeAt && kPauseRecordSize <= kPage && kCarObjectRecordSize <= 2 * kPage &&
+                kDamageRecordSize <= kPage && kDamageExtraRecordSize <= kPage && kEngineRecordSize <= kPage &&
+                kGaugeValueBlockSize <= kPage, "a record outgrows its pages");
   heap_ = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, 16 * kPage, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
   if (!heap_) {
     error = "cannot allocate the host records";
     return false;
   }
+  ownsRecords_ = true;
   game_ = heap_;
   screen_ = heap_ + 1 * kPage;
   carState_ = heap_ + 2 * kPage;
   eventLink_ = heap_ + 3 * kPage;
-  eventCode_ = heap_ + 3 * kPage + 0x100;
+  eventCode_ = heap_ + 3 * kPage + kEventCodeAt;
   pause_ = heap_ + 4 * kPage;
   carObject_ = heap_ + 5 * kPage;  // two pages
   damage_ = heap_ + 7 * kPage;
@@ -44,15 +66,15 @@ bool HostMemory::create(void* sectionBegin, void* sectionEnd, std::string& error
   engine_ = heap_ + 9 * kPage;
   deviceOuter_ = heap_ + 10 * kPage;
   deviceInner_ = heap_ + 11 * kPage;
+  gaugeBlock_ = heap_ + 12 * kPage;  // in the executable once create() has one
 
-  writePointer(game_ + 0x5C, screen_);
-  writeWord(screen_ + 0x14, kHostScreenWidth);
-  writeWord(screen_ + 0xB8, kHostScreenWidth);
-  // CarStateBlock +0x758 -> object, its +0x10 -> the event code.
-  writePointer(carState_ + 0x758, eventLink_);
-  writePointer(eventLink_ + 0x10, eventCode_);
-  writePointer(carObject_ + 0x620, damage_);
-  writePointer(carObject_ + 0x698, engine_);
+  writePointer(game_ + kGameScreenLink, screen_);
+  writeWord(screen_ + kScreenWidthWordA, kHostScreenWidth);
+  writeWord(screen_ + kScreenWidthWordB, kHostScreenWidth);
+  writePointer(carState_ + kCarStateEventLink, eventLink_);
+  writePointer(eventLink_ + kEventCodeLink, eventCode_);
+  writePointer(carObject_ + kCarDamageLink, damage_);
+  writePointer(carObject_ + kCarEngineLink, engine_);
   // Intact car: the health fractions at 1.0, presence and flag words set;
   // wear and deformation words stay 0.
   for (int w : {0, 2, 4, 33, 35, 60}) {
@@ -70,17 +92,11 @@ bool HostMemory::create(void* sectionBegin, void* sectionEnd, std::string& error
   for (int w : {1, 3, 5, 6, 7, 9, 10, 12, 13, 15, 16, 30, 31, 32, 36, 55, 122, 219, 220, 222, 223, 225, 226,
                 229, 230, 235, 236, 237, 238, 239, 240, 241, 242, 243})
     writeWord(damage_ + 4 * w, 1);
-  auto* b = reinterpret_cast<std::uint8_t*>(base_);
-  writePointer(b + kGameStateSlot, game_);
-  writePointer(b + kPauseSlot, pause_);
-  writePointer(b + kCarStateSlot, carState_);
-  writePointer(b + kCarObjectSlot, carObject_);
-  writePointer(b + kDeviceChainSlot, deviceOuter_);
-  writePointer(deviceOuter_ + 0x28, deviceInner_);
+  writePointer(deviceOuter_ + kDeviceChainInnerLink, deviceInner_);
   return true;
 }
 
-void HostMemory::setDevice(IDirect3DDevice9* device) { writePointer(deviceInner_ + 0xF4, device); }
+void HostMemory::setDevice(IDirect3DDevice9* device) { writePointer(deviceInner_ + kDeviceChainDeviceLink, device); }
 
 bool HostMemory::writeUndetourableStub(std::uintptr_t address, void* function, std::string& error) {
   auto* at = reinterpret_cast<std::uint8_t*>(address);
@@ -134,7 +150,7 @@ std::uint8_t* HostMemory::record(Block b) const {
     case Block::Damage: return damage_;
     case Block::DamageExtra: return damageExtra_;
     case Block::Engine: return engine_;
-    case Block::GaugeBlock: return reinterpret_cast<std::uint8_t*>(base_ + kGaugeValueBlock);
+    case Block::GaugeBlock: return gaugeBlock_;
   }
   return nullptr;
 }
@@ -150,26 +166,26 @@ void HostMemory::setCarPresent(bool present) {
 }
 
 void HostMemory::setDamageExtraPresent(bool present) {
-  writePointer(damage_ + 290 * 4, present ? damageExtra_ : nullptr);
+  writePointer(damage_ + kDamageExtraLink, present ? damageExtra_ : nullptr);
 }
 
 void HostMemory::setDamageRecordPresent(bool present) {
-  writePointer(carObject_ + 0x620, present ? damage_ : nullptr);
+  writePointer(carObject_ + kCarDamageLink, present ? damage_ : nullptr);
 }
 
 void HostMemory::setEngineRecordPresent(bool present) {
-  writePointer(carObject_ + 0x698, present ? engine_ : nullptr);
+  writePointer(carObject_ + kCarEngineLink, present ? engine_ : nullptr);
 }
 
 bool HostMemory::setDeviceChain(const std::string& form, IDirect3DDevice9* device) {
   auto* b = reinterpret_cast<std::uint8_t*>(base_);
   writePointer(b + kDeviceChainSlot, deviceOuter_);
-  writePointer(deviceOuter_ + 0x28, deviceInner_);
-  writePointer(deviceInner_ + 0xF4, device);
+  writePointer(deviceOuter_ + kDeviceChainInnerLink, deviceInner_);
+  writePointer(deviceInner_ + kDeviceChainDeviceLink, device);
   if (form == "present") return true;
   if (form == "null-outer") writePointer(b + kDeviceChainSlot, nullptr);
-  else if (form == "null-inner") writePointer(deviceOuter_ + 0x28, nullptr);
-  else if (form == "null-device") writePointer(deviceInner_ + 0xF4, nullptr);
+  else if (form == "null-inner") writePointer(deviceOuter_ + kDeviceChainInnerLink, nullptr);
+  else if (form == "null-device") writePointer(deviceInner_ + kDeviceChainDeviceLink, nullptr);
   else return false;
   return true;
 }
@@ -182,19 +198,19 @@ std::uint32_t HostMemory::screenWord(std::uint32_t offset) const {
 
 std::int32_t HostMemory::gameMode() const {
   std::int32_t v;
-  std::memcpy(&v, game_ + 0x728, 4);
+  std::memcpy(&v, game_ + kGameModeField, 4);
   return v;
 }
 
 float HostMemory::preStartTimer() const {
   float v;
-  std::memcpy(&v, carState_ + 0x244, 4);
+  std::memcpy(&v, carState_ + kPreStartTimerField, 4);
   return v;
 }
 
 std::int32_t HostMemory::finishedFlag() const {
   std::int32_t v;
-  std::memcpy(&v, carState_ + 0x144, 4);
+  std::memcpy(&v, carState_ + kFinishedFlagField, 4);
   return v;
 }
 

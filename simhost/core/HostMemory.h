@@ -7,31 +7,35 @@
 #include <cstdint>
 #include <string>
 
+#include "HostMap.h"
 #include "Scenario.h"
 
 struct IDirect3DDevice9;
 
 namespace simhost {
 
-// Locations in the host executable, from its base.
-inline constexpr std::uint32_t kGameStateSlot = 0x3EAC48;
-inline constexpr std::uint32_t kPauseSlot = 0x493634;
-inline constexpr std::uint32_t kCarStateSlot = 0x125FC68;
-inline constexpr std::uint32_t kGaugeValueBlock = 0x1260800;
-inline constexpr std::uint32_t kDeviceChainSlot = 0x3EA990;
-inline constexpr std::uint32_t kCarObjectSlot = 0x4EF660;
-inline constexpr std::uintptr_t kFrameFunctionAddress = 0x40E890;
-inline constexpr std::uintptr_t kGaugePointFunctionAddress = 0x4BF720;
-inline constexpr std::uint32_t kTextureFunctionOffset = 0xAEC15;
 // The width the host keeps in its screen-width words; the plug-in may change
 // them only while it draws.
 inline constexpr std::uint32_t kHostScreenWidth = 1024;
 
 class HostMemory {
  public:
-  // Fails with a message when the executable's section does not cover the
-  // locations above.
+  HostMemory() = default;
+  HostMemory(const HostMemory&) = delete;
+  HostMemory& operator=(const HostMemory&) = delete;
+  // Frees the records only when they were made by createRecords alone: a
+  // host's records stay for the plug-in to the end of the process.
+  ~HostMemory();
+
+  // The records and the pointer slots in the executable. Fails with a
+  // message when the executable's section does not cover the locations of
+  // HostMap.h.
   bool create(void* sectionBegin, void* sectionEnd, std::string& error);
+  // The records alone, linked to each other, the gauge value block among
+  // them, and no pointer slot (a test program has no host executable): what
+  // writes a slot (setCarPresent, setDeviceChain) needs create().
+  bool createRecords(std::string& error);
+  std::uint8_t* record(Block b) const;
   void setDevice(IDirect3DDevice9* device);
   // Writes a stub at `address` that enters `function` (absolute push/ret).
   bool writeStub(std::uintptr_t address, void* function, std::string& error);
@@ -59,11 +63,10 @@ class HostMemory {
   std::int32_t finishedFlag() const;
 
  private:
-  std::uint8_t* record(Block b) const;
-  void setSlot(std::uint32_t offset, const void* value);
-
   std::uintptr_t base_ = 0;
+  bool ownsRecords_ = false;
   std::uint8_t* heap_ = nullptr;
+  std::uint8_t* gaugeBlock_ = nullptr;
   std::uint8_t* game_ = nullptr;
   std::uint8_t* screen_ = nullptr;
   std::uint8_t* carState_ = nullptr;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "DeviceMethods.h"
+#include "HostMap.h"
 #include "ImageFiles.h"
 
 namespace simhost {
@@ -20,30 +21,31 @@ struct Field {
   bool isFloat;
 };
 
-// Named car values; anything else can be reached with `poke`.
+// Named car values, each by the plug-in's name for it (its gauge value
+// keyword where it has one); anything else can be reached with `poke`.
 const std::map<std::string, Field>& namedFields() {
   static const std::map<std::string, Field> fields = {
-      {"mode", {Block::Game, 0x728, false}},
-      {"prestart", {Block::CarState, 0x244, true}},
-      {"finished", {Block::CarState, 0x144, false}},
+      {"mode", {Block::Game, kGameModeField, false}},
+      {"prestart", {Block::CarState, kPreStartTimerField, true}},
+      {"finished", {Block::CarState, kFinishedFlagField, false}},
       {"clock", {Block::CarState, 0x15C, true}},
-      {"pause", {Block::Pause, 0x10, false}},
+      {"pause", {Block::Pause, kPauseWordField, false}},
       {"wheel-speed", {Block::CarState, 0x0C, true}},
       {"rpm", {Block::CarState, 0x10, true}},
       {"speed", {Block::CarState, 0x14, true}},
       {"boost-pa", {Block::CarState, 0x18, true}},
-      {"split1-ms", {Block::CarState, 0x20, true}},
-      {"split2-ms", {Block::CarState, 0x24, true}},
-      {"split3-ms", {Block::CarState, 0x28, true}},
+      {"distance1", {Block::CarState, 0x20, true}},
+      {"distance2", {Block::CarState, 0x24, true}},
+      {"distance3", {Block::CarState, 0x28, true}},  // what "driven" counts down from
       {"stage-time", {Block::CarState, 0x140, true}},
       {"gear", {Block::CarState, 0x170, false}},
       {"boost-flag", {Block::CarState, 0x2B8, false}},
       {"gear-index", {Block::CarObject, 0x1100, false}},
-      {"aux1", {Block::CarObject, 0x85C, true}},
-      {"aux2", {Block::CarObject, 0x860, true}},
-      {"aux3", {Block::CarObject, 0x864, true}},
-      {"aux4", {Block::CarObject, 0x868, true}},
-      {"aux5", {Block::CarObject, 0x86C, true}},
+      {"carinput1", {Block::CarObject, 0x85C, true}},
+      {"carinput2", {Block::CarObject, 0x860, true}},
+      {"carinput4", {Block::CarObject, 0x864, true}},
+      {"carinput5", {Block::CarObject, 0x868, true}},
+      {"carinput3", {Block::CarObject, 0x86C, true}},
       {"oil-temp-k", {Block::Engine, 0x20, true}},
       {"water-temp-k", {Block::Engine, 0x23C, true}},
       {"oil-pressure", {Block::Engine, 0x24C, true}},
@@ -76,19 +78,19 @@ const std::map<std::string, Block>& blockNames() {
   return names;
 }
 
-// Largest byte offset (exclusive) of each record the host allocates.
+// Largest byte offset (exclusive) a `poke` may write in each record.
 std::uint32_t blockSize(Block b) {
   switch (b) {
-    case Block::Game: return 0x1000;
-    case Block::Screen: return 0x100;
-    case Block::CarState: return 0x1000;
+    case Block::Game: return kGameRecordSize;
+    case Block::Screen: return kScreenRecordSize;
+    case Block::CarState: return kCarStateRecordSize;
     case Block::EventCode: return 4;
-    case Block::Pause: return 0x40;
-    case Block::CarObject: return 0x2000;
-    case Block::Damage: return 290 * 4;  // word 290 is the host's own pointer
-    case Block::DamageExtra: return 32 * 4;
-    case Block::Engine: return 0x400;
-    case Block::GaugeBlock: return 0x40;
+    case Block::Pause: return kPauseRecordSize;
+    case Block::CarObject: return kCarObjectRecordSize;
+    case Block::Damage: return kDamageExtraLink;  // word 290 is the host's own pointer
+    case Block::DamageExtra: return kDamageExtraRecordSize;
+    case Block::Engine: return kEngineRecordSize;
+    case Block::GaugeBlock: return kGaugeValueBlockSize;
   }
   return 0;
 }
@@ -204,7 +206,7 @@ void parseBlockLine(const LineParser& p, const Scenario& s, FrameBlock& block) {
     }
   } else if (key == "event") {
     p.expectCount(3);
-    block.pokes.push_back(Poke{Block::CarState, 0x274, false, 0.0f, p.integer(1), 0.0f});
+    block.pokes.push_back(Poke{Block::CarState, kEventFlagField, false, 0.0f, p.integer(1), 0.0f});
     block.pokes.push_back(Poke{Block::EventCode, 0, false, 0.0f, p.integer(2), 0.0f});
   } else if (key == "damagef") {
     std::int32_t w = p.integerIn(1, 0, 289);

@@ -182,6 +182,16 @@ class Stage {
   bool createWindowAndDevice();
   bool loadPlugin();
   void applyBlock(const FrameBlock& b);
+  // applyBlock's steps, one per kind of line.
+  void applyPokes(const FrameBlock& b);
+  void applyRecordPresence(const FrameBlock& b);
+  void makeFilesAndTextures(const FrameBlock& b);
+  void startThreads(const FrameBlock& b);
+  void armDeviceFaults(const FrameBlock& b);
+  void applyMenu(const FrameBlock& b);
+  void pullPluginFault(const FrameBlock& b);
+  void beginDeviceLoss(const FrameBlock& b);
+  void pressHome(const FrameBlock& b);
   void stepValues();
   void noteResources();
   void createTexture(const TextureRequest& request);
@@ -380,7 +390,7 @@ bool Stage::createWindowAndDevice() {
   game_ = new HostGame(host_, log_);
   game_->setLock(&hostLock_);
   if (scenario_.deviceEx) game_->useOwnText();
-  game_->watchScreenWidth([this] { return memory_.screenWord(0x14); });
+  game_->watchScreenWidth([this] { return memory_.screenWord(kScreenWidthWordA); });
   frameObject.game = game_;
   return true;
 }
@@ -496,53 +506,88 @@ bool Stage::loadPlugin() {
   return true;
 }
 
+// A block's lines, in this order: host memory, the records' presence, the
+// host's threads waited for, the tools, files and textures, new threads,
+// device faults, the menu, the plug-in's fault switch, a device loss, a key.
 void Stage::applyBlock(const FrameBlock& b) {
+  for (const std::string& path : b.probedFiles) probeFile(path);
+  applyPokes(b);
+  applyRecordPresence(b);
+  if (b.waitThreads) waitForThreads();
+  applyToolSteps(b);
+  makeFilesAndTextures(b);
+  startThreads(b);
+  armDeviceFaults(b);
+  applyMenu(b);
+  pullPluginFault(b);
+  beginDeviceLoss(b);
+  pressHome(b);
+}
+
+void Stage::applyPokes(const FrameBlock& b) {
   for (const Poke& p : b.pokes) {
     memory_.apply(p);
     auto key = std::make_pair(static_cast<int>(p.block), p.offset);
     if (p.isFloat && p.step != 0.0f) steppers_[key] = p;
     else steppers_.erase(key);
   }
-  for (const std::string& path : b.probedFiles) probeFile(path);
+}
+
+void Stage::applyRecordPresence(const FrameBlock& b) {
   if (b.carPresent) memory_.setCarPresent(*b.carPresent);
   if (b.damageExtraPresent) memory_.setDamageExtraPresent(*b.damageExtraPresent);
   if (b.damageRecordPresent) memory_.setDamageRecordPresent(*b.damageRecordPresent);
   if (b.engineRecordPresent) memory_.setEngineRecordPresent(*b.engineRecordPresent);
-  if (b.waitThreads) waitForThreads();
-  applyToolSteps(b);
+}
+
+void Stage::makeFilesAndTextures(const FrameBlock& b) {
   for (const ImageFileRequest& f : b.imageFiles) writeImageFile(f);
   for (const TextureRequest& t : b.textures) createTexture(t);
+}
+
+void Stage::startThreads(const FrameBlock& b) {
   if (b.loaderThread) startLoaderThread(*b.loaderThread);
   if (b.resetThread) startResetThread(*b.resetThread);
-  if (counting_)
-    for (const DeviceFault& f : b.faults)
-      counting_->addFault(static_cast<DeviceMethod>(f.method), f.nth, f.last, static_cast<HRESULT>(f.result));
-  if (b.menuOpen) {
-    menuOpen_ = *b.menuOpen;
-    log_.note("menu %s", menuOpen_ ? "open" : "close");
-  }
-  if (b.pluginFault) {
-    // Only the test build OSTREL_faulting.dll has the switch: its own code
-    // faults, on the host thread, inside this frame.
-    using FaultFn = void(__cdecl*)();
-    auto fault = pluginModule_ ? reinterpret_cast<FaultFn>(reinterpret_cast<void*>(
-                                     GetProcAddress(pluginModule_, "OSTREL_FaultForTest")))
-                               : nullptr;
-    log_.note("plug-in fault switch %s", fault ? "pulled" : "missing");
-    if (fault) fault();
-  }
-  if (b.deviceLoss && !loss_) {
-    loss_ = *b.deviceLoss;
-    lossStart_ = frame_;
-    noteReferences("before the loss");
-    if (loss_->frames > 0) log_.note("device lost for %d frames%s", loss_->frames, loss_->silent ? ", silently" : "");
-  }
-  if (b.homeMs > 0) {
-    keybd_event(VK_HOME, 0, KEYEVENTF_EXTENDEDKEY, 0);
-    log_.note("home down for %d ms, key state %s", b.homeMs, (GetAsyncKeyState(VK_HOME) & 0x8000) ? "down" : "up");
-    homeHoldMs_ = static_cast<DWORD>(b.homeMs);
-    homeWatchFrames_ = 8;
-  }
+}
+
+void Stage::armDeviceFaults(const FrameBlock& b) {
+  if (!counting_) return;
+  for (const DeviceFault& f : b.faults)
+    counting_->addFault(static_cast<DeviceMethod>(f.method), f.nth, f.last, static_cast<HRESULT>(f.result));
+}
+
+void Stage::applyMenu(const FrameBlock& b) {
+  if (!b.menuOpen) return;
+  menuOpen_ = *b.menuOpen;
+  log_.note("menu %s", menuOpen_ ? "open" : "close");
+}
+
+void Stage::pullPluginFault(const FrameBlock& b) {
+  if (!b.pluginFault) return;
+  // Only the test build OSTREL_faulting.dll has the switch: its own code
+  // faults, on the host thread, inside this frame.
+  using FaultFn = void(__cdecl*)();
+  auto fault = pluginModule_ ? reinterpret_cast<FaultFn>(reinterpret_cast<void*>(
+                                   GetProcAddress(pluginModule_, "OSTREL_FaultForTest")))
+                             : nullptr;
+  log_.note("plug-in fault switch %s", fault ? "pulled" : "missing");
+  if (fault) fault();
+}
+
+void Stage::beginDeviceLoss(const FrameBlock& b) {
+  if (!b.deviceLoss || loss_) return;
+  loss_ = *b.deviceLoss;
+  lossStart_ = frame_;
+  noteReferences("before the loss");
+  if (loss_->frames > 0) log_.note("device lost for %d frames%s", loss_->frames, loss_->silent ? ", silently" : "");
+}
+
+void Stage::pressHome(const FrameBlock& b) {
+  if (b.homeMs <= 0) return;
+  keybd_event(VK_HOME, 0, KEYEVENTF_EXTENDEDKEY, 0);
+  log_.note("home down for %d ms, key state %s", b.homeMs, (GetAsyncKeyState(VK_HOME) & 0x8000) ? "down" : "up");
+  homeHoldMs_ = static_cast<DWORD>(b.homeMs);
+  homeWatchFrames_ = 8;
 }
 
 void Stage::startHomeRelease() {
@@ -1261,10 +1306,10 @@ void Stage::callPlugin(const FrameBlock* block, FrameTimes& times) {
 // screen-width words as the host set them.
 void Stage::judgeFrameFunction(int result) {
   if (result != frame_) ++faults_.results, log_.record("fault", "frame function result %d, expected %d", result, frame_);
-  if (memory_.screenWord(0x14) != kHostScreenWidth || memory_.screenWord(0xB8) != kHostScreenWidth) {
+  const std::uint32_t widthA = memory_.screenWord(kScreenWidthWordA), widthB = memory_.screenWord(kScreenWidthWordB);
+  if (widthA != kHostScreenWidth || widthB != kHostScreenWidth) {
     ++faults_.widthWords;
-    log_.record("fault", "screen-width words %u %u after the frame function", memory_.screenWord(0x14),
-                memory_.screenWord(0xB8));
+    log_.record("fault", "screen-width words %u %u after the frame function", widthA, widthB);
   }
 }
 

@@ -75,6 +75,24 @@ inline constexpr std::uint32_t kDamageWarningOffset = 0xEC;
 // Gauge value block fields.
 inline constexpr std::uint32_t kCarSlotOffset = 8;              // which car data file (0..7)
 
+// Record sizes: each covers every field named above in its record (what a
+// stand-in host must provide at least).
+inline constexpr std::uint32_t kGameStateBlockSize = 0x800;
+inline constexpr std::uint32_t kScreenBlockSize = 0x100;
+inline constexpr std::uint32_t kCarStateBlockSize = 0x800;
+inline constexpr std::uint32_t kEventRecordSize = 0x40;         // behind CarStateBlock +0x758
+inline constexpr std::uint32_t kPauseBlockSize = 0x40;
+inline constexpr std::uint32_t kCarObjectSize = 0x1200;
+inline constexpr std::uint32_t kDamageRecordSize = 300 * 4;
+inline constexpr std::uint32_t kEngineRecordSize = 0x400;
+inline constexpr std::uint32_t kGaugeValueBlockSize = 0x40;
+// The last named word of each record lies inside it.
+static_assert(kGameModeOffset + 4 <= kGameStateBlockSize && kScreenWidthWordB + 4 <= kScreenBlockSize &&
+              kEventRecordOffset + 4 <= kCarStateBlockSize && kEventCodeSlot + 4 <= kEventRecordSize &&
+              kPauseWordOffset + 4 <= kPauseBlockSize && kShiftGearOffset + 4 <= kCarObjectSize &&
+              kDamageFloatsSlot + 4 <= kDamageRecordSize && kOilPressureBOffset + 4 <= kEngineRecordSize &&
+              kCarSlotOffset + 4 <= kGaugeValueBlockSize);
+
 // Game modes (GameStateBlock +0x728) the plug-in acts on. Two are known by
 // what the host means; the others are named by what the plug-in does in them.
 inline constexpr std::int32_t kModeDrivingStage = 1;   // a stage is being driven

@@ -34,8 +34,8 @@ TEST(GaugeValues, NoCarLoadedReadsZeroAndFalse) {
   EXPECT_FALSE(ctx.startCaptured);
   // A car without damage or engine record: those values read 0, not offsets.
   GaugeHost host;
-  GaugeHost::putAddress(host.carObject, 0x620, nullptr);
-  GaugeHost::putAddress(host.carObject, 0x698, nullptr);
+  GaugeHost::putAddress(host.carObject, ostrel::host::kDamageBlockOffset, nullptr);
+  GaugeHost::putAddress(host.carObject, ostrel::host::kEngineRecordOffset, nullptr);
   for (int id : {8, 9, 10, 11, 25}) EXPECT_EQ(readValue(ctx, id), 0.0f) << id;
   for (int id : {40, 41, 43}) EXPECT_FALSE(testCondition(ctx, id, 0.0f)) << id;
 }
@@ -60,23 +60,23 @@ TEST(GaugeValues, ConversionsFromHostFields) {
   host.stageTime(125.5f);
   EXPECT_FLOAT_EQ(readValue(ctx, 13), 125.5f / 60.0f);
   EXPECT_FLOAT_EQ(readValue(ctx, 14), 5.5f);
-  GaugeHost::put(host.carState, 0x24, 12345.0f);
+  GaugeHost::put(host.carState, ostrel::host::kDistance2Offset, 12345.0f);
   EXPECT_FLOAT_EQ(readValue(ctx, 16), 12.345f);
   EXPECT_EQ(readValue(ctx, 19), 12345.0f);
   // Boost only while the host's flag says so; battery then reads 14.5.
-  GaugeHost::put(host.carState, 0x18, 150000.0f);
+  GaugeHost::put(host.carState, ostrel::host::kBoostOffset, 150000.0f);
   host.batteryCharge(1.0f);
   EXPECT_EQ(readValue(ctx, 23), 0.0f);
   EXPECT_FLOAT_EQ(readValue(ctx, 25), 12.8f);
-  GaugeHost::put(host.carState, 0x2B8, 1);
+  GaugeHost::put(host.carState, ostrel::host::kBoostFlagOffset, 1);
   EXPECT_FLOAT_EQ(readValue(ctx, 23), 1.5f);
   EXPECT_FLOAT_EQ(readValue(ctx, 24), 1.5f * 14.5037f);
   EXPECT_EQ(readValue(ctx, 25), 14.5f);
-  GaugeHost::put(host.carObject, 0x864, 0.7f);
+  GaugeHost::put(host.carObject, ostrel::host::kCarInput4Offset, 0.7f);
   EXPECT_EQ(readValue(ctx, 33), 0.7f);
   // Wheel spin against ground speed read from the car's velocity.
-  GaugeHost::put(host.carObject, 0x1C0, 3.0f);
-  GaugeHost::put(host.carObject, 0x1C4, -4.0f);
+  GaugeHost::put(host.carObject, ostrel::host::kGroundSpeedAOffset, 3.0f);
+  GaugeHost::put(host.carObject, ostrel::host::kGroundSpeedBOffset, -4.0f);
   EXPECT_EQ(readValue(ctx, 5), 17.0f);
   host.wheelSpeed(17.005f);
   EXPECT_EQ(readValue(ctx, 6), 0.0f);
@@ -88,10 +88,10 @@ TEST(GaugeValues, ConversionsFromHostFields) {
 TEST(GaugeValues, DistanceSinceStartCapturedOnFirstRead) {
   GaugeHost host;
   GaugeValueContext ctx;
-  GaugeHost::put(host.carState, 0x28, 10000.0f);
+  GaugeHost::put(host.carState, ostrel::host::kDistance3Offset, 10000.0f);
   EXPECT_EQ(readValue(ctx, 22), 0.0f);
   EXPECT_TRUE(ctx.startCaptured);
-  GaugeHost::put(host.carState, 0x28, 7500.0f);
+  GaugeHost::put(host.carState, ostrel::host::kDistance3Offset, 7500.0f);
   EXPECT_EQ(readValue(ctx, 22), 2500.0f);
   EXPECT_FLOAT_EQ(readValue(ctx, 21), 2.5f);
 }
@@ -145,7 +145,7 @@ TEST(GaugeConditions, ThresholdsShiftPointsAndFixedLimits) {
   host.batteryCharge(0.9f);
   EXPECT_FALSE(testCondition(ctx, 43, 0.0f));
   EXPECT_TRUE(testCondition(ctx, 38, 0.0f));
-  GaugeHost::put(host.carState, 0x2B8, 1);
+  GaugeHost::put(host.carState, ostrel::host::kBoostFlagOffset, 1);
   EXPECT_TRUE(testCondition(ctx, 37, 0.0f));
   EXPECT_FALSE(testCondition(ctx, 38, 0.0f));
   host.rpm(3000.0f);
@@ -158,40 +158,43 @@ TEST(GaugeConditions, ThresholdsShiftPointsAndFixedLimits) {
 
 // ---------------------------------------------------------------------------
 // Every source and condition against one car whose every field the gauges read
-// holds a value of its own, so a swapped pair of offsets or a wrong
-// conversion changes a result. The car's shift points and maximum engine
-// speed come from its data file, found through the car slot as in the host.
+// holds a value of its own, so a source reading another's field or a wrong
+// conversion changes a result (the offsets themselves are checked against the
+// simulated host's map, simhost_tests' HostMapTests.cpp). The car's shift
+// points and maximum engine speed come from its data file, found through the
+// car slot as in the host.
 
 namespace {
 
 struct DistinctCar : GaugeHost {
   DistinctCar() {
-    wheelSpeed(31.0f);                    // +0x0C
-    rpm(4321.0f);                         // +0x10
-    speed(123.25f);                       // +0x14
-    put(carState, 0x18, 175000.0f);       // boost, pascal
-    put(carState, 0x20, 1500.0f);         // three distances, metres
-    put(carState, 0x24, 2600.0f);
-    put(carState, 0x28, 3700.0f);
-    stageTime(125.5f);                    // +0x140
-    gear(5);                              // +0x170, the gear element's index
-    put(carState, 0x2B8, 1);              // boost flag
-    put(carObject, 0x1C0, 6.0f);          // velocity: |(6, -8)| = 10
-    put(carObject, 0x1C4, -8.0f);
-    put(carObject, 0x85C, 1.5f);          // the five car inputs
-    put(carObject, 0x860, 2.5f);
-    put(carObject, 0x864, 3.5f);
-    put(carObject, 0x868, 4.5f);
-    put(carObject, 0x86C, 5.5f);
-    shiftGear(3);                         // +0x1100, the shift lights' gear index
-    waterKelvin(368.15f);                 // engine +0x23C
-    oilKelvin(383.15f);                   // engine +0x20
-    put(engine, 0x24C, 0.01f);            // oil pressure below the 0.02 knee
-    put(engine, 0x25C, 20000.0f);
-    put(damage, 58 * 4, 0.25f);           // words 58 to 60 around the warning word
-    put(damage, 59 * 4, 0.5f);
-    put(damage, 60 * 4, 0.75f);
-    batteryCharge(0.5f);                  // damage +0x8C
+    using namespace ostrel::host;
+    wheelSpeed(31.0f);
+    rpm(4321.0f);
+    speed(123.25f);
+    put(carState, kBoostOffset, 175000.0f);  // pascal
+    put(carState, kDistance1Offset, 1500.0f);  // metres
+    put(carState, kDistance2Offset, 2600.0f);
+    put(carState, kDistance3Offset, 3700.0f);
+    stageTime(125.5f);
+    gear(5);                                 // the gear element's index
+    put(carState, kBoostFlagOffset, 1);
+    put(carObject, kGroundSpeedAOffset, 6.0f);  // velocity: |(6, -8)| = 10
+    put(carObject, kGroundSpeedBOffset, -8.0f);
+    put(carObject, kCarInput1Offset, 1.5f);
+    put(carObject, kCarInput2Offset, 2.5f);
+    put(carObject, kCarInput4Offset, 3.5f);  // in the host's order of the words
+    put(carObject, kCarInput5Offset, 4.5f);
+    put(carObject, kCarInput3Offset, 5.5f);
+    shiftGear(3);                            // the shift lights' gear index
+    waterKelvin(368.15f);
+    oilKelvin(383.15f);
+    put(engine, kOilPressureAOffset, 0.01f);  // below the 0.02 knee
+    put(engine, kOilPressureBOffset, 20000.0f);
+    put(damage, kDamageWarningOffset - 4, 0.25f);  // the words around the warning word
+    put(damage, kDamageWarningOffset, 0.5f);
+    put(damage, kDamageWarningOffset + 4, 0.75f);
+    batteryCharge(0.5f);
   }
 };
 
@@ -242,10 +245,10 @@ TEST(GaugeValues, CarDataFileGivesMaximumAndShiftPointsOfTheCarSlot) {
 TEST(GaugeValues, EverySourceFromItsOwnField) {
   DistinctCar car;
   GaugeValueContext ctx = distinctContext(car);
-  // Driven distance starts where the first read finds +0x28.
-  GaugeHost::put(car.carState, 0x28, 5000.0f);
+  // Driven distance starts where the first read finds distance 3.
+  GaugeHost::put(car.carState, ostrel::host::kDistance3Offset, 5000.0f);
   EXPECT_EQ(readValue(ctx, 22), 0.0f);
-  GaugeHost::put(car.carState, 0x28, 3700.0f);
+  GaugeHost::put(car.carState, ostrel::host::kDistance3Offset, 3700.0f);
 
   const double ground = 35.0;          // trunc(10 x 3.578)
   const double pressure = 0.01 * 1.03421 / 0.02 + 20000 * 0.00001;
@@ -258,8 +261,8 @@ TEST(GaugeValues, EverySourceFromItsOwnField) {
       ground,                          // 5 ground speed
       0.0,                             // 6 spin: the wheels are slower
       (ground - 31.0) / ground,        // 7 lock
-      95.0,                            // 8 water, +0x23C
-      110.0,                           // 9 oil, +0x20
+      95.0,                            // 8 water
+      110.0,                           // 9 oil
       pressure * 14.5037,              // 10 oil pressure, psi
       pressure,                        // 11 oil pressure, bar
       125.5, 125.5 / 60.0, 5.5,        // 12..14 stage time
@@ -270,7 +273,7 @@ TEST(GaugeValues, EverySourceFromItsOwnField) {
       14.5,                            // 25 battery while the boost flag is set
       14 * 3600 + 35 * 60 + 27,        // 26 time of day
       14, 35, 27,                      // 27..29 clock
-      1.5, 2.5, 5.5, 3.5, 4.5,         // 30..34: +0x85C, +0x860, +0x86C, +0x864, +0x868
+      1.5, 2.5, 5.5, 3.5, 4.5,         // 30..34 car inputs 1 to 5
   };
   for (int id = 0; id <= 34; ++id) expectClose(readValue(ctx, id), expected[id], "source " + std::to_string(id));
   for (const ValueSource& row : valueSources()) {
@@ -289,14 +292,14 @@ TEST(GaugeValues, EverySourceFromItsOwnField) {
       {"spin", [](DistinctCar& c) { c.wheelSpeed(42.0f); }, 6, (42.0 - ground) / ground},
       {"spin capped", [](DistinctCar& c) { c.wheelSpeed(100.0f); }, 6, 1.0},
       {"no lock while spinning", [](DistinctCar& c) { c.wheelSpeed(42.0f); }, 7, 0.0},
-      {"no boost", [](DistinctCar& c) { GaugeHost::put(c.carState, 0x2B8, 0); }, 23, 0.0},
-      {"no boost psi", [](DistinctCar& c) { GaugeHost::put(c.carState, 0x2B8, 0); }, 24, 0.0},
-      {"battery", [](DistinctCar& c) { GaugeHost::put(c.carState, 0x2B8, 0); }, 25, 0.5 * 2.4 + 10.4},
-      {"pressure above the knee", [](DistinctCar& c) { GaugeHost::put(c.engine, 0x24C, 0.5f); }, 11,
+      {"no boost", [](DistinctCar& c) { GaugeHost::put(c.carState, ostrel::host::kBoostFlagOffset, 0); }, 23, 0.0},
+      {"no boost psi", [](DistinctCar& c) { GaugeHost::put(c.carState, ostrel::host::kBoostFlagOffset, 0); }, 24, 0.0},
+      {"battery", [](DistinctCar& c) { GaugeHost::put(c.carState, ostrel::host::kBoostFlagOffset, 0); }, 25, 0.5 * 2.4 + 10.4},
+      {"pressure above the knee", [](DistinctCar& c) { GaugeHost::put(c.engine, ostrel::host::kOilPressureAOffset, 0.5f); }, 11,
        1.03421 + 0.2},
       {"engine at rest", [](DistinctCar& c) { c.rpm(0.01f); }, 3, 0.0},
       {"wheels at rest", [](DistinctCar& c) { c.wheelSpeed(0.01f); }, 4, 0.0},
-      {"short distance", [](DistinctCar& c) { GaugeHost::put(c.carState, 0x24, 1.0f); }, 16, 0.0},
+      {"short distance", [](DistinctCar& c) { GaugeHost::put(c.carState, ostrel::host::kDistance2Offset, 1.0f); }, 16, 0.0},
   };
   for (const Variant& v : variants) {
     DistinctCar changed;
@@ -315,8 +318,8 @@ TEST(GaugeConditions, EveryConditionOnBothSidesOfItsBound) {
   };
   auto none = [](DistinctCar&) {};
   auto spin = [](DistinctCar& c) { c.wheelSpeed(70.0f); };  // spin (70 - 35) / 35 = 1
-  auto flag = [](std::int32_t f) { return [f](DistinctCar& c) { GaugeHost::put(c.carState, 0x2B8, f); }; };
-  auto input4 = [](float v) { return [v](DistinctCar& c) { GaugeHost::put(c.carObject, 0x864, v); }; };
+  auto flag = [](std::int32_t f) { return [f](DistinctCar& c) { GaugeHost::put(c.carState, ostrel::host::kBoostFlagOffset, f); }; };
+  auto input4 = [](float v) { return [v](DistinctCar& c) { GaugeHost::put(c.carObject, ostrel::host::kCarInput4Offset, v); }; };
   auto word59 = [](float v) { return [v](DistinctCar& c) { GaugeHost::put(c.damage, 59 * 4, v); }; };
   auto water = [](float k) { return [k](DistinctCar& c) { c.waterKelvin(k); }; };
   auto speed = [](float v) { return [v](DistinctCar& c) { c.speed(v); }; };
@@ -335,7 +338,7 @@ TEST(GaugeConditions, EveryConditionOnBothSidesOfItsBound) {
       {"boost at", 23, none, 1.75f, false},
       {"boost psi above", 24, none, 25.0f, true},
       {"boost psi beyond", 24, none, 25.5f, false},
-      // The car's own gear index (+0x1100 = 3): 4300 up, 4400 down.
+      // The car's own gear index (3): 4300 up, 4400 down.
       {"shift up past the point", 35, none, 20.0f, true},
       {"shift up at the point", 35, none, 21.0f, false},
       {"shift down under the point", 36, none, -78.0f, true},

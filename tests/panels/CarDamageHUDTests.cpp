@@ -187,7 +187,7 @@ TEST_F(DamageDiagram, NoCarDrawsAndClassifiesNothing) {
   EXPECT_TRUE(isClear(at(kDoor)));
   EXPECT_EQ(panel->lastLevel[33], 0);
   mem.install(dev.device());
-  PanelHost::put<std::uint32_t>(mem.carObject, 0x620, 0);  // a car without a damage record
+  PanelHost::put<std::uint32_t>(mem.carObject, ostrel::host::kDamageBlockOffset, 0);  // a car without a damage record
   frame(*panel, 0.6f);
   EXPECT_TRUE(isClear(at(kRoof)));
   host::pointers().device = nullptr;

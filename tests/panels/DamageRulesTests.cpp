@@ -28,7 +28,7 @@ namespace {
 // A damage record of an intact car: fractions at 1, amounts and wear at 0,
 // presence and flag words set, no crack record.
 struct Record {
-  std::array<std::uint32_t, 300> words{};
+  std::array<std::uint32_t, ostrel::host::kDamageRecordSize / 4> words{};
   std::array<float, 32> cracks{};
   bool hasCracks = false;
 

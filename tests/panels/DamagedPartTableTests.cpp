@@ -197,7 +197,7 @@ TEST(HostDamage, ViewFollowsTheLoadedCar) {
   mem.setPointerWord(290, nullptr);
   EXPECT_EQ(hostDamageWords().r17Floats, nullptr);
 
-  PanelHost::put<std::uint32_t>(mem.carObject, 0x620, 0);  // car without a record
+  PanelHost::put<std::uint32_t>(mem.carObject, ostrel::host::kDamageBlockOffset, 0);  // car without a record
   view = hostDamageWords();
   EXPECT_EQ(view.words, nullptr);
   EXPECT_EQ(view.r17Floats, nullptr);

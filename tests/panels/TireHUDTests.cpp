@@ -120,7 +120,7 @@ TEST_F(TirePanel, NoCarDrawsNothing) {
   panel.draw(&host);
   EXPECT_TRUE(host.calls.empty());
   mem.install();
-  PanelHost::put<std::uint32_t>(mem.carObject, 0x620, 0);
+  PanelHost::put<std::uint32_t>(mem.carObject, ostrel::host::kDamageBlockOffset, 0);
   panel.draw(&host);
   EXPECT_TRUE(host.calls.empty());
   panel.draw(nullptr);  // and no host object at all is survived

@@ -41,19 +41,19 @@ frame 2
   finished 0
   pause 0
   stage-time 0
-  split3-ms 200
+  distance3 200
   speed 0
 frame 3
   prestart 0
   stage-time 1 step 1
-  split3-ms 180 step -20
+  distance3 180 step -20
   speed 72
 frame 8
   screenshot run1
 frame 12
   finished 1
   stage-time 10
-  split3-ms 0
+  distance3 0
   speed 0
 frame 13
   probe-file Plugins\OSTREL\Bests\stage-200m-car1.txt
@@ -68,27 +68,27 @@ frame 16
   texture Cars\Car1\Textures\dashboard.png
   prestart 1
   stage-time 0
-  split3-ms 200
+  distance3 200
 frame 17
   prestart 0
   stage-time 1.25 step 1.25
-  split3-ms 180 step -20
+  distance3 180 step -20
   speed 57.6
 frame 22
   screenshot run2
   prestart 0.5
   stage-time 0
-  split3-ms 200
+  distance3 200
   speed 0
 frame 23
   prestart 0
   stage-time 1.25 step 1.25
-  split3-ms 180 step -20
+  distance3 180 step -20
   speed 57.6
 frame 32
   finished 1
   stage-time 12.5
-  split3-ms 0
+  distance3 0
   speed 0
 frame 34
   mode 5
@@ -100,18 +100,18 @@ frame 36
   texture Cars\Car1\Textures\dashboard.png
   prestart 1
   stage-time 0
-  split3-ms 200
+  distance3 200
 frame 37
   prestart 0
   stage-time 0.8 step 0.8
-  split3-ms 180 step -20
+  distance3 180 step -20
   speed 90
 frame 42
   screenshot run3
 frame 46
   finished 1
   stage-time 8
-  split3-ms 0
+  distance3 0
   speed 0
 frame 47
   probe-file Plugins\OSTREL\Bests\stage-200m-car1.txt

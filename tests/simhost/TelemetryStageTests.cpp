@@ -134,12 +134,12 @@ frame 4
   speed 108
   wheel-speed 90
   stage-time 0
-  split3-ms 6000
+  distance3 6000
   water-temp-k 373.15
 frame 6
   prestart 0
   stage-time 0.5 step 0.5
-  split3-ms 5990 step -10
+  distance3 5990 step -10
 frame 12
   pause 1
   rpm 3000
@@ -153,18 +153,18 @@ frame 16
 frame 20
   prestart 0.2
   stage-time 0
-  split3-ms 6000
+  distance3 6000
 frame 22
   prestart 0
   stage-time 0.5 step 0.5
-  split3-ms 5990 step -10
+  distance3 5990 step -10
 frame 30
   finished 1
   rpm 1200
   speed 0
   wheel-speed 0
   stage-time 40.25
-  split3-ms 5000
+  distance3 5000
 frame 36
   mode 5
   finished 0
@@ -182,7 +182,7 @@ frame 0
   pause 0
   rpm 6000
   stage-time 1 step 0.01
-  split3-ms 6000 step -1
+  distance3 6000 step -1
 )";
 
 // The phases a player's tool reads from format A packets, as one letter

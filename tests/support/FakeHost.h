@@ -13,18 +13,18 @@ namespace testing_support {
 
 struct FakeHost : HostRecords {
   // The car state, car object and engine values the gauges read.
-  void rpm(float v) { put(carState, 0x10, v); }
-  void speed(float v) { put(carState, 0x14, v); }
-  void wheelSpeed(float v) { put(carState, 0x0C, v); }
-  void gear(std::int32_t g) { put(carState, 0x170, g); }
-  void shiftGear(std::int32_t g) { put(carObject, 0x1100, g); }
-  void stageTime(float v) { put(carState, 0x140, v); }
+  void rpm(float v) { put(carState, ostrel::host::kEngineSpeedOffset, v); }
+  void speed(float v) { put(carState, ostrel::host::kSpeedOffset, v); }
+  void wheelSpeed(float v) { put(carState, ostrel::host::kWheelSpeedOffset, v); }
+  void gear(std::int32_t g) { put(carState, ostrel::host::kGearOffset, g); }
+  void shiftGear(std::int32_t g) { put(carObject, ostrel::host::kShiftGearOffset, g); }
+  void stageTime(float v) { put(carState, ostrel::host::kStageTimeOffset, v); }
   // The distance word that counts down from the stage's length.
-  void distance3(float v) { put(carState, 0x28, v); }
-  void waterKelvin(float v) { put(engine, 0x23C, v); }
-  void oilKelvin(float v) { put(engine, 0x20, v); }
-  void batteryCharge(float v) { put(damage, 0x8C, v); }
-  void carSlot(std::uint32_t s) { put(valueBlock, 8, s); }
+  void distance3(float v) { put(carState, ostrel::host::kDistance3Offset, v); }
+  void waterKelvin(float v) { put(engine, ostrel::host::kWaterTempOffset, v); }
+  void oilKelvin(float v) { put(engine, ostrel::host::kOilTempOffset, v); }
+  void batteryCharge(float v) { put(damage, ostrel::host::kBatteryOffset, v); }
+  void carSlot(std::uint32_t s) { put(valueBlock, ostrel::host::kCarSlotOffset, s); }
 
   // The game state and damage record the panels read.
   void intactCar() { writeIntactDamageWords(damage); }
@@ -32,13 +32,13 @@ struct FakeHost : HostRecords {
   void setF(int word, float v) { put(damage, 4 * word, v); }
   void setI(int word, std::int32_t v) { put(damage, 4 * word, v); }
   void setPointerWord(int word, const void* p) { putAddress(damage, 4 * word, p); }
-  void mode(std::int32_t m) { put(gameState, 0x728, m); }
-  void preStart(float t) { put(carState, 0x244, t); }
-  void finished(std::int32_t f) { put(carState, 0x144, f); }
-  void clock(float s) { put(carState, 0x15C, s); }
-  void eventFlag(std::int32_t f) { put(carState, 0x274, f); }
+  void mode(std::int32_t m) { put(gameState, ostrel::host::kGameModeOffset, m); }
+  void preStart(float t) { put(carState, ostrel::host::kPreStartTimerOffset, t); }
+  void finished(std::int32_t f) { put(carState, ostrel::host::kFinishedFlagOffset, f); }
+  void clock(float s) { put(carState, ostrel::host::kHostClockOffset, s); }
+  void eventFlag(std::int32_t f) { put(carState, ostrel::host::kEventFlagOffset, f); }
   void eventCode(std::int32_t c) { eventCodeWord = c; }
-  void paused(std::int32_t p) { put(pause, 0x10, p); }
+  void paused(std::int32_t p) { put(pause, ostrel::host::kPauseWordOffset, p); }
 };
 
 // Only the records the gauges read: the other host pointers (the device among

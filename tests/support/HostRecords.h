@@ -13,21 +13,22 @@ struct IDirect3DDevice9;
 namespace testing_support {
 
 struct HostRecords {
-  alignas(8) std::uint8_t gameState[0x800]{};
-  alignas(8) std::uint8_t carState[0x800]{};
-  alignas(8) std::uint8_t pause[0x40]{};
-  alignas(8) std::uint8_t carObject[0x1200]{};
-  alignas(8) std::uint8_t damage[300 * 4]{};
-  alignas(8) std::uint8_t engine[0x400]{};
-  alignas(8) std::uint8_t eventLink[0x40]{};
-  alignas(8) std::uint8_t valueBlock[0x40]{};
+  alignas(8) std::uint8_t gameState[ostrel::host::kGameStateBlockSize]{};
+  alignas(8) std::uint8_t carState[ostrel::host::kCarStateBlockSize]{};
+  alignas(8) std::uint8_t pause[ostrel::host::kPauseBlockSize]{};
+  alignas(8) std::uint8_t carObject[ostrel::host::kCarObjectSize]{};
+  alignas(8) std::uint8_t damage[ostrel::host::kDamageRecordSize]{};
+  alignas(8) std::uint8_t engine[ostrel::host::kEngineRecordSize]{};
+  alignas(8) std::uint8_t eventLink[ostrel::host::kEventRecordSize]{};
+  alignas(8) std::uint8_t valueBlock[ostrel::host::kGaugeValueBlockSize]{};
   std::int32_t eventCodeWord = 0;
 
   HostRecords() {
-    putAddress(carState, 0x758, eventLink);
-    putAddress(eventLink, 0x10, &eventCodeWord);
-    putAddress(carObject, ostrel::host::kDamageBlockOffset, damage);
-    putAddress(carObject, ostrel::host::kEngineRecordOffset, engine);
+    using namespace ostrel::host;
+    putAddress(carState, kEventRecordOffset, eventLink);
+    putAddress(eventLink, kEventCodeSlot, &eventCodeWord);
+    putAddress(carObject, kDamageBlockOffset, damage);
+    putAddress(carObject, kEngineRecordOffset, engine);
   }
   HostRecords(const HostRecords&) = delete;
   HostRecords& operator=(const HostRecords&) = delete;

@@ -71,7 +71,8 @@ bool parseClock(const std::string& text, std::tm& out) {
 }  // namespace
 
 PreviewCar::PreviewCar()
-    : carState_(0x800), carObject_(0x1200), damage_(0x200), engine_(0x300), valueBlock_(16) {
+    : carState_(host::kCarStateBlockSize), carObject_(host::kCarObjectSize), damage_(host::kDamageRecordSize),
+      engine_(host::kEngineRecordSize), valueBlock_(host::kGaugeValueBlockSize) {
   car_.context.upshiftRpm.assign(8, 7000.0f);
   car_.context.downshiftRpm.assign(8, 3000.0f);
   car_.context.maxRpm = 8000.0f;
