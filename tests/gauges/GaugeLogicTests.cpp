@@ -176,7 +176,7 @@ TEST(NumberFormats, NoFormatUnshowableValuesAndKeywords) {
   EXPECT_EQ(numberFormatFromKeyword(""), 1);
 }
 
-TEST(GaugeValueIds, FortyFourDistinctKeywords) {
+TEST(GaugeValueIds, EachIdHasItsOwnKeyword) {
   for (int id = 0; id < kGaugeValueCount; ++id) {
     const std::string k = gaugeValueKeyword(id);
     ASSERT_FALSE(k.empty()) << id;
@@ -185,7 +185,7 @@ TEST(GaugeValueIds, FortyFourDistinctKeywords) {
   }
   EXPECT_EQ(gaugeValueIdFromKeyword("RPM"), 0);  // callers lower-case first
   EXPECT_EQ(gaugeValueIdFromKeyword("warp"), 0);
-  EXPECT_EQ(gaugeValueKeyword(44), std::string());
+  EXPECT_EQ(gaugeValueKeyword(kGaugeValueCount), std::string());
 }
 
 TEST(GaugeEffects, BlinkHidesTheSecondHalfOfEachPeriod) {
