@@ -27,6 +27,7 @@ class StagePhases {
   static constexpr int kEndPackets = 5;
   // How long the result is sent after the finish before the end.
   static constexpr double kResultSeconds = 3.0;
+  static constexpr double kRoundingSlack = 1e-6;
 
   enum class Send : std::uint8_t { kNothing, kStage, kOver };
 
@@ -76,7 +77,9 @@ class StagePhases {
   // What the next due packet is: the stage's values, its end, or nothing.
   // Counts the end's packets; `now` ends the result's time.
   Send next(double now) {
-    if (state_ == State::kFinished && now - finishedAt_ >= kResultSeconds) startEnd(previous_, false);
+    // Both times are seconds since telemetry began, as doubles: a result
+    // shown for exactly kResultSeconds can come out a rounding short of it.
+    if (state_ == State::kFinished && now - finishedAt_ + kRoundingSlack >= kResultSeconds) startEnd(previous_, false);
     switch (state_) {
       case State::kOn:
       case State::kFinished:

@@ -420,11 +420,15 @@ TEST(TelemetryPhases, TheSenderTellsTheEndOnceForEachWayAStageEnds) {
   // Paused: nothing sampled, the stage's values go on.
   const std::vector<Step> paused = {{'b', 0, 0, 'S'}, {'s', 3, 1, 'S'}, {'-', 0, 2, 'S'}, {'-', 0, 3, 'S'},
                                     {'s', 3.5f, 4, 'S'}};
+  // Late in a run the clock's seconds are large: a finish at 2046.085868974 s
+  // and a frame exactly kResultSeconds later differ by a rounding less.
+  const double late = 2046.085868974;
+  const std::vector<Step> finishLate = {{'b', 0, late - 1, 'S'}, {'f', 40, late, 'S'}, {'-', 40, late + result, 'O'}};
   struct Case {
     const char* what;
     const std::vector<Step>& steps;
   };
-  for (const Case& c : {Case{"menu", menu}, Case{"finish and result", finish}, Case{"finish, then menu", finishThenMenu},
+  for (const Case& c : {Case{"menu", menu}, Case{"finish and result", finish}, Case{"finish late in a run", finishLate}, Case{"finish, then menu", finishThenMenu},
                         Case{"restart", restart}, Case{"restart after the result", restartAfterResult},
                         Case{"paused", paused}}) {
     StagePhases phases;
