@@ -124,8 +124,10 @@ frame 49
 constexpr const char* kBest = "Plugins\\OSTREL\\Bests\\stage-200m-car1.txt";
 
 // A gauge set of the car's own: a bar of the delta from -2 s (empty) to +2 s
-// (full) across the dashboard's top, 400 x 64 texture pixels from x 56, and
-// a lamp lit while a best is available.
+// (full) across the dashboard's top, 400 x 64 texture pixels from x 56; two
+// bars half a second wide about the deltas the screenshots of runs 2 and 3
+// show (a screen pixel is 1/400 s there), and a lamp lit while a best is
+// available.
 const char* kGauges = R"([Texture]
 Target=Textures\dashboard.png
 Replacement=dash_base.png
@@ -137,6 +139,24 @@ PosY=0
 ValueSource=bestdelta
 Min=-2
 Max=2
+Direction=right
+[BehindBar]
+Type=bar
+Image=deltabar.png
+PosX=56
+PosY=64
+ValueSource=bestdelta
+Min=1
+Max=1.5
+Direction=right
+[AheadBar]
+Type=bar
+Image=deltabar.png
+PosX=56
+PosY=192
+ValueSource=bestdelta
+Min=-1.25
+Max=-0.75
 Direction=right
 [BestLamp]
 Type=light
@@ -268,14 +288,16 @@ TEST_F(BestRunStage, SteadyFramesAllocateNothingAndThePanelAddsNoDeviceCall) {
   for (int k = 1; k <= 8; ++k) {
     SCOPED_TRACE("driving frame " + std::to_string(k));
     ASSERT_TRUE(rowOf.count(3 + k) && rowOf.count(37 + k));
-    // The gauges' lamp (lit in run 3 only) binds its image and draws it;
-    // nothing else differs.
+    // The gauges' lamp (lit in run 3 only) binds its image and draws it. The
+    // bar about run 3's delta (full in run 1, with no best) is empty from
+    // frame 43 on (-0.2 s more each frame from -0.2 at frame 37): one bind
+    // and one draw fewer. Nothing else differs.
+    const int ahead = k >= 6 ? 1 : 0;
     for (const std::string& column : device.header) {
       if (column == "frame") continue;
-      const int lamp = column == "SetTexture" || column == "DrawPrimitiveUP" || column == "texture" || column == "draw" ? 1
-                       : column == "total"                                                                            ? 2
-                                                                                                                      : 0;
-      EXPECT_EQ(device.number(rowOf[37 + k], column), device.number(rowOf[3 + k], column) + lamp) << column;
+      const bool bind = column == "SetTexture" || column == "texture", draw = column == "DrawPrimitiveUP" || column == "draw";
+      const int change = bind || draw ? 1 - ahead : column == "total" ? 2 - 2 * ahead : 0;
+      EXPECT_EQ(device.number(rowOf[37 + k], column), device.number(rowOf[3 + k], column) + change) << column;
     }
     EXPECT_LE(device.number(rowOf[37 + k], "total"), 60) << "the driving frame's budget";
     hostCallsHidden += timing.number(3 + k, "host_calls");
@@ -286,10 +308,12 @@ TEST_F(BestRunStage, SteadyFramesAllocateNothingAndThePanelAddsNoDeviceCall) {
               (hostCallsShown - hostCallsHidden) / 8.0);
 }
 
-// The gauges read the same delta: the bar's right end (the dashboard drawn at
-// the start of a frame shows the gauges of the frame before) at
-// (delta + 2) / 4 of its 200 screen pixels from x 60 in the 320 x 240
-// window, and the lamp lit only once a best is there.
+// The gauges read the same delta. The dashboard drawn at the start of a frame
+// shows the gauges of the frame before; the dashboard's texture (512 x 256)
+// fills x 32..288, y 144..240 of the 320 x 240 window. The wide bar's right
+// end stands at (delta + 2) / 4 of its 200 screen pixels from x 60, a narrow
+// bar's at (delta - min) / 0.5 of them: within 3 pixels there is within
+// 0.0075 s. The lamp lights only once a best is there.
 TEST_F(BestRunStage, TheGaugesShowTheSameDelta) {
   // The bar's image runs from blue to red; the dashboard's base is grey.
   auto coloured = [](std::uint32_t c) {
@@ -297,24 +321,38 @@ TEST_F(BestRunStage, TheGaugesShowTheSameDelta) {
     return std::max({r, g, b}) - std::min({r, g, b}) > 30;
   };
   auto light = [](std::uint32_t c) { return (c & 0xFF) > 200 && ((c >> 8) & 0xFF) > 200 && ((c >> 16) & 0xFF) > 200; };
+  struct Bar {
+    int top, bottom;  // screen rows clear of the lamp
+    float min, max;
+  };
+  const Bar wide{148, 164, -2.0f, 2.0f}, behind{170, 185, 1.0f, 1.5f}, ahead{218, 238, -1.25f, -0.75f};
   struct Case {
     const char* shot;
     float delta;  // of the frame before
     bool best;
+    const Bar* narrow;  // the bar about this delta, if any
   };
-  const Case cases[] = {{"run1", 0.0f, false}, {"run2", 1.25f, true}, {"run3", -1.0f, true}};
+  const Case cases[] = {{"run1", 0.0f, false, nullptr}, {"run2", 1.25f, true, &behind}, {"run3", -1.0f, true, &ahead}};
   int lampOff = -1;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.shot);
     const Image img = loadPng(folder_ + "\\out\\" + c.shot + ".png");
     ASSERT_EQ(img.width, 320u);
-    int right = -1, lamp = 0;
-    for (int y = 148; y < 164; ++y)
-      for (int x = 40; x < 280; ++x)
-        if (coloured(img.at(x, y))) right = std::max(right, x);
+    auto rightEnd = [&](const Bar& bar) {
+      int right = -1;
+      for (int y = bar.top; y <= bar.bottom; ++y)
+        for (int x = 40; x < 280; ++x)
+          if (coloured(img.at(x, y))) right = std::max(right, x);
+      return right;
+    };
+    for (const Bar* bar : {&wide, c.narrow}) {
+      if (!bar) continue;
+      const float share = std::clamp((c.delta - bar->min) / (bar->max - bar->min), 0.0f, 1.0f);
+      EXPECT_NEAR(rightEnd(*bar), 60 + 200 * share, 3.0) << "the end of the bar from " << bar->min << " to " << bar->max;
+    }
+    int lamp = 0;
     for (int y = 186; y < 202; ++y)
       for (int x = 149; x < 168; ++x) lamp += light(img.at(x, y));
-    EXPECT_NEAR(right, 60 + 200 * (c.delta + 2.0f) / 4.0f, 3.0) << "the bar's end";
     if (!c.best) lampOff = lamp;
     else EXPECT_GT(lamp, lampOff + 20) << "the lamp is lit";
   }
