@@ -183,6 +183,34 @@ static void expectRowValue(int hostId, int row, const char* label, const char* v
   check(findCall(text) >= 0, "row %d value: %s", row, text);
 }
 
+/* The row of a label (compared without its leading spaces) on the page as
+   drawn last, -1 when it is not there: rows are found by what they say, so a
+   new entry does not move the checks. */
+static int rowOfLabel(int hostId, const char* label) {
+  char prefix[64];
+  snprintf(prefix, sizeof prefix, "%d WriteText 105 ", hostId);
+  const size_t n = strlen(prefix);
+  for (int i = 0; i < callCount; ++i) {
+    if (strncmp(calls[i], prefix, n) != 0) continue;
+    const char* y = calls[i] + n;
+    const char* text = strchr(y, ' ');
+    if (!text) continue;
+    while (*text == ' ') ++text;
+    if (strcmp(text, label) == 0) return (int)((atof(y) - 52.0) / 21.0 + 0.5);
+  }
+  return -1;
+}
+
+/* The value a labelled row shows. */
+static void expectRow(int hostId, const char* label, const char* value) {
+  const int row = rowOfLabel(hostId, label);
+  check(row >= 0, "a row says %s", label);
+  if (row < 0) return;
+  char text[256];
+  snprintf(text, sizeof text, "%d WriteText 500 %g %s", hostId, 52.0f + 21.0f * (float)row, value);
+  check(findCall(text) >= 0, "%s shows %s", label, value);
+}
+
 static void* loadAndCreate(const char* dll, struct Host* host, HMODULE* module) {
   *module = LoadLibraryA(dll);
   check(*module != NULL, "LoadLibrary %s (error %lu)", dll, GetLastError());
@@ -230,28 +258,33 @@ static void firstRun(const char* dll, const char* self) {
         "the two fixed lines");
   check(callCount > 11 && !strcmp(calls[11], "1 DrawHighlightBox 100 50 440 21"), "highlight on row 0");
   check(!strcmp(calls[callCount - 1], "1 EndDrawModes 64"), "page bracket closed last");
-  check(countPrefix("1 WriteText 105 ") == 8, "eight rows drawn");
+  const int damageRow = rowOfLabel(1, "Car Damage HUD"), refreshRow = rowOfLabel(1, "Refresh Rate(Experimental)"),
+            saveRow = rowOfLabel(1, "Save Settings");
+  check(saveRow >= 0 && countPrefix("1 WriteText 105 ") == saveRow + 1, "every row drawn, Save Settings last");
+  check(damageRow >= 1 && refreshRow > damageRow && saveRow > refreshRow, "the rows in their order");
   expectRowValue(1, 0, "Tire HUD", "ON");
-  expectRowValue(1, 5, "     Refresh Rate(Experimental)", "0");
+  expectRow(1, "Refresh Rate(Experimental)", "0");
   check(findCall("1 WriteText 100 400 Displays tire wear before the stage starts") >= 0, "description");
   check(countPrefix("2 ") == 0, "the page draws through the first host only");
 
   /* Car Damage HUD off, refresh rate 35, then "Save Settings". */
-  input(plugin, 0, 1, 0, 0, 0);
+  for (int i = 0; i < damageRow; ++i) input(plugin, 0, 1, 0, 0, 0);
   input(plugin, 0, 0, 0, 1, 0);
-  for (int i = 0; i < 4; ++i) input(plugin, 0, 1, 0, 0, 0);
+  for (int i = damageRow; i < refreshRow; ++i) input(plugin, 0, 1, 0, 0, 0);
   for (int i = 0; i < 7; ++i) input(plugin, 0, 0, 0, 1, 0);
   input(plugin, 0x100, 0x200, 0, 0, 0x400); /* only low bytes count: nothing happens */
   callCount = 0;
   drawPage(plugin);
-  expectRowValue(1, 1, "Car Damage HUD", "OFF");
-  expectRowValue(1, 5, "     Refresh Rate(Experimental)", "35");
-  check(findCall("1 DrawHighlightBox 100 155 440 21") >= 0, "refresh rate row selected");
+  expectRow(1, "Car Damage HUD", "OFF");
+  expectRow(1, "Refresh Rate(Experimental)", "35");
+  char highlight[64];
+  snprintf(highlight, sizeof highlight, "1 DrawHighlightBox 100 %d 440 21", 50 + 21 * refreshRow);
+  check(findCall(highlight) >= 0, "refresh rate row selected");
 
   callCount = 0;
   tick(plugin, 0.25f);
   check(callCount == 0, "nothing shown before a save");
-  input(plugin, 0, 1, 0, 0, 0); /* past the Telemetry switch, left off */
+  for (int i = refreshRow + 1; i < saveRow; ++i) input(plugin, 0, 1, 0, 0, 0); /* past the switches below, left as they are */
   input(plugin, 0, 1, 0, 0, 1);
   check(storedInt("carDamageHUD", "HUD", "Enabled") == 0, "car damage switch saved off");
   check(storedInt("TireHUD", "HUD", "Enabled") == 1, "tire switch saved on");
@@ -304,12 +337,12 @@ static void secondRun(const char* dll) {
   if (!plugin) return;
   callCount = 0;
   drawPage(plugin);
-  expectRowValue(3, 0, "Tire HUD", "ON");
-  expectRowValue(3, 1, "Car Damage HUD", "OFF");
-  expectRowValue(3, 2, "     Autohide", "ON");
-  expectRowValue(3, 3, "Damaged Part Table", "ON");
-  expectRowValue(3, 4, "Gauges", "ON");
-  expectRowValue(3, 5, "     Refresh Rate(Experimental)", "35");
+  expectRow(3, "Tire HUD", "ON");
+  expectRow(3, "Car Damage HUD", "OFF");
+  expectRow(3, "Autohide", "ON");
+  expectRow(3, "Damaged Part Table", "ON");
+  expectRow(3, "Gauges", "ON");
+  expectRow(3, "Refresh Rate(Experimental)", "35");
   const char* log = readLog();
   check(strstr(log, "Destroying") == NULL, "a new run starts a new log: [%s]", log);
   destroyPlugin(plugin, 1);
